@@ -1,0 +1,112 @@
+#pragma once
+
+#include "core/profile/HLProfile.h"
+#include "platform/foundation/NSError.h"
+#include "platform/foundation/NSObject.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+class LSStatusBarItem;
+class NSTimer;
+class UIAlertView;
+class EKEvent;
+struct NSNotification;
+
+inline constexpr const char* kHLProfilesFilePath = "/var/mobile/Library/Preferences/com.velloq.hushline.profiles.plist";
+inline constexpr const char* kHLSettingsFilePath = "/var/mobile/Library/Preferences/com.velloq.hushline.plist";
+inline constexpr const char* kHLEnabledKey = "com.velloq.hushline.enabled";
+inline constexpr const char* kHLPreferencesBundlePath = "/Library/PreferenceBundles/HushlinePreferences.bundle";
+
+inline constexpr const char* kHLProfileAddedNotification = "com.velloq.ProfileAddedNotification";
+inline constexpr const char* kHLProfileChangedNotification = "com.velloq.ProfileChangedNotification";
+inline constexpr const char* kHLProfileDeletedNotification = "com.velloq.ProfileDeletedNotification";
+inline constexpr const char* kHLProfileAppliedStateChangedNotification = "com.velloq.ProfileAppliedStateChangedNotification";
+inline constexpr const char* kHLEnabledOrDisabledNotification = "com.velloq.HushlineEnabledOrDisableNotification";
+
+// The process's profile store: the in-memory list of profiles, kept in step with the profiles
+// file that both processes share. Every save rewrites the whole file and announces the change
+// locally and system-wide; the other process reloads when it hears of it. The same singleton
+// carries the scheduler, the Do Not Disturb and icon handling and the volume watch, each
+// declared in a section of its own below and defined in its own files.
+class HLProfilesManager : public NSObject {
+public:
+    using Success = std::function<void()>;
+    using Failure = std::function<void(const NSError&)>;
+
+    static HLProfilesManager& sharedManager();
+    // The shared pointer of the singleton, for the callers that hold it as an object
+    // (a notification's observer, a timer's target).
+    static std::shared_ptr<HLProfilesManager> sharedManagerObject();
+
+    HLProfilesManager();
+    ~HLProfilesManager() override;
+
+    void initialize();
+
+    static bool isHushlineEnabled();
+    static void createAndSaveDefaultProfile();
+    static std::filesystem::path profilesFilePath();
+    static std::filesystem::path settingsFilePath();
+
+    void loadProfiles();
+    void reloadProfiles() { loadProfiles(); }
+    bool saveAllProfilesToDisk(const std::shared_ptr<HLProfile>& profile, bool post, const std::string& notificationName);
+
+    void addProfile(const std::shared_ptr<HLProfile>&, Success = nullptr, Failure = nullptr);
+    void updateProfile(const std::shared_ptr<HLProfile>&, Success = nullptr, Failure = nullptr);
+    void updateProfile(const std::shared_ptr<HLProfile>&, bool shouldPostNotification, Success, Failure);
+    void deleteProfile(const std::shared_ptr<HLProfile>&, Success = nullptr, Failure = nullptr);
+
+    bool isProfileNameAlreadyExists(const std::optional<std::string>& title) const;
+    std::string defaultProfileTitle() const;
+
+    std::vector<std::shared_ptr<HLProfile>> activeProfiles();
+    std::vector<std::shared_ptr<HLProfile>> enabledProfiles() { return activeProfiles(); }
+    std::vector<std::shared_ptr<HLProfile>> disabledProfiles();
+    std::shared_ptr<HLProfile> activeProfileByName(const std::string& title);
+    std::shared_ptr<HLProfile> profileByIdentifier(int64_t identifier);
+    std::shared_ptr<HLProfile> profileByIdentifier(int64_t identifier, bool shouldReload);
+
+    std::vector<std::shared_ptr<HLProfile>>& profiles() { return m_profiles; }
+
+    // A localized text of the settings bundle (the host's own bundle when that cannot be opened).
+    static std::string localizedText(const std::string& key);
+
+private:
+    void loadProfilesIfEmpty();
+    // Sets the updated date and puts the record in the place of the stored one with its
+    // identifier; false, with `failure` called, when none is stored.
+    bool stageUpdate(const std::shared_ptr<HLProfile>&, const Failure& failure);
+    NSError storeError(const std::string& description, const std::string& reason = {}, const std::string& suggestion = {}) const;
+    // Keeps an unreadable profiles file aside before the first save replaces it.
+    void preserveCorruptFileIfNeeded();
+
+    std::vector<std::shared_ptr<HLProfile>> m_profiles;
+    bool m_profilesFileCorrupt { false };
+
+    // Do Not Disturb and the status-bar icon.
+public:
+    const std::shared_ptr<LSStatusBarItem>& statusBarItem() const { return m_statusBarItem; }
+
+private:
+    std::shared_ptr<LSStatusBarItem> m_statusBarItem;
+
+    // The scheduler.
+public:
+    // Profile identifier -> the events scheduled for that profile (the first is followed).
+    std::map<int64_t, std::vector<std::shared_ptr<EKEvent>>>& scheduledEventsDict() { return m_scheduledEventsDict; }
+
+private:
+    std::map<int64_t, std::vector<std::shared_ptr<EKEvent>>> m_scheduledEventsDict;
+
+    // The volume watch.
+public:
+    // Called for every system volume change in this process.
+    void volumeChanged(const NSNotification&);
+};

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+// Replaces a file so that a reader sees either the old or the new content, never a part of it:
+// the bytes go to a temporary file in the same folder, which is flushed to disk, renamed over
+// the target, and the folder is flushed so that the rename itself survives a crash.
+// Returns false (and says why in *error) when any step fails; the old file is then untouched.
+bool writeFileAtomically(const std::filesystem::path& path, std::string_view bytes, std::string* error = nullptr);
+
+// Reads a whole file; false when it cannot be opened or read.
+bool readFile(const std::filesystem::path& path, std::string& bytes, std::string* error = nullptr);

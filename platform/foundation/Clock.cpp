@@ -1,0 +1,51 @@
+#include "platform/foundation/Clock.h"
+
+#include <ctime>
+#include <mutex>
+
+namespace {
+
+std::mutex& clockMutex()
+{
+    static std::mutex mutex;
+    return mutex;
+}
+
+std::shared_ptr<Clock>& installedClock()
+{
+    static std::shared_ptr<Clock> clock = std::make_shared<SystemClock>();
+    return clock;
+}
+
+}
+
+NSTimeInterval SystemClock::now() const
+{
+    struct timespec ts { };
+    clock_gettime(CLOCK_REALTIME, &ts);
+    return static_cast<NSTimeInterval>(ts.tv_sec) + static_cast<NSTimeInterval>(ts.tv_nsec) / 1e9;
+}
+
+Clock& Clock::process()
+{
+    std::lock_guard lock(clockMutex());
+    return *installedClock();
+}
+
+void Clock::install(std::shared_ptr<Clock> clock)
+{
+    std::lock_guard lock(clockMutex());
+    installedClock() = std::move(clock);
+}
+
+std::shared_ptr<VirtualClock> Clock::installVirtual(NSTimeInterval start)
+{
+    auto clock = std::make_shared<VirtualClock>(start);
+    install(clock);
+    return clock;
+}
+
+void Clock::installSystem()
+{
+    install(std::make_shared<SystemClock>());
+}

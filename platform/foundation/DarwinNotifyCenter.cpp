@@ -1,0 +1,83 @@
+#include "platform/foundation/DarwinNotifyCenter.h"
+
+#include <algorithm>
+#include <mutex>
+
+namespace {
+
+std::shared_ptr<DarwinNotifyCenter>& installedCenter()
+{
+    static std::shared_ptr<DarwinNotifyCenter> center = std::make_shared<InProcessDarwinNotifyCenter>();
+    return center;
+}
+
+}
+
+DarwinNotifyCenter& DarwinNotifyCenter::current()
+{
+    return *installedCenter();
+}
+
+void DarwinNotifyCenter::install(std::shared_ptr<DarwinNotifyCenter> center)
+{
+    installedCenter() = std::move(center);
+}
+
+void InProcessDarwinNotifyCenter::post(const std::string& name)
+{
+    recordPost(name);
+    std::vector<std::weak_ptr<Handler>> matching;
+    for (const auto& r : m_registrations)
+        if (r.name == name)
+            matching.push_back(r.handler);
+    for (auto& weak : matching)
+        if (auto handler = weak.lock())
+            (*handler)(name);
+}
+
+void InProcessDarwinNotifyCenter::addObserver(const void* observer, const std::string& name, Handler handler)
+{
+    m_registrations.push_back({ observer, name, std::make_shared<Handler>(std::move(handler)) });
+}
+
+void InProcessDarwinNotifyCenter::removeObserver(const void* observer, const std::string& name)
+{
+    std::erase_if(m_registrations, [&](const Registration& r) { return r.observer == observer && r.name == name; });
+}
+
+void InProcessDarwinNotifyCenter::removeEveryObserver(const void* observer)
+{
+    std::erase_if(m_registrations, [&](const Registration& r) { return r.observer == observer; });
+}
+
+CFNotificationCenterRef CFNotificationCenterGetDarwinNotifyCenter()
+{
+    return &DarwinNotifyCenter::current();
+}
+
+void CFNotificationCenterPostNotification(CFNotificationCenterRef center, const std::string& name, const void*, const void*, bool)
+{
+    if (center)
+        center->post(name);
+}
+
+void CFNotificationCenterAddObserver(CFNotificationCenterRef center, void* observer, CFNotificationCallback callback, const std::string& name, const void*, CFNotificationSuspensionBehavior)
+{
+    if (!center || !callback)
+        return;
+    center->addObserver(observer, name, [center, observer, callback](const std::string& posted) {
+        callback(center, observer, posted, nullptr, nullptr);
+    });
+}
+
+void CFNotificationCenterRemoveObserver(CFNotificationCenterRef center, void* observer, const std::string& name, const void*)
+{
+    if (center)
+        center->removeObserver(observer, name);
+}
+
+uint32_t notify_post(const char* name)
+{
+    DarwinNotifyCenter::current().post(name ? name : "");
+    return 0;
+}

@@ -1,0 +1,231 @@
+#include "platform/foundation/PropertyList.h"
+
+#include "platform/foundation/AtomicFile.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+#include <memory>
+#include <plist/plist.h>
+
+namespace {
+
+// libplist counts dates from 2001-01-01 00:00:00 UTC, as the phone does.
+constexpr double kSeconds1970To2001 = 978307200.0;
+
+struct PlistDeleter {
+    void operator()(void* node) const { plist_free(static_cast<plist_t>(node)); }
+};
+using PlistNode = std::unique_ptr<void, PlistDeleter>;
+
+// Nesting beyond this is refused, so that a hostile file cannot exhaust the stack.
+constexpr int kMaxDepth = 512;
+
+std::optional<PlistValue> fromNode(plist_t node, int depth)
+{
+    if (!node || depth > kMaxDepth)
+        return std::nullopt;
+    switch (plist_get_node_type(node)) {
+    case PLIST_BOOLEAN: {
+        uint8_t value = 0;
+        plist_get_bool_val(node, &value);
+        return PlistValue(value != 0);
+    }
+    case PLIST_UINT: {
+        // libplist keeps every integer as 64 bits; the phone's integers are signed.
+        uint64_t value = 0;
+        plist_get_uint_val(node, &value);
+        return PlistValue(static_cast<int64_t>(value));
+    }
+    case PLIST_REAL: {
+        double value = 0;
+        plist_get_real_val(node, &value);
+        return PlistValue(value);
+    }
+    case PLIST_STRING:
+    case PLIST_KEY: {
+        char* text = nullptr;
+        if (plist_get_node_type(node) == PLIST_STRING)
+            plist_get_string_val(node, &text);
+        else
+            plist_get_key_val(node, &text);
+        std::string value = text ? text : "";
+        free(text);
+        return PlistValue(std::move(value));
+    }
+    case PLIST_DATE: {
+        int32_t seconds = 0, micros = 0;
+        plist_get_date_val(node, &seconds, &micros);
+        return PlistValue(NSDate(kSeconds1970To2001 + seconds + micros / 1e6));
+    }
+    case PLIST_DATA: {
+        char* bytes = nullptr;
+        uint64_t length = 0;
+        plist_get_data_val(node, &bytes, &length);
+        PlistData value(reinterpret_cast<uint8_t*>(bytes), reinterpret_cast<uint8_t*>(bytes) + (bytes ? length : 0));
+        free(bytes);
+        return PlistValue(std::move(value));
+    }
+    case PLIST_UID: {
+        uint64_t value = 0;
+        plist_get_uid_val(node, &value);
+        return PlistValue(static_cast<int64_t>(value));
+    }
+    case PLIST_ARRAY: {
+        PlistArray array;
+        uint32_t size = plist_array_get_size(node);
+        array.reserve(size);
+        for (uint32_t i = 0; i < size; ++i) {
+            auto element = fromNode(plist_array_get_item(node, i), depth + 1);
+            if (!element)
+                return std::nullopt;
+            array.push_back(std::move(*element));
+        }
+        return PlistValue(std::move(array));
+    }
+    case PLIST_DICT: {
+        PlistDictionary dictionary;
+        plist_dict_iter iter = nullptr;
+        plist_dict_new_iter(node, &iter);
+        if (!iter)
+            return PlistValue(std::move(dictionary));
+        std::optional<PlistValue> result;
+        for (;;) {
+            char* key = nullptr;
+            plist_t item = nullptr;
+            plist_dict_next_item(node, iter, &key, &item);
+            if (!item) {
+                free(key);
+                result = PlistValue(std::move(dictionary));
+                break;
+            }
+            auto element = fromNode(item, depth + 1);
+            std::string name = key ? key : "";
+            free(key);
+            if (!element)
+                break;
+            dictionary[name] = std::move(*element);
+        }
+        free(iter);
+        return result;
+    }
+    default:
+        return std::nullopt;
+    }
+}
+
+plist_t toNode(const PlistValue& value, std::string* error)
+{
+    switch (value.type()) {
+    case PlistValue::Type::Boolean:
+        return plist_new_bool(*value.asBool() ? 1 : 0);
+    case PlistValue::Type::Integer:
+        return plist_new_uint(static_cast<uint64_t>(*value.asInteger()));
+    case PlistValue::Type::Real:
+        return plist_new_real(*value.asReal());
+    case PlistValue::Type::String:
+        return plist_new_string(value.asString()->c_str());
+    case PlistValue::Type::Date: {
+        double since2001 = value.asDate()->timeIntervalSince1970() - kSeconds1970To2001;
+        double seconds = std::floor(since2001);
+        if (seconds < std::numeric_limits<int32_t>::min() || seconds > std::numeric_limits<int32_t>::max()) {
+            if (error)
+                *error = "date out of range";
+            return nullptr;
+        }
+        auto micros = static_cast<int32_t>(std::lround((since2001 - seconds) * 1e6));
+        return plist_new_date(static_cast<int32_t>(seconds), micros);
+    }
+    case PlistValue::Type::Data: {
+        const auto& data = *value.asData();
+        return plist_new_data(reinterpret_cast<const char*>(data.data()), data.size());
+    }
+    case PlistValue::Type::Array: {
+        PlistNode array(plist_new_array());
+        for (const auto& element : *value.asArray()) {
+            plist_t item = toNode(element, error);
+            if (!item)
+                return nullptr;
+            plist_array_append_item(array.get(), item);
+        }
+        return static_cast<plist_t>(array.release());
+    }
+    case PlistValue::Type::Dictionary: {
+        PlistNode dictionary(plist_new_dict());
+        for (const auto& [key, element] : *value.asDictionary()) {
+            plist_t item = toNode(element, error);
+            if (!item)
+                return nullptr;
+            plist_dict_set_item(dictionary.get(), key.c_str(), item);
+        }
+        return static_cast<plist_t>(dictionary.release());
+    }
+    case PlistValue::Type::None:
+    case PlistValue::Type::Object:
+        break;
+    }
+    if (error)
+        *error = "value has no property-list form";
+    return nullptr;
+}
+
+}
+
+std::optional<PlistValue> PropertyList::parse(std::string_view bytes, std::string* error)
+{
+    if (bytes.empty() || bytes.size() > std::numeric_limits<uint32_t>::max()) {
+        if (error)
+            *error = "not a property list";
+        return std::nullopt;
+    }
+    plist_t root = nullptr;
+    plist_from_memory(bytes.data(), static_cast<uint32_t>(bytes.size()), &root);
+    PlistNode owner(root);
+    auto value = fromNode(root, 0);
+    if (!value && error)
+        *error = "not a property list";
+    return value;
+}
+
+std::optional<std::string> PropertyList::serialize(const PlistValue& value, Format format, std::string* error)
+{
+    PlistNode root(toNode(value, error));
+    if (!root)
+        return std::nullopt;
+    // libplist writes nothing when the output pointer is not null on entry.
+    char* out = nullptr;
+    uint32_t length = 0;
+    if (format == Format::XML)
+        plist_to_xml(static_cast<plist_t>(root.get()), &out, &length);
+    else
+        plist_to_bin(static_cast<plist_t>(root.get()), &out, &length);
+    if (!out) {
+        if (error)
+            *error = "cannot encode the property list";
+        return std::nullopt;
+    }
+    std::string bytes(out, length);
+    if (format == Format::XML)
+        plist_to_xml_free(out);
+    else
+        plist_to_bin_free(out);
+    return bytes;
+}
+
+std::optional<PlistValue> PropertyList::read(const std::filesystem::path& path, std::string* error)
+{
+    std::string bytes;
+    if (!readFile(path, bytes, error))
+        return std::nullopt;
+    return parse(bytes, error);
+}
+
+bool PropertyList::write(const std::filesystem::path& path, const PlistValue& value, Format format, std::string* error)
+{
+    auto bytes = serialize(value, format, error);
+    if (!bytes)
+        return false;
+    std::error_code ignored;
+    std::filesystem::create_directories(path.parent_path(), ignored);
+    return writeFileAtomically(path, *bytes, error);
+}

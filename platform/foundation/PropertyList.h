@@ -1,0 +1,27 @@
+#pragma once
+
+#include "platform/foundation/PlistValue.h"
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+// Reading and writing property lists in the phone's encodings (XML and binary).
+class PropertyList {
+public:
+    enum class Format { XML, Binary };
+
+    // Parses any encoding. nullopt for bytes that are not a property list; never throws and
+    // never trusts the content (any bytes at all are safe to hand in).
+    static std::optional<PlistValue> parse(std::string_view bytes, std::string* error = nullptr);
+
+    // nullopt when the value holds something a file cannot (no value, a reference object).
+    static std::optional<std::string> serialize(const PlistValue&, Format, std::string* error = nullptr);
+
+    // A missing, unreadable or malformed file gives nullopt.
+    static std::optional<PlistValue> read(const std::filesystem::path&, std::string* error = nullptr);
+
+    // Writes the value to the file atomically (see writeFileAtomically); false on failure.
+    static bool write(const std::filesystem::path&, const PlistValue&, Format = Format::XML, std::string* error = nullptr);
+};
