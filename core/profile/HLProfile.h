@@ -135,6 +135,15 @@ public:
     // timers, Wi-Fi networks) are members too; each group is declared below and defined in a
     // file of its own ("HLProfile+<Group>.cpp").
 
+    // Wi-Fi networks (HLProfile+WiFi.cpp): a profile with networks applies by its hours alone
+    // while the phone is joined to one of them.
+    bool isWifiEnabled();
+    // Appends without a duplicate test.
+    void addToWiFiNetwork(const std::string& ssid);
+    // Removes every entry equal to the name.
+    void removeFromWiFiNetwork(const std::string& ssid);
+    bool hasWiFiNetwork(const std::optional<std::string>& ssid);
+
 private:
     friend struct HLProfileProperties;
 
