@@ -128,6 +128,8 @@ public:
     void setTimer(std::shared_ptr<PCSimpleTimer> v) { m_timer = std::move(v); }
     void setStartTimer(std::shared_ptr<PCSimpleTimer> v) { m_startTimer = std::move(v); }
     void setEndTimer(std::shared_ptr<PCSimpleTimer> v) { m_endTimer = std::move(v); }
+    const std::shared_ptr<PCSimpleTimer>& startTimerIfAny() const { return m_startTimer; }
+    const std::shared_ptr<PCSimpleTimer>& endTimerIfAny() const { return m_endTimer; }
     double newRingtoneVolume() const { return m_newRingtoneVolume; }
     void setNewRingtoneVolume(double v) { m_newRingtoneVolume = v; }
 
@@ -143,6 +145,27 @@ public:
     // Removes every entry equal to the name.
     void removeFromWiFiNetwork(const std::string& ssid);
     bool hasWiFiNetwork(const std::optional<std::string>& ssid);
+
+    // Wake-up timers (HLProfile+Timers.cpp). `timer` is the one the scheduler arms; the start
+    // and end timers of the window are made on demand. Each fires into the store's
+    // schedulePowerEvent with the profile's identifier.
+    // A new, unscheduled timer; null (with an Error line) for a missing or past date.
+    std::shared_ptr<PCSimpleTimer> timerWithDate(const std::optional<NSDate>& date);
+    std::shared_ptr<PCSimpleTimer> timerForDate(const std::optional<NSDate>& date);
+    // Cancels the pending wake-up and arms one for the date.
+    void beginTimerForDate(const std::optional<NSDate>& date);
+    void stopTimer();
+    const std::shared_ptr<PCSimpleTimer>& startTimer();
+    const std::shared_ptr<PCSimpleTimer>& endTimer();
+    void beginStartTimer();
+    void beginEndTimer();
+    void stopStartTimer();
+    void stopEndTimer();
+    void scheduleTimerForProfileStartDate();
+    void scheduleTimerForProfileEndDate();
+    void scheduleTimers();
+    void stopTimers();
+    void scheduleTimer(const NSDate& date);
 
 private:
     friend struct HLProfileProperties;

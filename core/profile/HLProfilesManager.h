@@ -9,11 +9,14 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
 class LSStatusBarItem;
 class NSTimer;
+class PCSimpleTimer;
 class UIAlertView;
 class EKEvent;
 struct NSNotification;
@@ -97,13 +100,46 @@ public:
 private:
     std::shared_ptr<LSStatusBarItem> m_statusBarItem;
 
-    // The scheduler.
+    // The scheduler: which event each profile follows, when to apply and revert it, and the
+    // wake-up timers for the next such moment.
 public:
-    // Profile identifier -> the events scheduled for that profile (the first is followed).
-    std::map<int64_t, std::vector<std::shared_ptr<EKEvent>>>& scheduledEventsDict() { return m_scheduledEventsDict; }
+    using Events = std::vector<std::shared_ptr<EKEvent>>;
+
+    // Profile identifier -> the event scheduled for that profile (at most one, at index 0).
+    std::map<int64_t, Events>& scheduledEventsDict() { return m_scheduledEventsDict; }
+
+    // HLProfilesManager+Scheduler.cpp
+    void schedulePowerEventsForProfiles(bool reload);
+    void schedulePowerEventsForProfiles();
+    // The wake-up timer's callback.
+    void schedulePowerEvent(const std::shared_ptr<PCSimpleTimer>& timer);
+    void scheduleEvents(const std::shared_ptr<HLProfile>& profile, bool shouldProceedAnyCase);
+    std::shared_ptr<EKEvent> eventToBeScheduled(const std::optional<Events>& events);
+    std::shared_ptr<EKEvent> getCurrentScheduledEventFromProfile(const std::shared_ptr<HLProfile>& profile);
+    void removeEventFromScheduledList(const std::shared_ptr<HLProfile>& profile, const std::shared_ptr<EKEvent>& event);
+    // Called on the calendar store's thread; restarts the 2.5 s debounce on the main run loop.
+    void eventStoreChanged(const NSNotification&);
+    void handleEventStoreChanges(NSTimer&);
+    void handleHushlineEnabledOrDisabled();
+    void revertAppliedProfilesIfAny();
+    const std::shared_ptr<NSTimer>& eventStoreUpdateTimer() const { return m_eventStoreUpdateTimer; }
+
+    // HLProfilesManager+PowerEvents.cpp
+    void schedulePowerEvent(const std::shared_ptr<HLProfile>& profile, std::shared_ptr<EKEvent> event);
+    void processScheduledEvent(const std::shared_ptr<HLProfile>& profile);
+    void registerForPowerNotifications(const std::optional<NSDate>& date, const std::shared_ptr<HLProfile>& profile);
+
+    // HLProfilesManager+WiFiRules.cpp
+    void shceduleWiFiDetected(const std::shared_ptr<HLProfile>& profile, const std::function<void(bool go)>& completion);
+    void scheduleProfilesOnWiFiChange();
+    std::vector<std::shared_ptr<HLProfile>> activeWiFiProfiles();
 
 private:
-    std::map<int64_t, std::vector<std::shared_ptr<EKEvent>>> m_scheduledEventsDict;
+    void scheduleEventsAfterWiFiGate(const std::shared_ptr<HLProfile>& profile, bool shouldProceedAnyCase, bool go);
+
+    std::map<int64_t, Events> m_scheduledEventsDict;
+    std::mutex m_eventStoreUpdateTimerMutex;
+    std::shared_ptr<NSTimer> m_eventStoreUpdateTimer;
 
     // The volume watch.
 public:

@@ -81,3 +81,11 @@ std::optional<PlistDictionary> HLWiFiManager::lastConnectedNetwork() const
     }
     return latest;
 }
+
+std::optional<std::string> HLWiFiManager::ssidOf(const PlistDictionary& network)
+{
+    auto it = network.find("SSID");
+    if (it == network.end() || !it->second.isString())
+        return std::nullopt;
+    return *it->second.asString();
+}

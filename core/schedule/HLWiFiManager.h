@@ -23,6 +23,9 @@ public:
     // network, nullopt when no network is remembered.
     std::optional<PlistDictionary> lastConnectedNetwork() const;
 
+    // The "SSID" of a network description, if it has one.
+    static std::optional<std::string> ssidOf(const PlistDictionary& network);
+
     bool isLastConnectedToNetwork() const { return m_lastConnectedToNetwork; }
     const WiFiManagerClientRef& manager() const { return m_manager; }
     const WiFiDeviceClientRef& client() const { return m_client; }
