@@ -5,6 +5,7 @@
 #include "platform/foundation/PlistValue.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -136,6 +137,47 @@ public:
     // The operations of the other subsystems on a profile (applying and reverting, wake-up
     // timers, Wi-Fi networks) are members too; each group is declared below and defined in a
     // file of its own ("HLProfile+<Group>.cpp").
+
+    // Applying and reverting (core/apply/HLProfile+Apply.cpp): what the profile does to the
+    // phone while it is applied. Both calls return at once; the alert tone, the volumes set
+    // after it, the return of the volume display (2.0 s), the vibrate-state restore (0.3 s) and
+    // the dimming of a lit screen (5 s) follow on the main queue. The phone's own volumes and
+    // vibrate states found before the first apply are kept in the host's standard user
+    // defaults, so that a revert restores them even after other profiles came and went.
+    void apply();
+    // A quiet revert plays no end tone and does not light the screen; the caller clears the
+    // quiet flag afterwards.
+    void revert(bool quiet = false);
+    // For an applied profile: quietly sets the profile's volumes again when the phone shows
+    // others, and refreshes vibration, icon and Do Not Disturb.
+    void refreshSoundSettingsIfRequired();
+    // Stores the flag and saves the record without the change notification; once it is saved,
+    // "com.velloq.ProfileAppliedStateChangedNotification" goes out system-wide.
+    void setApplied(bool applied);
+    // The quiet flag (in memory only): while set, no alert tone and no screen wake-up.
+    void setSilent(bool silent);
+    // true: sets the profile's ringer and playback volumes; false: restores the saved ones.
+    void applySoundSettings(bool apply);
+    void vibrate(bool on);
+    // Plays the profile's alert tone; the completion runs (with true) once the tone has been
+    // stopped and the pause after it is over.
+    void playAlertToneFromIdentifier(std::function<void(bool)> completion);
+    // Turns the system volume display back on.
+    void hideSystemVolumeHUD();
+    void wakeUpScreenIfRequired();
+
+    // Do Not Disturb and the status-bar icon (core/apply/HLProfile+DnD.cpp), forwarded to the
+    // store, which holds the one icon and reaches Control Center.
+    void enableORDisableDnD(bool on);
+    void showORHideIconsOnSpringBoard(bool show);
+    // For an applied profile: switches Do Not Disturb / the icon to what the profile says.
+    void updateDNDStatus();
+    void updateShowStatuBarState();
+
+    // Attendance filter label (HLProfile+EventStatus.cpp): "All", "Accepted", "Tentative" or
+    // "Declined/Cancelled" for applyProfileEventStatus 0 to 3, localized through the settings
+    // bundle (the host's own bundle when that cannot be opened).
+    std::string applyProfileEventStatusString() const;
 
     // Wi-Fi networks (HLProfile+WiFi.cpp): a profile with networks applies by its hours alone
     // while the phone is joined to one of them.

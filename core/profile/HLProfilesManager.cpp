@@ -50,6 +50,7 @@ HLProfilesManager::~HLProfilesManager()
 
 void HLProfilesManager::initialize()
 {
+    setUpStatusBarItem();
     m_scheduledEventsDict.clear();
     loadProfiles();
     NSNotificationCenter::defaultCenter().addObserver(this, "AVSystemController_SystemVolumeDidChangeNotification", nullptr,

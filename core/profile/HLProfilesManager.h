@@ -93,9 +93,24 @@ private:
     std::vector<std::shared_ptr<HLProfile>> m_profiles;
     bool m_profilesFileCorrupt { false };
 
-    // Do Not Disturb and the status-bar icon.
+    // Do Not Disturb and the status-bar icon (core/apply/HLProfilesManager+DnD.cpp).
 public:
     const std::shared_ptr<LSStatusBarItem>& statusBarItem() const { return m_statusBarItem; }
+    // Start-up: loads the optional status-bar library and creates the one item of the whole
+    // system ("com.velloq.hushline", alignment 2, image "Profile", hidden). Without the library
+    // there is no item and every use of it does nothing.
+    void setUpStatusBarItem();
+    // Opens "/Library/MobileSubstrate/DynamicLibraries/libstatusbar.dylib" unless the class
+    // "LSStatusBarItem" exists already. The library is never closed.
+    void loadLibStatusbar();
+    // Shows or hides the one icon, whichever profile asks.
+    void showORHideIconsOnSpringBoard(bool show);
+    // Switches Do Not Disturb the way a tap in Control Center would, per OS generation; OS 11
+    // and later go to enableORDisableDnDForIOS11. Before 11, switching on stores the state found
+    // under "com.velloq.hushline-<setting identifier>", and switching off leaves Do Not Disturb
+    // on only when YES is stored there.
+    void enableORDisableDnD(bool on);
+    void enableORDisableDnDForIOS11(bool on);
 
 private:
     std::shared_ptr<LSStatusBarItem> m_statusBarItem;
@@ -123,6 +138,11 @@ public:
     void handleHushlineEnabledOrDisabled();
     void revertAppliedProfilesIfAny();
     const std::shared_ptr<NSTimer>& eventStoreUpdateTimer() const { return m_eventStoreUpdateTimer; }
+
+    // HLProfilesManager+Calendars.cpp
+    // The calendars of the active profiles whose window is open now (all-day profiles always),
+    // each once, in no defined order: what HLEventManager's eventsForToday reads.
+    std::vector<std::string> calendarIdentifiers();
 
     // HLProfilesManager+PowerEvents.cpp
     void schedulePowerEvent(const std::shared_ptr<HLProfile>& profile, std::shared_ptr<EKEvent> event);

@@ -11,6 +11,15 @@
 // step checks the window itself.
 bool hl_eventConcernsWindow(const NSDate& eventStart, const NSDate& eventEnd, const NSDate& windowStart, const NSDate& windowEnd, const NSDate& now);
 
+// Whether a window or an event is open at `now`: from its start up to, not including, its end.
+// The scheduler decides at the very moment a window or an event ends (its wake-up is armed for
+// that moment), and then it has ended: counting the end as inside would leave the profile applied
+// with no wake-up left to revert it.
+inline bool hl_isOpen(const NSDate& now, const NSDate& start, const NSDate& end)
+{
+    return now.timeIntervalSinceDate(start) >= 0 && now.timeIntervalSinceDate(end) < 0;
+}
+
 // The whole seconds of a difference, cut towards zero as a 32-bit number (9.9 -> 9, -4.9 -> -4).
 int32_t hl_wholeSeconds(double seconds);
 // A start less than 5 s past or less than 10 s ahead.

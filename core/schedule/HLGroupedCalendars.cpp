@@ -1,7 +1,12 @@
 #include "core/schedule/HLGroupedCalendars.h"
 
-// The calendar database is not wired in yet: no calendar is writable.
+#include "core/schedule/HLEventManager.h"
+
 std::vector<std::string> hl_groupedWritableCalendarIdentifiers()
 {
-    return {};
+    std::vector<std::string> identifiers;
+    for (const auto& [account, calendars] : HLEventManager::sharedManager().groupedCalendars())
+        for (const auto& calendar : calendars)
+            identifiers.push_back(calendar->calendarIdentifier());
+    return identifiers;
 }

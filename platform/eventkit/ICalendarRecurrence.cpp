@@ -53,9 +53,27 @@ ICalendarRecurrence::ICalendarRecurrence(ICalendarTime dtstart, std::vector<ical
 {
     for (auto& rule : m_rules)
         rule.rscale = nullptr;
+    m_exhaustedFrom.assign(m_rules.size(), INT64_MAX);
+    // Without a rule, DTSTART is an occurrence like the RDATEs (with one, the rule's walk
+    // yields it).
+    if (m_rules.empty())
+        m_rdates.push_back(m_dtstartSeconds);
     std::sort(m_rdates.begin(), m_rdates.end());
     std::sort(m_exclusions.instants.begin(), m_exclusions.instants.end());
     std::sort(m_exclusions.days.begin(), m_exclusions.days.end());
+}
+
+bool ICalendarRecurrence::takeBoundReport()
+{
+    if (!m_bounded || m_boundReported)
+        return false;
+    m_boundReported = true;
+    return true;
+}
+
+int64_t ICalendarRecurrence::earliestStart() const
+{
+    return m_rdates.empty() ? m_dtstartSeconds : std::min(m_dtstartSeconds, m_rdates.front());
 }
 
 bool ICalendarRecurrence::hasCount() const
@@ -75,7 +93,7 @@ std::vector<int64_t> ICalendarRecurrence::startsBetween(int64_t from, int64_t to
 
 std::optional<int64_t> ICalendarRecurrence::firstStart()
 {
-    int64_t from = std::min(m_dtstartSeconds, m_rdates.empty() ? m_dtstartSeconds : m_rdates.front());
+    int64_t from = earliestStart();
     // Widening windows: the first occurrence is usually at DTSTART, but EXDATEs may remove the
     // first ones.
     for (int64_t span = 366 * 86400; span <= 64 * 366 * 86400LL; span *= 4) {
@@ -93,30 +111,31 @@ void ICalendarRecurrence::ensureCovered(int64_t from, int64_t to)
     if (m_complete || (m_covered && m_from <= from && to <= m_to))
         return;
     bool complete = false;
+    bool bounded = false;
     int64_t windowFrom = hasCount() ? m_dtstartSeconds : from - kWindowMargin;
     int64_t windowTo = to + kWindowMargin;
-    m_starts = expand(windowFrom, windowTo, complete);
+    m_starts = expand(windowFrom, windowTo, complete, bounded);
     m_complete = complete;
     m_covered = true;
     m_from = windowFrom;
-    m_to = windowTo;
-    if (m_bounded && !m_starts.empty() && !complete)
-        m_to = std::max(to, m_starts.back());
+    // A bounded expansion holds what the bound let through up to the asked end; a later range
+    // is expanded afresh.
+    m_to = bounded ? (m_starts.empty() ? to : std::max(to, m_starts.back())) : windowTo;
+    m_bounded = m_bounded || bounded;
 }
 
-std::vector<int64_t> ICalendarRecurrence::expand(int64_t from, int64_t to, bool& complete)
+std::vector<int64_t> ICalendarRecurrence::expand(int64_t from, int64_t to, bool& complete, bool& bounded)
 {
     auto lock = icalendarLock();
     std::vector<int64_t> starts;
-    bool bounded = false;
     if (hasCount()) {
         // Walked from the start whatever was asked: the whole series is kept.
-        for (const auto& rule : m_rules)
-            expandRule(rule, m_dtstartSeconds, INT64_MAX, starts, bounded);
+        for (size_t i = 0; i < m_rules.size(); ++i)
+            expandRule(i, m_dtstartSeconds, INT64_MAX, starts, bounded);
         complete = !bounded;
     } else {
-        for (const auto& rule : m_rules)
-            expandRule(rule, from, to, starts, bounded);
+        for (size_t i = 0; i < m_rules.size(); ++i)
+            expandRule(i, from, to, starts, bounded);
     }
     int64_t rdateFrom = complete ? INT64_MIN : from;
     int64_t rdateTo = complete ? INT64_MAX : to;
@@ -129,26 +148,29 @@ std::vector<int64_t> ICalendarRecurrence::expand(int64_t from, int64_t to, bool&
     }
     std::sort(starts.begin(), starts.end());
     starts.erase(std::unique(starts.begin(), starts.end()), starts.end());
-    if (bounded)
-        m_bounded = true;
     return starts;
 }
 
-void ICalendarRecurrence::expandRule(const icalrecurrencetype& rule, int64_t from, int64_t to, std::vector<int64_t>& out,
-    bool& bounded)
+void ICalendarRecurrence::expandRule(size_t index, int64_t from, int64_t to, std::vector<int64_t>& out, bool& bounded)
 {
+    const icalrecurrencetype& rule = m_rules[index];
+    if (from >= m_exhaustedFrom[index])
+        return;
     Iterator it(rule.count > 0 ? icalrecur_iterator_new(rule, m_dtstart.fields) : iteratorNear(rule, from));
     if (!it)
         return;
     size_t found = 0;
+    int64_t after = from;
     for (size_t steps = 0;; ++steps) {
         if (steps >= kMaxSteps || found >= kMaxOccurrences) {
             bounded = true;
             return;
         }
         icaltimetype next = icalrecur_iterator_next(it.get());
-        if (icaltime_is_null_time(next))
+        if (icaltime_is_null_time(next)) {
+            m_exhaustedFrom[index] = after;
             return;
+        }
         ICalendarTime occurrence = m_dtstart;
         occurrence.fields = next;
         occurrence.fields.zone = m_dtstart.fields.zone;
@@ -158,6 +180,7 @@ void ICalendarRecurrence::expandRule(const icalrecurrencetype& rule, int64_t fro
         if (seconds < from || isExcluded(next, seconds))
             continue;
         out.push_back(seconds);
+        after = seconds + 1;
         ++found;
     }
 }

@@ -33,11 +33,15 @@ public:
 
     // Whether an expansion stopped at one of the bounds.
     bool wasBounded() const { return m_bounded; }
+    // True once after the first expansion that stopped at a bound, so that it is told once.
+    bool takeBoundReport();
+    // No occurrence starts before this.
+    int64_t earliestStart() const;
 
 private:
     void ensureCovered(int64_t from, int64_t to);
-    std::vector<int64_t> expand(int64_t from, int64_t to, bool& complete);
-    void expandRule(const icalrecurrencetype& rule, int64_t from, int64_t to, std::vector<int64_t>& out, bool& bounded);
+    std::vector<int64_t> expand(int64_t from, int64_t to, bool& complete, bool& bounded);
+    void expandRule(size_t index, int64_t from, int64_t to, std::vector<int64_t>& out, bool& bounded);
     icalrecur_iterator* iteratorNear(const icalrecurrencetype& rule, int64_t from);
     bool isExcluded(const icaltimetype& occurrence, int64_t seconds) const;
     bool hasCount() const;
@@ -45,6 +49,9 @@ private:
     ICalendarTime m_dtstart;
     int64_t m_dtstartSeconds;
     std::vector<icalrecurrencetype> m_rules;
+    // Per rule: from here on it yields nothing (it ended, or libical gave up looking), so
+    // later windows need not ask it again.
+    std::vector<int64_t> m_exhaustedFrom;
     std::vector<int64_t> m_rdates;
     Exclusions m_exclusions;
 
@@ -55,4 +62,5 @@ private:
     bool m_covered { false };
     bool m_complete { false };
     bool m_bounded { false };
+    bool m_boundReported { false };
 };

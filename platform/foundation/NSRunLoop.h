@@ -72,7 +72,8 @@ public:
     void cancelPerformRequests(const NSObject* target);
 
     // File descriptors. The loop does not own the descriptor; remove the source before closing
-    // it. A handler may remove its own source or add others.
+    // it. A handler may remove its own source or add others. 0 when epoll refuses the
+    // descriptor (one already watched, for instance).
     SourceID addSource(int fd, uint32_t events, SourceHandler);
     void removeSource(SourceID);
 
@@ -91,8 +92,8 @@ public:
     // same calls turn the loop in real time until the date has passed.
     void advanceBy(NSTimeInterval seconds);
     void runUntil(NSDate);
-    // Runs everything due now, including what those handlers queue for now. Returns how many
-    // items ran.
+    // Runs everything due now, including what those handlers queue for now (so a block that
+    // keeps queuing itself for now keeps it running). Returns how many items ran.
     size_t runPending();
 
     // What is queued (timers, blocks and performs).
@@ -112,6 +113,19 @@ private:
         std::shared_ptr<NSObject> target;
         std::string selector;
         std::shared_ptr<NSObject> argument;
+
+        static Item forTimer(std::shared_ptr<NSTimer> timer)
+        {
+            Item item;
+            item.timer = std::move(timer);
+            return item;
+        }
+        static Item forBlock(Block block)
+        {
+            Item item;
+            item.block = std::move(block);
+            return item;
+        }
     };
 
     Key insertLocked(NSTimeInterval date, Item);

@@ -61,14 +61,15 @@ void PCSimpleTimer::fire()
 {
     if (!m_valid)
         return;
+    // The timer stays valid while its action runs, as the phone's does; then it is spent.
     auto self = std::static_pointer_cast<PCSimpleTimer>(shared_from_this());
-    auto target = m_target;
-    auto action = m_action;
-    m_valid = false;
+    auto target = std::move(m_target);
+    auto action = std::move(m_action);
     m_target.reset();
     m_action = nullptr;
     if (action)
         action(target, self);
+    m_valid = false;
 }
 
 bool PCSimpleTimer::respondsToLoggingIdentifier()

@@ -77,6 +77,14 @@ void WakeUpTimerQueue::cancel(const PCSimpleTimer* timer)
         rearm();
 }
 
+std::vector<std::shared_ptr<PCSimpleTimer>> WakeUpTimerQueue::pendingTimers() const
+{
+    std::vector<std::shared_ptr<PCSimpleTimer>> timers;
+    for (const auto& [key, timer] : m_pending)
+        timers.push_back(timer);
+    return timers;
+}
+
 void WakeUpTimerQueue::fireDueTimers()
 {
     NSTimeInterval now = Clock::process().now();

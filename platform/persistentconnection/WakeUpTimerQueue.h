@@ -5,6 +5,7 @@
 #include <map>
 #include <memory>
 #include <utility>
+#include <vector>
 
 class PCSimpleTimer;
 
@@ -24,6 +25,8 @@ public:
     void schedule(const std::shared_ptr<PCSimpleTimer>&);
     void cancel(const PCSimpleTimer*);
     size_t pendingCount() const { return m_pending.size(); }
+    // The pending timers, earliest first (what phonectl and tests show as the armed wake-ups).
+    std::vector<std::shared_ptr<PCSimpleTimer>> pendingTimers() const;
     // Fires, in date order, every pending timer whose date has come.
     void fireDueTimers();
 

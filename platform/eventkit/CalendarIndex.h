@@ -1,0 +1,123 @@
+#pragma once
+
+#include "platform/eventkit/DirectoryWatch.h"
+#include "platform/eventkit/EKCalendar.h"
+#include "platform/eventkit/EKEvent.h"
+#include "platform/eventkit/ICalendarLoader.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+// The calendar database in memory: the folders "<root>/<account>/<calendar>/*.ics" read into
+// calendars and events. Every file is read once and again only when it changed: an inotify
+// watch of its own tells the index what changed since it last looked, so bringing it up to date
+// costs nothing while nothing changes. Without inotify every folder is looked at on each use.
+//
+// Not thread-safe: the store serialises its use.
+class CalendarIndex {
+public:
+    explicit CalendarIndex(std::filesystem::path root);
+
+    const std::filesystem::path& root() const { return m_root; }
+
+    // Takes in what changed on disk since the last call.
+    void refresh();
+
+    // The calendars, ordered by account folder name and then calendar folder name.
+    const std::vector<std::shared_ptr<EKCalendar>>& calendars() const { return m_calendarList; }
+
+    // The occurrences that overlap [from, to] in the named calendars (all when null), as new
+    // objects, in the store's order: by start, then by calendar order, then by file name, then
+    // by the event's place in its file.
+    std::vector<std::shared_ptr<EKEvent>> events(double from, double to, const std::set<std::string>* calendarIdentifiers);
+
+    // The first occurrence of the event with that UID, in the first calendar that has one.
+    std::shared_ptr<EKEvent> eventWithUUID(const std::string& uuid);
+    // The first occurrence of the event named "<calendar identifier>/<UID>".
+    std::shared_ptr<EKEvent> eventWithIdentifier(const std::string& identifier);
+    // The occurrence of that event whose original start is the date.
+    std::shared_ptr<EKEvent> eventWithIdentifier(const std::string& identifier, double occurrenceDate);
+
+private:
+    struct FileStamp {
+        int64_t mtime { 0 };
+        uintmax_t size { 0 };
+        uintmax_t inode { 0 };
+        bool operator==(const FileStamp&) const = default;
+    };
+    struct IndexedFile {
+        FileStamp stamp;
+        std::unique_ptr<ICalendarFile> content;
+    };
+    // An event of the calendar that happens once (or an occurrence moved out of its series).
+    struct Single {
+        const ICalendarEvent* event;
+        const std::string* fileName;
+        std::string uid;
+        int64_t occurrence;
+        bool detached;
+    };
+    // A recurring event and the original starts of its occurrences that others replace.
+    struct Series {
+        const ICalendarEvent* event;
+        const std::string* fileName;
+        std::string uid;
+        std::vector<int64_t> replaced;
+    };
+    struct IndexedCalendar {
+        std::string account;
+        std::string name;
+        std::filesystem::path folder;
+        std::shared_ptr<EKCalendar> calendar;
+        std::map<std::string, IndexedFile> files;
+        std::vector<Single> singles;
+        std::vector<Series> series;
+        std::unordered_map<std::string, std::vector<size_t>> singlesByUid, seriesByUid;
+        size_t order { 0 };
+        bool stale { true };
+    };
+    struct IndexedAccount {
+        std::shared_ptr<EKSource> source;
+        std::map<std::string, IndexedCalendar> calendars;
+    };
+    struct Hit {
+        int64_t start, end;
+        const IndexedCalendar* calendar;
+        const std::string* fileName;
+        const ICalendarEvent* event;
+        const std::string* uid;
+        int64_t occurrence;
+        bool detached;
+    };
+
+    void scanAll();
+    void scanAccount(const std::string& account);
+    void scanCalendar(IndexedAccount&, const std::string& account, const std::string& name);
+    void readAccountTitle(const std::string& account, IndexedAccount&);
+    void readCalendarFields(IndexedAccount&, IndexedCalendar&);
+    void updateFile(IndexedCalendar&, const std::string& name, bool force);
+    void applyChanges(const std::vector<DirectoryWatch::Change>&);
+    void rebuild();
+    void derive(IndexedCalendar&);
+    void reportBound(const IndexedCalendar&, const Series&);
+
+    IndexedCalendar* calendarNamed(const std::string& identifier);
+    void collect(IndexedCalendar&, double from, double to, std::vector<Hit>&);
+    std::optional<Hit> firstOccurrence(IndexedCalendar&, const std::string& uid);
+    std::shared_ptr<EKEvent> makeEvent(const Hit&) const;
+
+    std::filesystem::path m_root;
+    std::unique_ptr<DirectoryWatch> m_watch;
+    std::map<std::string, IndexedAccount> m_accounts;
+    std::vector<std::shared_ptr<EKCalendar>> m_calendarList;
+    std::string m_timeZone;
+    bool m_scanned { false };
+    bool m_structureChanged { true };
+};

@@ -1,0 +1,135 @@
+#include "platform/eventkit/DirectoryWatch.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <sys/inotify.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr uint32_t kMask = IN_CREATE | IN_DELETE | IN_CLOSE_WRITE | IN_MOVED_FROM | IN_MOVED_TO | IN_ATTRIB
+    | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
+
+bool isHidden(const std::string& name)
+{
+    return name.empty() || name.front() == '.';
+}
+
+bool isInside(const std::filesystem::path& path, const std::filesystem::path& folder)
+{
+    auto [end, rest] = std::mismatch(folder.begin(), folder.end(), path.begin(), path.end());
+    return end == folder.end();
+}
+
+} // namespace
+
+DirectoryWatch::DirectoryWatch(std::filesystem::path root) : m_root(std::move(root))
+{
+    m_fd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (m_fd >= 0)
+        watchAll();
+}
+
+DirectoryWatch::~DirectoryWatch()
+{
+    if (m_fd >= 0)
+        close(m_fd);
+}
+
+void DirectoryWatch::watchAll()
+{
+    watchTree(m_root, Root);
+}
+
+void DirectoryWatch::watchTree(const std::filesystem::path& folder, Depth depth)
+{
+    int wd = inotify_add_watch(m_fd, folder.c_str(), kMask);
+    if (wd < 0)
+        return;
+    m_watches[wd] = { folder, depth };
+    if (depth == Root)
+        m_rootWatch = wd;
+    if (depth == Calendar)
+        return;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+        std::error_code ignored;
+        if (!isHidden(entry.path().filename().string()) && entry.is_directory(ignored))
+            watchTree(entry.path(), static_cast<Depth>(depth + 1));
+    }
+}
+
+void DirectoryWatch::unwatchTree(const std::filesystem::path& folder)
+{
+    for (auto it = m_watches.begin(); it != m_watches.end();) {
+        if (it->second.second != Root && isInside(it->second.first, folder)) {
+            inotify_rm_watch(m_fd, it->first);
+            it = m_watches.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
+void DirectoryWatch::unwatchAll()
+{
+    for (const auto& [wd, watched] : m_watches)
+        inotify_rm_watch(m_fd, wd);
+    m_watches.clear();
+    m_rootWatch = -1;
+}
+
+bool DirectoryWatch::readChanges(std::vector<Change>& out)
+{
+    if (m_fd < 0)
+        return false;
+    bool complete = true;
+    alignas(inotify_event) char buffer[16384];
+    for (;;) {
+        ssize_t length = read(m_fd, buffer, sizeof buffer);
+        if (length <= 0) {
+            if (length < 0 && errno == EINTR)
+                continue;
+            break;
+        }
+        for (char* at = buffer; at < buffer + length;) {
+            auto* event = reinterpret_cast<inotify_event*>(at);
+            at += sizeof(inotify_event) + event->len;
+            if (event->mask & IN_Q_OVERFLOW) {
+                complete = false;
+                continue;
+            }
+            auto watched = m_watches.find(event->wd);
+            if (watched == m_watches.end())
+                continue;
+            auto [folder, depth] = watched->second;
+            if (event->mask & IN_IGNORED) {
+                m_watches.erase(watched);
+                if (depth == Root) {
+                    m_rootWatch = -1;
+                    complete = false;
+                }
+                continue;
+            }
+            if (depth == Root && (event->mask & (IN_DELETE_SELF | IN_MOVE_SELF)))
+                complete = false;
+            std::string name = event->len ? std::string(event->name) : std::string();
+            if ((event->mask & IN_ISDIR) && depth != Calendar && !isHidden(name)) {
+                if (event->mask & (IN_CREATE | IN_MOVED_TO))
+                    watchTree(folder / name, static_cast<Depth>(depth + 1));
+                else if (event->mask & IN_MOVED_FROM)
+                    unwatchTree(folder / name);
+            }
+            out.push_back({ folder, name, event->mask, depth });
+        }
+    }
+    if (!complete || m_rootWatch < 0) {
+        bool hadRoot = m_rootWatch >= 0;
+        unwatchAll();
+        watchAll();
+        // A root that has just appeared was never looked at either.
+        if (!hadRoot && m_rootWatch >= 0)
+            complete = false;
+    }
+    return complete;
+}

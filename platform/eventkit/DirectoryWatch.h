@@ -1,0 +1,49 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+// An inotify watch on the calendar folders: the root, its account folders and their calendar
+// folders (folders whose names begin with "." are left out). Folders that appear are watched as
+// they are reported. Several watches of the same folders may exist; each sees every change.
+class DirectoryWatch {
+public:
+    enum Depth { Root = 0, Account = 1, Calendar = 2 };
+
+    struct Change {
+        std::filesystem::path folder; // the watched folder the change happened in
+        std::string name;             // the entry that changed; empty for the folder itself
+        uint32_t mask;                // inotify's event bits
+        Depth depth;
+    };
+
+    explicit DirectoryWatch(std::filesystem::path root);
+    ~DirectoryWatch();
+    DirectoryWatch(const DirectoryWatch&) = delete;
+    DirectoryWatch& operator=(const DirectoryWatch&) = delete;
+
+    // False when inotify is not available: nothing is reported, every folder must be looked at.
+    bool isAvailable() const { return m_fd >= 0; }
+    bool isWatchingRoot() const { return m_rootWatch >= 0; }
+    // Readable when changes are queued.
+    int fileDescriptor() const { return m_fd; }
+
+    // Appends the changes queued so far, without waiting. Returns false when changes may have
+    // been lost (the queue overflowed, the root was replaced or has just appeared): the caller
+    // must then look at every folder again. The watch renews itself.
+    bool readChanges(std::vector<Change>& out);
+
+private:
+    void watchAll();
+    void watchTree(const std::filesystem::path& folder, Depth depth);
+    void unwatchTree(const std::filesystem::path& folder);
+    void unwatchAll();
+
+    std::filesystem::path m_root;
+    int m_fd { -1 };
+    int m_rootWatch { -1 };
+    std::map<int, std::pair<std::filesystem::path, Depth>> m_watches;
+};

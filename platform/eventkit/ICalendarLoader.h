@@ -1,0 +1,60 @@
+#pragma once
+
+#include "platform/eventkit/ICalendarRecurrence.h"
+#include "platform/eventkit/ICalendarTime.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// One VEVENT of a calendar file, read once into what the calendar database needs.
+struct ICalendarEvent {
+    std::string uid;     // UID; empty when the event has none
+    std::string summary; // SUMMARY
+    int status { 0 };    // STATUS: CONFIRMED 1, TENTATIVE 2, CANCELLED 3, none 0
+    bool allDay { false };
+    int64_t start { 0 }; // the first (or only) occurrence, seconds since 1970
+    int64_t end { 0 };   // for whole days, the last second of the last day
+    int64_t duration { 0 }; // timed events: seconds from start to end
+    int days { 1 };         // whole-day events: the number of days
+    std::optional<int64_t> recurrenceId; // the original start of the occurrence this one replaces
+    std::unique_ptr<ICalendarRecurrence> recurrence; // RRULE / RDATE, when present
+    size_t position { 0 }; // the VEVENT's place in the file
+
+    // The end of an occurrence that starts at the given second.
+    int64_t endFor(int64_t occurrenceStart) const;
+    // How long any occurrence may last, to find those that began before a range.
+    int64_t longestDuration() const;
+};
+
+// Owns the time zones that only the file defines (a standard TZID uses libical's shared zone).
+class ICalendarZones {
+public:
+    ICalendarZones() = default;
+    ICalendarZones(const ICalendarZones&) = delete;
+    ICalendarZones& operator=(const ICalendarZones&) = delete;
+    ~ICalendarZones();
+
+    icaltimezone* add(icalcomponent* vtimezone);
+
+private:
+    std::vector<icaltimezone*> m_zones;
+};
+
+// What one calendar file holds. The events refer to the file's own zones, so they live together.
+struct ICalendarFile {
+    ICalendarZones zones;
+    std::vector<ICalendarEvent> events;
+    // How many VEVENTs were left out.
+    size_t skipped { 0 };
+    // Why events were skipped or read only in part: unreadable properties, a VEVENT without
+    // DTSTART, an unknown TZID, an unusable RRULE.
+    std::vector<std::string> problems;
+};
+
+// Reads the text of a calendar file. Never fails: what cannot be read is skipped and said in
+// problems. Local times (floating times, dates) are read in the device's time zone of the moment.
+std::unique_ptr<ICalendarFile> loadICalendar(std::string_view text);
