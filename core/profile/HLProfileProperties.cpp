@@ -125,8 +125,22 @@ const std::vector<HLProfileProperties::Property>& HLProfileProperties::table()
         flag("vibrateAlert", &HLProfile::m_vibrateAlert),
         flag("showOnStatusBar", &HLProfile::m_showOnStatusBar),
         flag("dnDEnabled", &HLProfile::m_dnDEnabled),
-        flag("silent", &HLProfile::m_silent),
-        flag("applied", &HLProfile::m_applied),
+        // Setting these by name goes through their setters, as key-value coding does: applying
+        // saves and announces, the quiet flag logs.
+        { "silent", [](HLProfile& p) { return PlistValue(p.m_silent); },
+            [](HLProfile& p, const PlistValue& v) {
+                if (!isScalar(v))
+                    return false;
+                p.setSilent(v.boolValue());
+                return true;
+            } },
+        { "applied", [](HLProfile& p) { return PlistValue(p.m_applied); },
+            [](HLProfile& p, const PlistValue& v) {
+                if (!isScalar(v))
+                    return false;
+                p.setApplied(v.boolValue());
+                return true;
+            } },
         flag("wakeUpScreen", &HLProfile::m_wakeUpScreen),
         flag("allDayEventsIgnored", &HLProfile::m_allDayEventsIgnored),
         flag("newProfile", &HLProfile::m_newProfile),

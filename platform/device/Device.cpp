@@ -389,6 +389,51 @@ void Device::clearChanges()
     m_changes.clear();
 }
 
+bool Device::isAlarmIconShown() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_alarmIconShown;
+}
+
+void Device::setAlarmIconShown(bool shown, const std::string& via)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_alarmIconShown == shown)
+            return;
+        m_alarmIconShown = shown;
+    }
+    record("alarmIcon", shown, via);
+}
+
+std::optional<PlistDictionary> Device::alert() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_alert;
+}
+
+void Device::showAlert(PlistDictionary alert)
+{
+    const std::string* found = PlistValue(alert)["title"].asString();
+    std::string title = found ? *found : "";
+    {
+        std::lock_guard lock(m_mutex);
+        m_alert = std::move(alert);
+    }
+    record("alert", title, "show");
+}
+
+void Device::dismissAlert(int64_t buttonIndex)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_alert)
+            return;
+        m_alert.reset();
+    }
+    record("alertDismissed", buttonIndex, "dismissWithClickedButtonIndex:animated:");
+}
+
 PlistDictionary Device::state() const
 {
     PlistDictionary state;
@@ -407,6 +452,9 @@ PlistDictionary Device::state() const
     for (const auto& [identifier, item] : m_statusBarItems)
         items[identifier] = PlistDictionary { { "visible", item.visible }, { "imageName", item.imageName }, { "alignment", item.alignment } };
     state["statusBarItems"] = items;
+    state["alarmIcon"] = m_alarmIconShown;
+    if (m_alert)
+        state["alert"] = *m_alert;
     PlistArray tones;
     for (const auto& tone : m_tones) {
         PlistDictionary entry { { "identifier", tone.identifier }, { "type", tone.type }, { "via", tone.via }, { "date", tone.date },

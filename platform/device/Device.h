@@ -40,7 +40,8 @@ public:
         NSDate date;
         // "ringerVolume", "mediaVolume", "volumeDisplayEnabled", "volumeDisplayShown",
         // "ringVibrate", "silentVibrate", "tone", "toneStopped", "vibration", "backlightFactor",
-        // "screenOn", "locked", "doNotDisturb", "statusBarItem", "controlCenterTap".
+        // "screenOn", "locked", "doNotDisturb", "statusBarItem", "controlCenterTap", "alarmIcon",
+        // "alert" (shown: its title; answered: the button index), "alertDismissed".
         std::string what;
         PlistValue value;
         // How it came about (the call that made the change), or what it concerns.
@@ -121,6 +122,17 @@ public:
     std::optional<StatusBarItem> statusBarItem(const std::string& identifier) const;
     std::vector<std::string> visibleStatusBarItems() const;
 
+    // The status bar's alarm icon.
+    bool isAlarmIconShown() const;
+    void setAlarmIconShown(bool shown, const std::string& via);
+
+    // The alert on screen (one at a time, as SpringBoard shows them): "title", "message",
+    // "buttons" (array of titles in index order), "tag"; nullopt when none is shown.
+    std::optional<PlistDictionary> alert() const;
+    void showAlert(PlistDictionary alert);
+    // Takes the alert off the screen, noting the button it was dismissed with.
+    void dismissAlert(int64_t buttonIndex);
+
     // The log.
     std::vector<Change> changes() const;
     std::vector<Change> changesOf(const std::string& what) const;
@@ -129,7 +141,8 @@ public:
     // Everything above as one dictionary (phonectl state): "systemVersion", "ringerVolume",
     // "mediaVolume", "volumeDisplayEnabled", "ringVibrate", "silentVibrate", "screenOn",
     // "backlightFactor", "locked", "doNotDisturb", "statusBarItems" (identifier -> { "visible",
-    // "imageName", "alignment" }), "tones" and "vibrations" (arrays of dictionaries).
+    // "imageName", "alignment" }), "alarmIcon", "alert" (only while one is shown), "tones" and
+    // "vibrations" (arrays of dictionaries).
     PlistDictionary state() const;
 
     explicit Device(std::string root);
@@ -148,6 +161,8 @@ private:
     double m_backlightFactor { 1.0 };
     bool m_locked { false };
     std::map<std::string, StatusBarItem> m_statusBarItems;
+    bool m_alarmIconShown { false };
+    std::optional<PlistDictionary> m_alert;
     std::vector<Tone> m_tones;
     std::vector<Vibration> m_vibrations;
     std::vector<Change> m_changes;

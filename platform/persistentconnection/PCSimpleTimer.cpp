@@ -19,11 +19,28 @@ std::shared_ptr<PCSimpleTimer> PCSimpleTimer::initWithFireDate(NSDate fireDate, 
         std::move(action), std::move(userInfo), false);
 }
 
+struct PCSimpleTimerSystem {
+    static std::shared_ptr<PCSimpleTimer> initWithAbsoluteTime(double absoluteTime, std::string serviceIdentifier,
+        std::shared_ptr<NSObject> target, std::string selector, PCSimpleTimer::Action action, PlistDictionary userInfo,
+        bool triggerOnGMTChange)
+    {
+        return std::make_shared<PCSimpleTimer>(NSDate(absoluteTime + kSeconds1970To2001), std::move(serviceIdentifier),
+            std::move(target), std::move(selector), std::move(action), std::move(userInfo), triggerOnGMTChange);
+    }
+    static void invalidate(PCSimpleTimer& timer) { timer.systemInvalidate(); }
+};
+
+HookableMethod<std::shared_ptr<PCSimpleTimer>(double, std::string, std::shared_ptr<NSObject>, std::string, PCSimpleTimer::Action,
+    PlistDictionary, bool)>
+    PCSimpleTimer::initWithAbsoluteTimeMethod { &PCSimpleTimerSystem::initWithAbsoluteTime };
+
+HookableMethod<void(PCSimpleTimer&)> PCSimpleTimer::invalidateMethod { &PCSimpleTimerSystem::invalidate };
+
 std::shared_ptr<PCSimpleTimer> PCSimpleTimer::initWithAbsoluteTime(double absoluteTime, std::string serviceIdentifier,
     std::shared_ptr<NSObject> target, std::string selector, Action action, PlistDictionary userInfo, bool triggerOnGMTChange)
 {
-    return std::make_shared<PCSimpleTimer>(NSDate(absoluteTime + kSeconds1970To2001), std::move(serviceIdentifier), std::move(target),
-        std::move(selector), std::move(action), std::move(userInfo), triggerOnGMTChange);
+    return initWithAbsoluteTimeMethod(absoluteTime, std::move(serviceIdentifier), std::move(target), std::move(selector),
+        std::move(action), std::move(userInfo), triggerOnGMTChange);
 }
 
 PCSimpleTimer::PCSimpleTimer(NSDate fireDate, std::string serviceIdentifier, std::shared_ptr<NSObject> target, std::string selector,
@@ -47,6 +64,11 @@ void PCSimpleTimer::scheduleInRunLoop(NSRunLoop&)
 }
 
 void PCSimpleTimer::invalidate()
+{
+    invalidateMethod(*this);
+}
+
+void PCSimpleTimer::systemInvalidate()
 {
     if (!m_valid)
         return;

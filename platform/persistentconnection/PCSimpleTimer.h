@@ -3,6 +3,7 @@
 #include "platform/foundation/NSDate.h"
 #include "platform/foundation/NSObject.h"
 #include "platform/foundation/PlistValue.h"
+#include "platform/substrate/HookableMethod.h"
 
 #include <functional>
 #include <memory>
@@ -29,9 +30,13 @@ public:
     static std::shared_ptr<PCSimpleTimer> initWithFireDate(NSDate fireDate, std::string serviceIdentifier,
         std::shared_ptr<NSObject> target, std::string selector, Action action, PlistDictionary userInfo);
     // initWithAbsoluteTime:serviceIdentifier:target:selector:userInfo:triggerOnGMTChange:, the
-    // time in seconds since 2001-01-01 00:00:00 UTC.
+    // time in seconds since 2001-01-01 00:00:00 UTC. Goes through its hookable slot.
     static std::shared_ptr<PCSimpleTimer> initWithAbsoluteTime(double absoluteTime, std::string serviceIdentifier,
         std::shared_ptr<NSObject> target, std::string selector, Action action, PlistDictionary userInfo, bool triggerOnGMTChange);
+    static HookableMethod<std::shared_ptr<PCSimpleTimer>(double absoluteTime, std::string serviceIdentifier,
+        std::shared_ptr<NSObject> target, std::string selector, PCSimpleTimer::Action action, PlistDictionary userInfo,
+        bool triggerOnGMTChange)>
+        initWithAbsoluteTimeMethod;
 
     // A member function as the action: [target selector:timer].
     template<class T>
@@ -48,7 +53,9 @@ public:
 
     // Arms the timer on the run loop (the main one is the only one the system uses).
     void scheduleInRunLoop(NSRunLoop&);
+    // Cancels the timer (it never fires); goes through its hookable slot.
     void invalidate();
+    static HookableMethod<void(PCSimpleTimer&)> invalidateMethod;
     bool isValid() const { return m_valid; }
     bool isScheduled() const { return m_scheduled; }
 
@@ -69,6 +76,9 @@ public:
     void fire();
 
 private:
+    friend struct PCSimpleTimerSystem;
+    void systemInvalidate();
+
     NSDate m_fireDate;
     std::string m_serviceIdentifier;
     std::shared_ptr<NSObject> m_target;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/substrate/HookableMethod.h"
 #include "platform/uikit/UIApplication.h"
 
 #include <memory>
@@ -14,4 +15,16 @@ public:
 
     // Whether the phone shows its lock screen.
     bool isLocked() const;
+
+    // applicationDidFinishLaunching: — the host calls it once, after the plug-ins are loaded
+    // and before the main run loop runs. The system's implementation has nothing left to do on
+    // the simulated phone.
+    static HookableMethod<void(SpringBoard&, const std::shared_ptr<NSObject>& application)> applicationDidFinishLaunchingMethod;
+    void applicationDidFinishLaunching(const std::shared_ptr<NSObject>& application);
+
+    // _midnightPassed — the host calls it at every local midnight and when the wall clock is
+    // set across one. The system's implementation posts the process-local notification
+    // "SBMidnightPassedNotification".
+    static HookableMethod<void(SpringBoard&)> midnightPassedMethod;
+    void _midnightPassed();
 };
