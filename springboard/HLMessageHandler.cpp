@@ -35,7 +35,7 @@ void HLMessageHandler::alarmStatusChanged(const PlistDictionary& userInfo)
         HLLogWarning("No clock alarm with id %s, hence ignoring the alarm status change", identifier.description().c_str());
         return;
     }
-    manager->setAlarmActive(alarm, lookup(userInfo, "ative").boolValue());
+    manager->setAlarm(alarm, lookup(userInfo, "ative").boolValue());
 }
 
 void HLMessageHandler::updateProfile(const PlistDictionary& userInfo)

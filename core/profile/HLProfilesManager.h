@@ -3,6 +3,7 @@
 #include "core/profile/HLProfile.h"
 #include "platform/foundation/NSError.h"
 #include "platform/foundation/NSObject.h"
+#include "platform/uikit/UIAlertViewDelegate.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -37,7 +38,7 @@ inline constexpr const char* kHLEnabledOrDisabledNotification = "com.velloq.Hush
 // locally and system-wide; the other process reloads when it hears of it. The same singleton
 // carries the scheduler, the Do Not Disturb and icon handling and the volume watch, each
 // declared in a section of its own below and defined in its own files.
-class HLProfilesManager : public NSObject {
+class HLProfilesManager : public NSObject, public UIAlertViewDelegate {
 public:
     using Success = std::function<void()>;
     using Failure = std::function<void(const NSError&)>;
@@ -53,6 +54,9 @@ public:
     void initialize();
 
     static bool isHushlineEnabled();
+    // Removes the clock alarms that carry the system's own title (core/apply/HLProfilesManager+Alarms.cpp);
+    // returns every alarm as it was before.
+    static std::vector<std::shared_ptr<NSObject>> unloadAllHushlineAlarms();
     static void createAndSaveDefaultProfile();
     static std::filesystem::path profilesFilePath();
     static std::filesystem::path settingsFilePath();
@@ -161,8 +165,19 @@ private:
     std::mutex m_eventStoreUpdateTimerMutex;
     std::shared_ptr<NSTimer> m_eventStoreUpdateTimer;
 
-    // The volume watch.
+    // The volume watch (core/apply/HLProfilesManager+VolumeWatch.cpp): a ringer change the
+    // user makes while a profile is applied leads to one question per application; a volume
+    // the user keeps becomes the one the revert restores.
 public:
-    // Called for every system volume change in this process.
+    static constexpr long kVolumePreserveAlertTag = 431213;
+    // Every system volume change of this process.
     void volumeChanged(const NSNotification&);
+    // The answer to the question.
+    void alertViewClickedButtonAtIndex(UIAlertView&, long buttonIndex) override;
+    void updateVolumeInUserDefaults(double volume);
+    const std::shared_ptr<UIAlertView>& volumePreserveAlertView() const { return m_volumePreserveAlertView; }
+
+private:
+    std::shared_ptr<HLProfile> firstAppliedProfile();
+    std::shared_ptr<UIAlertView> m_volumePreserveAlertView;
 };

@@ -104,8 +104,21 @@ void Device::recordVibrateSetting(const std::string& key, const std::string& wha
 
 void Device::record(const std::string& what, PlistValue value, std::string detail)
 {
+    Change change { NSDate::date(), what, std::move(value), std::move(detail) };
+    std::shared_ptr<ChangeObserver> observer;
+    {
+        std::lock_guard lock(m_mutex);
+        m_changes.push_back(change);
+        observer = m_changeObserver;
+    }
+    if (observer && *observer)
+        (*observer)(change);
+}
+
+void Device::setChangeObserver(ChangeObserver observer)
+{
     std::lock_guard lock(m_mutex);
-    m_changes.push_back({ NSDate::date(), what, std::move(value), std::move(detail) });
+    m_changeObserver = observer ? std::make_shared<ChangeObserver>(std::move(observer)) : nullptr;
 }
 
 std::string Device::systemVersion() const
@@ -414,8 +427,8 @@ std::optional<PlistDictionary> Device::alert() const
 
 void Device::showAlert(PlistDictionary alert)
 {
-    const std::string* found = PlistValue(alert)["title"].asString();
-    std::string title = found ? *found : "";
+    auto found = alert.find("title");
+    std::string title = found != alert.end() && found->second.asString() ? *found->second.asString() : "";
     {
         std::lock_guard lock(m_mutex);
         m_alert = std::move(alert);

@@ -4,6 +4,7 @@
 #include "platform/foundation/PlistValue.h"
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -135,6 +136,10 @@ public:
 
     // The log.
     std::vector<Change> changes() const;
+    // Told of every change as it is recorded, on the thread that made it (the home-screen host
+    // announces them on the phone's bus). One observer; an empty one stops the telling.
+    using ChangeObserver = std::function<void(const Change&)>;
+    void setChangeObserver(ChangeObserver);
     std::vector<Change> changesOf(const std::string& what) const;
     void clearChanges();
 
@@ -166,4 +171,5 @@ private:
     std::vector<Tone> m_tones;
     std::vector<Vibration> m_vibrations;
     std::vector<Change> m_changes;
+    std::shared_ptr<ChangeObserver> m_changeObserver;
 };

@@ -1,6 +1,10 @@
 #include "platform/foundation/Clock.h"
 
+#include "platform/foundation/DeviceRoot.h"
+#include "platform/foundation/SharedClockReader.h"
+
 #include <ctime>
+#include <exception>
 #include <mutex>
 
 namespace {
@@ -11,9 +15,20 @@ std::mutex& clockMutex()
     return mutex;
 }
 
+std::shared_ptr<Clock> startingClock()
+{
+    try {
+        if (auto shared = SharedClockReader::open(DeviceRoot::path()))
+            return shared;
+    } catch (const std::exception&) {
+        // No usable device root (the current folder is gone): the system clock.
+    }
+    return std::make_shared<SystemClock>();
+}
+
 std::shared_ptr<Clock>& installedClock()
 {
-    static std::shared_ptr<Clock> clock = std::make_shared<SystemClock>();
+    static std::shared_ptr<Clock> clock = startingClock();
     return clock;
 }
 

@@ -14,7 +14,9 @@ public:
     virtual NSTimeInterval now() const = 0;
     virtual bool isVirtual() const = 0;
 
-    // The process clock: the system clock unless a virtual one was installed.
+    // The process clock: the system clock unless another was installed. A process of a phone
+    // that was booted on a virtual clock (its device root holds the shared clock, see
+    // SharedClock) starts out reading that phone's time.
     static Clock& process();
     static void install(std::shared_ptr<Clock>);
     // Installs a new virtual clock standing at the given time and returns it.
@@ -28,7 +30,7 @@ public:
     bool isVirtual() const override { return false; }
 };
 
-class VirtualClock final : public Clock {
+class VirtualClock : public Clock {
 public:
     explicit VirtualClock(NSTimeInterval start) : m_now(start) { }
     NSTimeInterval now() const override { return m_now.load(); }
@@ -36,8 +38,8 @@ public:
 
     // Moves the clock. Timers that come due are the run loop's business: advance time through
     // the run loop when timers must fire on the way.
-    void set(NSTimeInterval t) { m_now.store(t); }
-    void advance(NSTimeInterval seconds) { m_now.store(m_now.load() + seconds); }
+    virtual void set(NSTimeInterval t) { m_now.store(t); }
+    void advance(NSTimeInterval seconds) { set(now() + seconds); }
 
 private:
     std::atomic<NSTimeInterval> m_now;

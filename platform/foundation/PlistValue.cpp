@@ -197,7 +197,7 @@ float PlistValue::floatValue() const
     return static_cast<float>(doubleValue());
 }
 
-const PlistValue& PlistValue::operator[](const std::string& key) const
+const PlistValue& PlistValue::operator[](const std::string& key) const&
 {
     static const PlistValue none;
     auto dictionary = asDictionary();

@@ -74,8 +74,10 @@ public:
     double doubleValue() const;
     float floatValue() const;
 
-    // Dictionary look-up; a missing key or a non-dictionary gives a None value.
-    const PlistValue& operator[](const std::string& key) const;
+    // Dictionary look-up; a missing key or a non-dictionary gives a None value. Not on a
+    // temporary: the result would refer into a value that is already gone.
+    const PlistValue& operator[](const std::string& key) const&;
+    const PlistValue& operator[](const std::string& key) const&& = delete;
 
     // The text form of the phone's descriptions: { key = value; }, ( a, b ).
     std::string description() const;

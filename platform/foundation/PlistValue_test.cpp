@@ -34,7 +34,8 @@ TEST(PlistValue, DictionaryLookUpOfMissingKeysGivesNoValue)
     PlistValue d(PlistDictionary { { "a", 1 } });
     EXPECT_EQ(*d["a"].asInteger(), 1);
     EXPECT_TRUE(d["b"].isNone());
-    EXPECT_TRUE(PlistValue(5)["a"].isNone());
+    PlistValue number(5);
+    EXPECT_TRUE(number["a"].isNone());
 }
 
 TEST(PlistValue, StringArraysAreRecognisedOnlyWhenEveryElementIsAString)

@@ -3,6 +3,7 @@
 #include "platform/device/Device.h"
 #include "platform/foundation/NSNotificationCenter.h"
 #include "platform/foundation/ObjCRuntime.h"
+#include "platform/mobiletimer/AlarmManager.h"
 
 namespace {
 
@@ -11,7 +12,7 @@ namespace {
 }
 
 HookableMethod<void(SpringBoard&, const std::shared_ptr<NSObject>&)> SpringBoard::applicationDidFinishLaunchingMethod {
-    [](SpringBoard&, const std::shared_ptr<NSObject>&) { }
+    [](SpringBoard&, const std::shared_ptr<NSObject>&) { AlarmManager::sharedManager()->loadScheduledNotifications(); }
 };
 
 HookableMethod<void(SpringBoard&)> SpringBoard::midnightPassedMethod {

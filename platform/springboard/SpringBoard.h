@@ -17,8 +17,8 @@ public:
     bool isLocked() const;
 
     // applicationDidFinishLaunching: — the host calls it once, after the plug-ins are loaded
-    // and before the main run loop runs. The system's implementation has nothing left to do on
-    // the simulated phone.
+    // and before the main run loop runs. The system's implementation has the clock arm its
+    // alarms (AlarmManager loadScheduledNotifications).
     static HookableMethod<void(SpringBoard&, const std::shared_ptr<NSObject>& application)> applicationDidFinishLaunchingMethod;
     void applicationDidFinishLaunching(const std::shared_ptr<NSObject>& application);
 

@@ -1,0 +1,78 @@
+#include "apps/springboard/PhoneStateReport.h"
+
+#include "platform/device/Device.h"
+#include "platform/foundation/Clock.h"
+#include "platform/foundation/DeviceRoot.h"
+#include "platform/foundation/PropertyList.h"
+#include "platform/mobiletimer/AlarmManager.h"
+#include "platform/mobilewifi/WiFiState.h"
+#include "platform/persistentconnection/PCSimpleTimer.h"
+#include "platform/persistentconnection/WakeUpTimerQueue.h"
+
+namespace {
+
+constexpr const char* kProfilesPath = "/var/mobile/Library/Preferences/com.velloq.hushline.profiles.plist";
+
+PlistDictionary wifi()
+{
+    WiFiState state = WiFiState::load();
+    PlistArray known;
+    for (const auto& network : state.known)
+        known.push_back(network.ssid);
+    PlistDictionary report { { "known", known } };
+    if (state.current)
+        report["current"] = *state.current;
+    return report;
+}
+
+PlistArray alarms()
+{
+    PlistArray list;
+    for (const auto& alarm : AlarmManager::sharedManager()->alarms())
+        list.push_back(PlistDictionary { { "alarmId", alarm->alarmId() }, { "title", alarm->storedTitle() }, { "hour", alarm->hour() },
+            { "minute", alarm->minute() }, { "active", alarm->isActive() } });
+    return list;
+}
+
+PlistArray wakeUpTimers()
+{
+    PlistArray list;
+    for (const auto& timer : WakeUpTimerQueue::shared().pendingTimers())
+        list.push_back(PlistDictionary { { "service", timer->serviceIdentifierVariable() }, { "fireDate", timer->fireDate() } });
+    return list;
+}
+
+PlistArray profiles()
+{
+    PlistArray list;
+    auto stored = PropertyList::read(DeviceRoot::resolve(kProfilesPath));
+    const PlistArray* entries = stored ? stored->asArray() : nullptr;
+    if (!entries)
+        return list;
+    for (const auto& entry : *entries) {
+        if (!entry.isDictionary())
+            continue;
+        PlistDictionary profile { { "identifier", entry["identifier"].longLongValue() }, { "enabled", entry["enabled"].boolValue() },
+            { "applied", entry["applied"].boolValue() } };
+        if (const std::string* title = entry["title"].asString())
+            profile["title"] = *title;
+        list.push_back(profile);
+    }
+    return list;
+}
+
+}
+
+PlistDictionary phoneStateReport()
+{
+    Device& phone = Device::current();
+    PlistDictionary state = phone.state();
+    state["clock"] = NSDate::date();
+    state["virtualClock"] = Clock::process().isVirtual();
+    state["osVersion"] = phone.systemVersion();
+    state["wifi"] = wifi();
+    state["alarms"] = alarms();
+    state["wakeUpTimers"] = wakeUpTimers();
+    state["profiles"] = profiles();
+    return state;
+}

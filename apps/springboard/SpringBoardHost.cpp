@@ -1,0 +1,124 @@
+#include "apps/springboard/SpringBoardHost.h"
+
+#include "apps/common/LocalTime.h"
+#include "apps/springboard/MidnightWatch.h"
+#include "apps/springboard/PhoneControlService.h"
+#include "apps/springboard/SubstrateLoader.h"
+#include "platform/device/PhoneControl.h"
+#include "platform/foundation/AtomicFile.h"
+#include "platform/foundation/BusDarwinNotifyCenter.h"
+#include "platform/foundation/Clock.h"
+#include "platform/foundation/DeviceRoot.h"
+#include "platform/foundation/NSBundle.h"
+#include "platform/foundation/NSLog.h"
+#include "platform/foundation/NSRunLoop.h"
+#include "platform/foundation/PhoneBusConnection.h"
+#include "platform/foundation/SharedClock.h"
+#include "platform/springboard/SBWiFiManager.h"
+#include "platform/springboard/SpringBoard.h"
+
+#include <csignal>
+#include <stdexcept>
+#include <sys/epoll.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr const char* kBundleIdentifier = "com.apple.springboard";
+
+void installClock(const std::filesystem::path& root, const std::optional<std::string>& clock)
+{
+    if (!clock) {
+        SharedClockFile::remove(root);
+        Clock::installSystem();
+        return;
+    }
+    std::optional<NSTimeInterval> start;
+    if (*clock == "now") {
+        SystemClock system;
+        start = system.now();
+    } else if (*clock != "resume") {
+        auto date = parseLocalTime(*clock);
+        if (!date)
+            throw std::runtime_error("--clock " + *clock + ": expected now, resume or a local time YYYY-MM-DDTHH:MM:SS");
+        start = date->timeIntervalSince1970();
+    }
+    Clock::install(SharedClock::open(root, start ? &*start : nullptr));
+}
+
+// SIGTERM, SIGINT and SIGHUP stop the run loop, so the host ends as a whole.
+class StopSignals {
+public:
+    StopSignals()
+    {
+        sigset_t signals;
+        sigemptyset(&signals);
+        for (int signal : { SIGTERM, SIGINT, SIGHUP })
+            sigaddset(&signals, signal);
+        sigprocmask(SIG_BLOCK, &signals, nullptr);
+        m_fd = signalfd(-1, &signals, SFD_NONBLOCK | SFD_CLOEXEC);
+        if (m_fd < 0)
+            throw std::runtime_error("cannot watch for the stop signals");
+        m_source = NSRunLoop::main().addSource(m_fd, EPOLLIN, [this](uint32_t) {
+            signalfd_siginfo info { };
+            while (read(m_fd, &info, sizeof info) == sizeof info)
+                m_received = static_cast<int>(info.ssi_signo);
+            NSRunLoop::main().stop();
+        });
+    }
+    ~StopSignals()
+    {
+        NSRunLoop::main().removeSource(m_source);
+        close(m_fd);
+    }
+    int received() const { return m_received; }
+
+private:
+    int m_fd { -1 };
+    NSRunLoop::SourceID m_source { 0 };
+    int m_received { 0 };
+};
+
+}
+
+int runSpringBoardHost(const SpringBoardHostOptions& options)
+{
+    NSBundle::setMainBundleIdentifier(kBundleIdentifier);
+    std::filesystem::path root = DeviceRoot::path();
+    std::error_code error;
+    if (!std::filesystem::is_directory(root, error))
+        throw std::runtime_error("the device root " + root.string() + " does not exist");
+    installClock(root, options.clock);
+    auto launched = PhoneControl::launchedPath(root);
+    std::filesystem::remove(launched, error);
+
+    auto springBoard = SpringBoard::sharedApplication();
+    if (!BusDarwinNotifyCenter::installOnPhoneBus())
+        throw std::runtime_error("the phone's bus is not running for " + root.string() + " (boot the phone with phonectl boot)");
+    StopSignals stopSignals;
+    auto connection = PhoneBusConnection::process();
+    std::unique_ptr<MidnightWatch> midnight;
+    PhoneControlService control(connection, { .clockWasSet = [&midnight] {
+        if (midnight)
+            midnight->clockWasSet();
+    } });
+    SBWiFiManager::observeNetworkChanges();
+
+    size_t plugins = SubstrateLoader::loadLibraries(kBundleIdentifier);
+    springBoard->applicationDidFinishLaunching(springBoard);
+    midnight = std::make_unique<MidnightWatch>([springBoard] { springBoard->_midnightPassed(); });
+    midnight->start();
+
+    std::string why;
+    if (!writeFileAtomically(launched, std::to_string(getpid()) + "\n", &why))
+        throw std::runtime_error("cannot write " + launched.string() + ": " + why);
+    NSLog("SpringBoard: launched with %zu plug-in(s) on the %s clock", plugins, Clock::process().isVirtual() ? "virtual" : "system");
+
+    NSRunLoop::main().run();
+
+    std::filesystem::remove(launched, error);
+    NSLog("SpringBoard: stopped by signal %d", stopSignals.received());
+    connection->flush();
+    return 0;
+}
