@@ -47,19 +47,34 @@ void NSLogSetProcessName(const char* name)
 
 void NSLog(const char* format, ...)
 {
+    // One formatting pass into a buffer of the usual line's size; a longer line is formatted
+    // again into a buffer of its own length.
+    char buffer[2048];
     va_list args;
     va_start(args, format);
     va_list copy;
     va_copy(copy, args);
-    int length = vsnprintf(nullptr, 0, format, copy);
-    va_end(copy);
-    std::string message(length > 0 ? static_cast<size_t>(length) : 0, '\0');
-    if (length > 0)
-        vsnprintf(message.data(), message.size() + 1, format, args);
+    int length = vsnprintf(buffer, sizeof buffer, format, args);
     va_end(args);
+    std::string message;
+    if (length >= static_cast<int>(sizeof buffer)) {
+        message.resize(static_cast<size_t>(length));
+        vsnprintf(message.data(), message.size() + 1, format, copy);
+    } else if (length > 0) {
+        message.assign(buffer, static_cast<size_t>(length));
+    }
+    va_end(copy);
 
     std::lock_guard lock(logMutex());
-    std::string line = timestamp() + " " + processName() + "[" + std::to_string(getpid()) + "] " + message + "\n";
+    std::string line = timestamp();
+    line.reserve(line.size() + processName().size() + message.size() + 16);
+    line += ' ';
+    line += processName();
+    line += '[';
+    line += std::to_string(getpid());
+    line += "] ";
+    line += message;
+    line += '\n';
     fwrite(line.data(), 1, line.size(), stderr);
     fflush(stderr);
 }

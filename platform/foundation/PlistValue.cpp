@@ -50,47 +50,56 @@ double stringReal(const std::string& text)
     return std::strtod(skipBlanks(text.c_str()), nullptr);
 }
 
-std::string quoted(const std::string& s)
+// Appends the text as the phone's descriptions show it: plain when it is one word of letters,
+// digits and a few marks, else in double quotes with quotes and backslashes escaped.
+void appendQuoted(std::string& out, const std::string& s)
 {
     bool plain = !s.empty();
     for (char c : s)
         if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_' && c != '.' && c != '/' && c != '$')
             plain = false;
-    if (plain)
-        return s;
-    std::string out = "\"";
+    if (plain) {
+        out += s;
+        return;
+    }
+    out += '"';
     for (char c : s) {
         if (c == '"' || c == '\\')
             out += '\\';
         out += c;
     }
-    return out + "\"";
+    out += '"';
 }
 
 void describe(const PlistValue& value, std::string& out, int indent)
 {
-    std::string pad(static_cast<size_t>(indent) * 4, ' ');
+    size_t pad = static_cast<size_t>(indent) * 4;
     switch (value.type()) {
     case PlistValue::Type::None:
         out += "(null)";
         break;
     case PlistValue::Type::Boolean:
-        out += *value.asBool() ? "1" : "0";
+        out += *value.asBool() ? '1' : '0';
         break;
-    case PlistValue::Type::Integer:
-        out += std::to_string(*value.asInteger());
+    case PlistValue::Type::Integer: {
+        char text[24];
+        int n = snprintf(text, sizeof text, "%lld", static_cast<long long>(*value.asInteger()));
+        out.append(text, static_cast<size_t>(n));
         break;
+    }
     case PlistValue::Type::Real: {
         char text[40];
-        snprintf(text, sizeof text, "%.17g", *value.asReal());
-        out += text;
+        int n = snprintf(text, sizeof text, "%.17g", *value.asReal());
+        out.append(text, static_cast<size_t>(n));
         break;
     }
     case PlistValue::Type::String:
-        out += quoted(*value.asString());
+        appendQuoted(out, *value.asString());
         break;
     case PlistValue::Type::Date:
-        out += "\"" + value.asDate()->description() + "\"";
+        out += '"';
+        out += value.asDate()->description();
+        out += '"';
         break;
     case PlistValue::Type::Data:
         out += "{length = " + std::to_string(value.asData()->size()) + "}";
@@ -99,21 +108,25 @@ void describe(const PlistValue& value, std::string& out, int indent)
         out += "(\n";
         const auto& array = *value.asArray();
         for (size_t i = 0; i < array.size(); ++i) {
-            out += pad + "    ";
+            out.append(pad + 4, ' ');
             describe(array[i], out, indent + 1);
             out += i + 1 < array.size() ? ",\n" : "\n";
         }
-        out += pad + ")";
+        out.append(pad, ' ');
+        out += ')';
         break;
     }
     case PlistValue::Type::Dictionary:
         out += "{\n";
         for (const auto& [key, element] : *value.asDictionary()) {
-            out += pad + "    " + quoted(key) + " = ";
+            out.append(pad + 4, ' ');
+            appendQuoted(out, key);
+            out += " = ";
             describe(element, out, indent + 1);
             out += ";\n";
         }
-        out += pad + "}";
+        out.append(pad, ' ');
+        out += '}';
         break;
     case PlistValue::Type::Object: {
         auto object = value.asObject();
@@ -210,6 +223,7 @@ const PlistValue& PlistValue::operator[](const std::string& key) const&
 std::string PlistValue::description() const
 {
     std::string out;
+    out.reserve(256);
     describe(*this, out, 0);
     return out;
 }

@@ -42,13 +42,14 @@ std::optional<PlistValue> fromNode(plist_t node, int depth)
         plist_get_real_val(node, &value);
         return PlistValue(value);
     }
-    case PLIST_STRING:
+    case PLIST_STRING: {
+        uint64_t length = 0;
+        const char* text = plist_get_string_ptr(node, &length);
+        return PlistValue(text ? std::string(text, length) : std::string());
+    }
     case PLIST_KEY: {
         char* text = nullptr;
-        if (plist_get_node_type(node) == PLIST_STRING)
-            plist_get_string_val(node, &text);
-        else
-            plist_get_key_val(node, &text);
+        plist_get_key_val(node, &text);
         std::string value = text ? text : "";
         free(text);
         return PlistValue(std::move(value));
@@ -104,7 +105,7 @@ std::optional<PlistValue> fromNode(plist_t node, int depth)
             free(key);
             if (!element)
                 break;
-            dictionary[name] = std::move(*element);
+            dictionary.insert_or_assign(std::move(name), std::move(*element));
         }
         free(iter);
         return result;
