@@ -44,8 +44,18 @@ const char* const kMessageNames[] = {
     "com.velloq.HushlineProfileUpdateSpringBoardMessageKey",
 };
 
-decltype(SpringBoard::applicationDidFinishLaunchingMethod)::Implementation systemDidFinishLaunching;
-decltype(SpringBoard::midnightPassedMethod)::Implementation systemMidnightPassed;
+// SpringBoard's own implementations, kept by the hooks. Reached through a function so that they
+// exist before the load-time constructor stores them.
+struct SpringBoardImplementations {
+    decltype(SpringBoard::applicationDidFinishLaunchingMethod)::Implementation didFinishLaunching;
+    decltype(SpringBoard::midnightPassedMethod)::Implementation midnightPassed;
+};
+
+SpringBoardImplementations& original()
+{
+    static SpringBoardImplementations implementations;
+    return implementations;
+}
 
 void rescheduleCallback(CFNotificationCenterRef, void*, const std::string&, const void*, const void*)
 {
@@ -61,18 +71,16 @@ void hookLaunchAndMidnight()
 {
     MSHookMessageEx(SpringBoard::applicationDidFinishLaunchingMethod,
         [](SpringBoard& springBoard, const std::shared_ptr<NSObject>& application) {
-            if (systemDidFinishLaunching)
-                systemDidFinishLaunching(springBoard, application);
+            original().didFinishLaunching(springBoard, application);
             HLSpringBoardStartup::didFinishLaunching();
         },
-        &systemDidFinishLaunching);
+        &original().didFinishLaunching);
     MSHookMessageEx(SpringBoard::midnightPassedMethod,
         [](SpringBoard& springBoard) {
-            if (systemMidnightPassed)
-                systemMidnightPassed(springBoard);
+            original().midnightPassed(springBoard);
             HLSpringBoardStartup::midnightPassed();
         },
-        &systemMidnightPassed);
+        &original().midnightPassed);
     class_addMethod("SpringBoard", "handleHushlineMessageNamed:withUserInfo:", HLMessageHandler::Implementation(&HLMessageHandler::handleHushlineMessageNamed));
 }
 

@@ -17,14 +17,24 @@ namespace {
 
 constexpr const char* kClockService = "com.apple.mobiletimer";
 
-std::vector<std::shared_ptr<PCSimpleTimer>>* alarmTimerList = nullptr;
+// The system's implementations that the hooks replaced. Reached through a function so that they
+// exist before the plug-in's load-time constructor installs the hooks (globals of this file
+// might be initialised only after it ran, wiping what it stored).
+struct SystemImplementations {
+    decltype(SBWiFiManager::updateCurrentNetworkMethod)::Implementation updateCurrentNetwork;
+    decltype(SBVolumeHardwareButton::volumeDecreasePressMethod)::Implementation volumeDecreasePress;
+    decltype(SBVolumeHardwareButton::volumeIncreasePressMethod)::Implementation volumeIncreasePress;
+    decltype(SBStatusBarStateAggregator::setAlarmEnabledMethod)::Implementation setAlarmEnabled;
+    decltype(PCSimpleTimer::initWithAbsoluteTimeMethod)::Implementation initWithAbsoluteTime;
+    decltype(PCSimpleTimer::invalidateMethod)::Implementation invalidate;
+    std::vector<std::shared_ptr<PCSimpleTimer>>* alarmTimers { nullptr };
+};
 
-decltype(SBWiFiManager::updateCurrentNetworkMethod)::Implementation systemUpdateCurrentNetwork;
-decltype(SBVolumeHardwareButton::volumeDecreasePressMethod)::Implementation systemVolumeDecreasePress;
-decltype(SBVolumeHardwareButton::volumeIncreasePressMethod)::Implementation systemVolumeIncreasePress;
-decltype(SBStatusBarStateAggregator::setAlarmEnabledMethod)::Implementation systemSetAlarmEnabled;
-decltype(PCSimpleTimer::initWithAbsoluteTimeMethod)::Implementation systemInitWithAbsoluteTime;
-decltype(PCSimpleTimer::invalidateMethod)::Implementation systemInvalidate;
+SystemImplementations& original()
+{
+    static SystemImplementations implementations;
+    return implementations;
+}
 
 void markButtonPress()
 {
@@ -39,24 +49,21 @@ void HLSystemHooks::installEveryHostHooks()
     MSHookMessageEx(SBWiFiManager::updateCurrentNetworkMethod,
         [](SBWiFiManager& manager) {
             HLLogInfo("***************** SBWiFiManager _updateCurrentNetwork ********************");
-            if (systemUpdateCurrentNetwork)
-                systemUpdateCurrentNetwork(manager);
+            original().updateCurrentNetwork(manager);
         },
-        &systemUpdateCurrentNetwork);
+        &original().updateCurrentNetwork);
     MSHookMessageEx(SBVolumeHardwareButton::volumeDecreasePressMethod,
         [](SBVolumeHardwareButton& button, const std::shared_ptr<NSObject>& event) {
-            if (systemVolumeDecreasePress)
-                systemVolumeDecreasePress(button, event);
+            original().volumeDecreasePress(button, event);
             markButtonPress();
         },
-        &systemVolumeDecreasePress);
+        &original().volumeDecreasePress);
     MSHookMessageEx(SBVolumeHardwareButton::volumeIncreasePressMethod,
         [](SBVolumeHardwareButton& button, const std::shared_ptr<NSObject>& event) {
-            if (systemVolumeIncreasePress)
-                systemVolumeIncreasePress(button, event);
+            original().volumeIncreasePress(button, event);
             markButtonPress();
         },
-        &systemVolumeIncreasePress);
+        &original().volumeIncreasePress);
 }
 
 void HLSystemHooks::installSpringBoardHooks()
@@ -64,43 +71,43 @@ void HLSystemHooks::installSpringBoardHooks()
     MSHookMessageEx(SBStatusBarStateAggregator::setAlarmEnabledMethod,
         [](SBStatusBarStateAggregator& aggregator, bool enabled) {
             // The icon shows only while the clock has a live alarm timer.
-            bool live = alarmTimerList && !alarmTimerList->empty();
-            if (systemSetAlarmEnabled)
-                systemSetAlarmEnabled(aggregator, enabled && !live ? false : enabled);
+            auto* timers = original().alarmTimers;
+            bool live = timers && !timers->empty();
+            original().setAlarmEnabled(aggregator, enabled && !live ? false : enabled);
         },
-        &systemSetAlarmEnabled);
+        &original().setAlarmEnabled);
     MSHookMessageEx(PCSimpleTimer::initWithAbsoluteTimeMethod,
         [](double time, std::string service, std::shared_ptr<NSObject> target, std::string selector, PCSimpleTimer::Action action,
             PlistDictionary userInfo, bool triggerOnGMTChange) {
             bool clock = service == kClockService;
-            auto timer = systemInitWithAbsoluteTime(time, std::move(service), std::move(target), std::move(selector), std::move(action),
+            auto timer = original().initWithAbsoluteTime(time, std::move(service), std::move(target), std::move(selector), std::move(action),
                 std::move(userInfo), triggerOnGMTChange);
-            if (clock && timer && alarmTimerList)
-                alarmTimerList->push_back(timer);
+            if (clock && timer && original().alarmTimers)
+                original().alarmTimers->push_back(timer);
             return timer;
         },
-        &systemInitWithAbsoluteTime);
+        &original().initWithAbsoluteTime);
     MSHookMessageEx(PCSimpleTimer::invalidateMethod,
         [](PCSimpleTimer& timer) {
-            if (systemInvalidate)
-                systemInvalidate(timer);
-            if (alarmTimerList && serviceIdentifierOf(timer) == kClockService)
-                std::erase_if(*alarmTimerList, [&](const std::shared_ptr<PCSimpleTimer>& t) { return t.get() == &timer; });
+            original().invalidate(timer);
+            auto* timers = original().alarmTimers;
+            if (timers && serviceIdentifierOf(timer) == kClockService)
+                std::erase_if(*timers, [&](const std::shared_ptr<PCSimpleTimer>& t) { return t.get() == &timer; });
         },
-        &systemInvalidate);
+        &original().invalidate);
 }
 
 void HLSystemHooks::createAlarmTimerList()
 {
     // Lives as long as the home screen.
-    if (!alarmTimerList)
-        alarmTimerList = new std::vector<std::shared_ptr<PCSimpleTimer>>;
+    if (!original().alarmTimers)
+        original().alarmTimers = new std::vector<std::shared_ptr<PCSimpleTimer>>;
 }
 
 const std::vector<std::shared_ptr<PCSimpleTimer>>& HLSystemHooks::alarmTimers()
 {
     static const std::vector<std::shared_ptr<PCSimpleTimer>> none;
-    return alarmTimerList ? *alarmTimerList : none;
+    return original().alarmTimers ? *original().alarmTimers : none;
 }
 
 std::string HLSystemHooks::serviceIdentifierOf(PCSimpleTimer& timer)

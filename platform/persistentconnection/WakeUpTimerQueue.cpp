@@ -118,14 +118,14 @@ void WakeUpTimerQueue::rearm()
     // With nothing pending the timer is still armed far ahead, so that a change of the wall
     // clock is heard (cancel-on-set only reports changes to an armed timer).
     NSTimeInterval date = m_pending.empty() ? Clock::process().now() + 365.0 * 86400 : m_pending.begin()->first.first;
-    struct itimerspec spec { };
+    struct itimerspec deadline { };
     double seconds = std::floor(date);
-    spec.it_value.tv_sec = static_cast<time_t>(seconds);
-    spec.it_value.tv_nsec = static_cast<long>((date - seconds) * 1e9);
+    deadline.it_value.tv_sec = static_cast<time_t>(seconds);
+    deadline.it_value.tv_nsec = static_cast<long>((date - seconds) * 1e9);
     // Zero would disarm the timer; a date at the very start of the epoch is simply due.
-    if (spec.it_value.tv_sec <= 0 && spec.it_value.tv_nsec == 0)
-        spec.it_value.tv_nsec = 1;
-    if (timerfd_settime(m_timerFd, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &spec, nullptr) != 0)
+    if (deadline.it_value.tv_sec <= 0 && deadline.it_value.tv_nsec == 0)
+        deadline.it_value.tv_nsec = 1;
+    if (timerfd_settime(m_timerFd, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &deadline, nullptr) != 0)
         NSLog("Error: cannot arm the wake-up timer: %s", strerror(errno));
 }
 
