@@ -36,6 +36,7 @@ public:
     // nullptr when no alarm has the identifier (or it is not a string).
     std::shared_ptr<Alarm> alarmWithId(const std::string& alarmId) const;
     std::shared_ptr<Alarm> alarmWithId(const PlistValue& alarmId) const;
+    std::shared_ptr<Alarm> alarmWithId(const char* alarmId) const { return alarmWithId(std::string(alarmId)); }
 
     // addAlarm:active: — the alarm is stored (an alarm of the same identifier is replaced).
     void addAlarm(const std::shared_ptr<Alarm>&, bool active);

@@ -36,7 +36,8 @@ std::string now()
 HookableMethod<void(SpringBoard&, const std::shared_ptr<NSObject>&)>::Implementation originalLaunch;
 HookableMethod<void(SpringBoard&)>::Implementation originalMidnight;
 
-__attribute__((constructor)) void loaded()
+// Runs at load time, after the slots above have been initialised (same file, later line).
+bool loaded()
 {
     std::string name = ownName();
     note("loaded " + name + " into " + NSBundle::mainBundle()->bundleIdentifier());
@@ -52,6 +53,9 @@ __attribute__((constructor)) void loaded()
             note("midnight " + name + " at " + now());
         },
         &originalMidnight);
+    return true;
 }
+
+[[maybe_unused]] const bool installed = loaded();
 
 }

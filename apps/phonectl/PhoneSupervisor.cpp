@@ -1,0 +1,348 @@
+#include "apps/phonectl/PhoneSupervisor.h"
+
+#include "apps/common/LocalTime.h"
+#include "apps/phonectl/ControlClient.h"
+#include "platform/device/PhoneControl.h"
+#include "platform/foundation/AtomicFile.h"
+#include "platform/foundation/PhoneBus.h"
+#include "platform/foundation/PropertyList.h"
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <fstream>
+#include <spawn.h>
+#include <sstream>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// ASan builds launch slowly; a host that has not launched by then will not.
+constexpr auto kLaunchTimeout = std::chrono::seconds(60);
+constexpr auto kStopTimeout = std::chrono::seconds(20);
+// A host that ends sooner than this after its start counts as failing to start.
+constexpr auto kQuickExit = std::chrono::seconds(2);
+constexpr int kMaxQuickExits = 5;
+
+std::filesystem::path supervisorLog(const std::filesystem::path& root)
+{
+    return root / "var" / "log" / "phone.log";
+}
+
+bool processAlive(pid_t pid)
+{
+    return pid > 0 && (kill(pid, 0) == 0 || errno == EPERM);
+}
+
+std::optional<pid_t> readPid(const std::filesystem::path& file)
+{
+    std::string text;
+    if (!readFile(file, text))
+        return std::nullopt;
+    char* end = nullptr;
+    long pid = std::strtol(text.c_str(), &end, 10);
+    if (end == text.c_str() || pid <= 0)
+        return std::nullopt;
+    return static_cast<pid_t>(pid);
+}
+
+std::string tail(const std::filesystem::path& file, size_t lines)
+{
+    std::ifstream in(file);
+    std::vector<std::string> last;
+    for (std::string line; std::getline(in, line);) {
+        last.push_back(line);
+        if (last.size() > lines)
+            last.erase(last.begin());
+    }
+    std::string out;
+    for (const auto& line : last)
+        out += "\n  " + line;
+    return out;
+}
+
+bool validVersion(const std::string& version)
+{
+    if (version.empty() || !std::isdigit(static_cast<unsigned char>(version.front())) || !std::isdigit(static_cast<unsigned char>(version.back())))
+        return false;
+    for (size_t i = 0; i < version.size(); ++i) {
+        char c = version[i];
+        if (c == '.' ? version[i - 1] == '.' : !std::isdigit(static_cast<unsigned char>(c)))
+            return false;
+    }
+    return true;
+}
+
+void installBuild(const std::filesystem::path& root)
+{
+    std::string command = std::string("bash '") + HUSHLINE_SOURCE_DIR + "/scripts/install-root.sh' '" + HUSHLINE_BUILD_DIR + "' '"
+        + root.string() + "' >/dev/null";
+    if (root.string().find('\'') != std::string::npos)
+        throw PhonectlError("the device root's path may not hold a quote: " + root.string());
+    if (std::system(command.c_str()) != 0)
+        throw PhonectlError("cannot lay out the build into " + root.string() + " (scripts/install-root.sh failed)");
+}
+
+void writeSystemVersion(const std::filesystem::path& root, const std::string& version)
+{
+    auto path = root / "System" / "Library" / "CoreServices" / "SystemVersion.plist";
+    std::filesystem::create_directories(path.parent_path());
+    PlistDictionary plist;
+    if (auto existing = PropertyList::read(path); existing && existing->asDictionary())
+        plist = *existing->asDictionary();
+    plist["ProductVersion"] = version;
+    plist["ProductName"] = "iPhone OS";
+    std::string error;
+    if (!PropertyList::write(path, PlistValue(plist), PropertyList::Format::XML, &error))
+        throw PhonectlError("cannot write " + path.string() + ": " + error);
+}
+
+pid_t spawn(const std::vector<std::string>& arguments, const std::filesystem::path& output, bool newSession)
+{
+    posix_spawn_file_actions_t files;
+    posix_spawn_file_actions_init(&files);
+    posix_spawn_file_actions_addopen(&files, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&files, STDOUT_FILENO, output.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+    posix_spawn_file_actions_adddup2(&files, STDOUT_FILENO, STDERR_FILENO);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t none;
+    sigemptyset(&none);
+    posix_spawnattr_setsigmask(&attributes, &none);
+    short flags = POSIX_SPAWN_SETSIGMASK;
+    if (newSession)
+        flags |= POSIX_SPAWN_SETSID;
+    posix_spawnattr_setflags(&attributes, flags);
+    std::vector<char*> argv;
+    for (const auto& argument : arguments)
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    int r = posix_spawn(&pid, argv[0], &files, &attributes, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&files);
+    posix_spawnattr_destroy(&attributes);
+    if (r != 0)
+        throw PhonectlError("cannot start " + arguments[0] + ": " + strerror(r));
+    return pid;
+}
+
+std::string ownProgram()
+{
+    std::error_code error;
+    auto self = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (error)
+        throw PhonectlError("cannot find phonectl's own program: " + error.message());
+    return self.string();
+}
+
+}
+
+std::optional<pid_t> runningSupervisor(const std::filesystem::path& root)
+{
+    auto pid = readPid(PhoneControl::supervisorPath(root));
+    if (pid && processAlive(*pid))
+        return pid;
+    return std::nullopt;
+}
+
+void bootPhone(const BootOptions& options)
+{
+    const auto& root = options.root;
+    if (options.clock && *options.clock != "now" && !parseLocalTime(*options.clock))
+        throw PhonectlError("--clock " + *options.clock + ": expected now or a local time YYYY-MM-DDTHH:MM:SS");
+    if (options.osVersion && !validVersion(*options.osVersion))
+        throw PhonectlError("--os " + *options.osVersion + ": expected a version such as 13.3");
+    std::error_code error;
+    std::filesystem::create_directories(root, error);
+    if (!std::filesystem::is_directory(root, error))
+        throw PhonectlError("cannot create the device root " + root.string());
+    if (auto pid = runningSupervisor(root))
+        throw PhonectlError("the phone at " + root.string() + " is already booted (process " + std::to_string(*pid) + "; phonectl stop first)");
+
+    installBuild(root);
+    if (options.osVersion)
+        writeSystemVersion(root, *options.osVersion);
+    std::filesystem::create_directories(root / "var" / "log", error);
+    std::filesystem::remove(PhoneControl::launchedPath(root), error);
+
+    std::vector<std::string> arguments { ownProgram(), "__supervise", "--root", root.string() };
+    if (options.clock) {
+        arguments.push_back("--clock");
+        arguments.push_back(*options.clock);
+    }
+    pid_t supervisor = spawn(arguments, supervisorLog(root), true);
+
+    auto deadline = Clock::now() + kLaunchTimeout;
+    while (!std::filesystem::exists(PhoneControl::launchedPath(root), error)) {
+        int status = 0;
+        if (waitpid(supervisor, &status, WNOHANG) == supervisor)
+            throw PhonectlError("the phone at " + root.string() + " did not start:" + tail(supervisorLog(root), 5)
+                + tail(PhoneControl::hostOutputPath(root), 10));
+        if (Clock::now() > deadline) {
+            kill(supervisor, SIGTERM);
+            throw PhonectlError("the home screen of " + root.string() + " did not finish launching within a minute:"
+                + tail(PhoneControl::hostOutputPath(root), 10));
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
+void stopPhone(const std::filesystem::path& root)
+{
+    auto pid = runningSupervisor(root);
+    if (!pid)
+        throw PhonectlError("the phone at " + root.string() + " is not booted");
+    kill(*pid, SIGTERM);
+    auto deadline = Clock::now() + kStopTimeout;
+    while (processAlive(*pid)) {
+        // The supervisor is not phonectl's child (it runs in a session of its own), so it is
+        // gone once kill finds no such process.
+        if (Clock::now() > deadline)
+            throw PhonectlError("the phone at " + root.string() + " did not stop within 20 seconds (process " + std::to_string(*pid) + ")");
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
+namespace {
+
+class Supervisor {
+public:
+    Supervisor(std::filesystem::path root, std::optional<std::string> clock)
+        : m_root(std::move(root)), m_clock(std::move(clock))
+    {
+    }
+
+    int run()
+    {
+        sigset_t signals;
+        sigemptyset(&signals);
+        for (int signal : { SIGTERM, SIGINT, SIGHUP, SIGCHLD })
+            sigaddset(&signals, signal);
+        sigprocmask(SIG_BLOCK, &signals, nullptr);
+
+        std::string why;
+        if (!writeFileAtomically(PhoneControl::supervisorPath(m_root), std::to_string(getpid()) + "\n", &why)) {
+            std::fprintf(stderr, "phonectl: cannot write the phone's process file: %s\n", why.c_str());
+            return 1;
+        }
+        int status = 0;
+        try {
+            m_bus = PhoneBus::start(m_root);
+            std::fprintf(stderr, "phonectl: the phone's bus runs at %s\n", m_bus->address().c_str());
+            status = supervise(signals);
+        } catch (const std::exception& error) {
+            std::fprintf(stderr, "phonectl: %s\n", error.what());
+            status = 1;
+        }
+        stopHost();
+        m_bus.reset();
+        std::error_code ignored;
+        std::filesystem::remove(PhoneControl::launchedPath(m_root), ignored);
+        if (readPid(PhoneControl::supervisorPath(m_root)) == getpid())
+            std::filesystem::remove(PhoneControl::supervisorPath(m_root), ignored);
+        std::fprintf(stderr, "phonectl: the phone is stopped\n");
+        return status;
+    }
+
+private:
+    int supervise(const sigset_t& signals)
+    {
+        int quickExits = 0;
+        for (bool first = true;; first = false) {
+            startHost(first);
+            auto started = Clock::now();
+            if (!waitForHost(signals))
+                return 0;
+            if (Clock::now() - started < kQuickExit) {
+                if (++quickExits >= kMaxQuickExits) {
+                    std::fprintf(stderr, "phonectl: the home screen keeps failing to start; giving up\n");
+                    return 1;
+                }
+                // Give a failing host a moment before the next try, still heeding a stop.
+                timespec pause { 1, 0 };
+                int signal = sigtimedwait(&signals, nullptr, &pause);
+                if (signal > 0 && signal != SIGCHLD)
+                    return 0;
+            } else {
+                quickExits = 0;
+            }
+            std::fprintf(stderr, "phonectl: the home screen ended; starting it again\n");
+        }
+    }
+
+    void startHost(bool first)
+    {
+        std::vector<std::string> arguments { HUSHLINE_SPRINGBOARD_HOST, "--root", m_root.string() };
+        if (m_clock) {
+            arguments.push_back("--clock");
+            arguments.push_back(first ? *m_clock : "resume");
+        }
+        m_host = spawn(arguments, PhoneControl::hostOutputPath(m_root), false);
+        std::fprintf(stderr, "phonectl: the home screen runs as process %d\n", m_host);
+    }
+
+    // Waits until the host ends (true) or the supervisor is told to stop (false).
+    bool waitForHost(const sigset_t& signals)
+    {
+        for (;;) {
+            siginfo_t info { };
+            if (sigwaitinfo(&signals, &info) < 0)
+                continue;
+            if (info.si_signo != SIGCHLD)
+                return false;
+            int status = 0;
+            if (waitpid(m_host, &status, WNOHANG) == m_host) {
+                describeEnd(status);
+                m_host = -1;
+                return true;
+            }
+        }
+    }
+
+    void describeEnd(int status)
+    {
+        if (WIFEXITED(status))
+            std::fprintf(stderr, "phonectl: the home screen exited with status %d\n", WEXITSTATUS(status));
+        else if (WIFSIGNALED(status))
+            std::fprintf(stderr, "phonectl: the home screen was killed by signal %d\n", WTERMSIG(status));
+    }
+
+    void stopHost()
+    {
+        if (m_host <= 0)
+            return;
+        kill(m_host, SIGTERM);
+        auto deadline = Clock::now() + std::chrono::seconds(10);
+        int status = 0;
+        while (waitpid(m_host, &status, WNOHANG) == 0) {
+            if (Clock::now() > deadline) {
+                kill(m_host, SIGKILL);
+                waitpid(m_host, &status, 0);
+                break;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        m_host = -1;
+    }
+
+    std::filesystem::path m_root;
+    std::optional<std::string> m_clock;
+    std::unique_ptr<PhoneBus> m_bus;
+    pid_t m_host { -1 };
+};
+
+}
+
+int supervisePhone(const std::filesystem::path& root, const std::optional<std::string>& clock)
+{
+    return Supervisor(root, clock).run();
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <sys/types.h>
+
+// Keeping a simulated phone running (phonectl boot / stop). Booting lays the build out into the
+// device root (scripts/install-root.sh), then starts a supervisor in the background: a phonectl
+// process of its own session that starts the phone's bus, starts the home-screen host and starts
+// it again whenever it exits (the settings reset kills it on purpose), as launchd would. The bus
+// belongs to the supervisor's main thread, which lives as long as the phone. Boot returns once
+// the host has finished launching.
+//
+// The supervisor's output goes to <root>/var/log/phone.log, the host's to
+// <root>/var/log/springboard.log.
+struct BootOptions {
+    std::filesystem::path root;
+    // "now" or a local time YYYY-MM-DDTHH:MM:SS: the phone runs on a virtual clock from then on.
+    std::optional<std::string> clock;
+    // The phone's OS version ("13.3"), written to its SystemVersion.plist.
+    std::optional<std::string> osVersion;
+};
+
+// Throws PhonectlError when the phone is already running, the input is malformed, or the host
+// does not finish launching.
+void bootPhone(const BootOptions&);
+// Stops the supervisor, the host and the bus, and waits until they are gone. Throws
+// PhonectlError when the phone is not booted.
+void stopPhone(const std::filesystem::path& root);
+// The supervisor's process id while the phone runs.
+std::optional<pid_t> runningSupervisor(const std::filesystem::path& root);
+
+// The supervisor itself (phonectl's hidden command "__supervise"); returns its exit status.
+int supervisePhone(const std::filesystem::path& root, const std::optional<std::string>& clock);

@@ -1,0 +1,426 @@
+#include "apps/phonectl/Phonectl.h"
+
+#include "apps/common/LocalTime.h"
+#include "apps/phonectl/ControlClient.h"
+#include "apps/phonectl/Json.h"
+#include "apps/phonectl/PhoneLog.h"
+#include "apps/phonectl/PhoneSupervisor.h"
+#include "platform/appsupport/CPDistributedMessagingCenter.h"
+#include "platform/eventkit/ICalendarWriter.h"
+#include "platform/foundation/AtomicFile.h"
+#include "platform/foundation/BusDarwinNotifyCenter.h"
+#include "platform/foundation/DarwinNotifyCenter.h"
+#include "platform/foundation/PhoneBusConnection.h"
+#include "platform/mobilewifi/WiFiState.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <iostream>
+#include <map>
+
+namespace {
+
+constexpr const char* kUsage = R"(usage: phonectl [--root DIR] COMMAND ...
+  boot [--clock now|YYYY-MM-DDTHH:MM:SS] [--os VERSION]   start the phone (virtual clock with --clock)
+  stop                                                     stop the phone
+  state                                                    the phone's state as JSON
+  log [--follow]                                           the device's changes and /tmp/velloq.log
+  watch                                                    what the phone does, one line per change
+  clock set TIME | clock advance SECONDS                   move the virtual clock
+  wifi join SSID | wifi leave
+  lock | unlock
+  press volume-up | press volume-down
+  alarm add HH:MM [--title TITLE] [--off] | alarm remove ID | alarm on ID | alarm off ID
+  alert answer INDEX                                       tap a button of the alert on screen
+  calendar add CALENDAR --title T --start TIME --end TIME [--all-day] [--status confirmed|tentative|cancelled]
+  send NAME [--user-info JSON]                             a message to the server "com.velloq.hushline"
+  post NAME                                                a Darwin notification
+The phone is the device root DIR, else $HUSHLINE_DEVICE_ROOT. TIME is local: YYYY-MM-DDTHH:MM:SS.
+)";
+
+// A wrong command or malformed input: exit status 2 with the usage hint.
+class UsageError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+class Arguments {
+public:
+    explicit Arguments(std::vector<std::string> words) : m_words(std::move(words)) { }
+
+    bool empty() const { return m_position >= m_words.size(); }
+    std::string next(const std::string& what)
+    {
+        if (empty())
+            throw UsageError("missing " + what);
+        return m_words[m_position++];
+    }
+    std::optional<std::string> option(const std::string& name)
+    {
+        for (size_t i = m_position; i < m_words.size(); ++i) {
+            if (m_words[i] != name)
+                continue;
+            if (i + 1 >= m_words.size())
+                throw UsageError(name + " needs a value");
+            std::string value = m_words[i + 1];
+            m_words.erase(m_words.begin() + static_cast<long>(i), m_words.begin() + static_cast<long>(i) + 2);
+            return value;
+        }
+        return std::nullopt;
+    }
+    bool flag(const std::string& name)
+    {
+        for (size_t i = m_position; i < m_words.size(); ++i) {
+            if (m_words[i] == name) {
+                m_words.erase(m_words.begin() + static_cast<long>(i));
+                return true;
+            }
+        }
+        return false;
+    }
+    void finish()
+    {
+        if (!empty())
+            throw UsageError("unexpected argument " + m_words[m_position]);
+    }
+
+private:
+    std::vector<std::string> m_words;
+    size_t m_position { 0 };
+};
+
+std::filesystem::path existingRoot(const std::filesystem::path& root)
+{
+    std::error_code error;
+    if (!std::filesystem::is_directory(root, error))
+        throw PhonectlError("unknown phone: the device root " + root.string() + " does not exist");
+    return root;
+}
+
+NSDate timeArgument(const std::string& text, const std::string& what)
+{
+    if (text == "now")
+        return NSDate::date();
+    auto date = parseLocalTime(text);
+    if (!date)
+        throw UsageError(what + " " + text + ": expected a local time YYYY-MM-DDTHH:MM:SS");
+    return *date;
+}
+
+double secondsArgument(const std::string& text)
+{
+    char* end = nullptr;
+    double seconds = std::strtod(text.c_str(), &end);
+    if (text.empty() || *end || !std::isfinite(seconds) || seconds < 0)
+        throw UsageError("clock advance " + text + ": expected a number of seconds of 0 or more");
+    return seconds;
+}
+
+long long integerArgument(const std::string& text, const std::string& what)
+{
+    char* end = nullptr;
+    errno = 0;
+    long long value = std::strtoll(text.c_str(), &end, 10);
+    if (text.empty() || *end || errno)
+        throw UsageError(what + " " + text + ": expected a whole number");
+    return value;
+}
+
+void printJson(const PlistValue& value)
+{
+    std::cout << toJson(value) << "\n";
+}
+
+int bootCommand(const std::filesystem::path& root, Arguments& args)
+{
+    BootOptions options { root, args.option("--clock"), args.option("--os") };
+    args.finish();
+    if (options.clock && *options.clock != "now" && !parseLocalTime(*options.clock))
+        throw UsageError("--clock " + *options.clock + ": expected now or a local time YYYY-MM-DDTHH:MM:SS");
+    bootPhone(options);
+    std::cout << "booted " << root.string() << "\n";
+    return 0;
+}
+
+int stateCommand(const std::filesystem::path& root, Arguments& args)
+{
+    args.finish();
+    PlistDictionary state = ControlClient(existingRoot(root)).state();
+    // The JSON names "no alert" explicitly; the bus cannot carry a null.
+    if (!state.count("alert"))
+        state["alert"] = PlistValue();
+    printJson(state);
+    return 0;
+}
+
+int clockCommand(const std::filesystem::path& root, Arguments& args)
+{
+    std::string action = args.next("clock action (set or advance)");
+    std::string value = args.next("a time or a number of seconds");
+    args.finish();
+    std::function<PlistDictionary(ControlClient&)> move;
+    if (action == "set") {
+        double time = timeArgument(value, "clock set").timeIntervalSince1970();
+        move = [time](ControlClient& client) { return client.setClock(time); };
+    } else if (action == "advance") {
+        double seconds = secondsArgument(value);
+        move = [seconds](ControlClient& client) { return client.advanceClock(seconds); };
+    } else {
+        throw UsageError("unknown clock action " + action + " (set or advance)");
+    }
+    ControlClient client(existingRoot(root));
+    PlistDictionary result = move(client);
+    const PlistValue answer(result);
+    if (const NSDate* now = answer["clock"].asDate())
+        std::cout << formatLocalTime(*now) << "\n";
+    return 0;
+}
+
+// Acts in phonectl's own process on the phone's files, announcing on the phone's bus.
+void onPhoneBus(const std::filesystem::path& root, const std::function<void()>& action)
+{
+    existingRoot(root);
+    ControlClient probe(root);
+    if (!BusDarwinNotifyCenter::installOnPhoneBus())
+        throw PhonectlError("the phone at " + root.string() + " is not booted (phonectl boot)");
+    action();
+    if (auto connection = PhoneBusConnection::process())
+        connection->flush();
+}
+
+int wifiCommand(const std::filesystem::path& root, Arguments& args)
+{
+    std::string action = args.next("wifi action (join or leave)");
+    if (action == "join") {
+        std::string ssid = args.next("the network's name (SSID)");
+        args.finish();
+        if (ssid.empty() || ssid.size() > 32)
+            throw UsageError("wifi join: a network's name has 1 to 32 bytes");
+        onPhoneBus(root, [&] { WiFiState::join(ssid); });
+    } else if (action == "leave") {
+        args.finish();
+        onPhoneBus(root, [] { WiFiState::leave(); });
+    } else {
+        throw UsageError("unknown wifi action " + action + " (join or leave)");
+    }
+    return 0;
+}
+
+int pressCommand(const std::filesystem::path& root, Arguments& args)
+{
+    std::string button = args.next("the button (volume-up or volume-down)");
+    args.finish();
+    std::map<std::string, std::string> buttons { { "volume-up", "up" }, { "volume-down", "down" } };
+    auto it = buttons.find(button);
+    if (it == buttons.end())
+        throw UsageError("unknown button " + button + " (volume-up or volume-down)");
+    PlistDictionary result = ControlClient(existingRoot(root)).pressVolumeButton(it->second);
+    const PlistValue answer(result);
+    std::cout << "ringer " << answer["ringerVolume"].doubleValue() << "\n";
+    return 0;
+}
+
+int alarmCommand(const std::filesystem::path& root, Arguments& args)
+{
+    std::string action = args.next("alarm action (add, remove, on or off)");
+    if (action == "add") {
+        std::optional<std::string> title = args.option("--title");
+        bool off = args.flag("--off");
+        std::string time = args.next("the alarm's time HH:MM");
+        args.finish();
+        int hour = -1, minute = -1;
+        char rest = 0;
+        if (std::sscanf(time.c_str(), "%d:%d%c", &hour, &minute, &rest) != 2 || hour < 0 || hour > 23 || minute < 0 || minute > 59
+            || time.size() != 5)
+            throw UsageError("alarm add " + time + ": expected a time of day HH:MM");
+        std::cout << ControlClient(existingRoot(root)).addAlarm(title.value_or("Alarm"), hour, minute, !off) << "\n";
+        return 0;
+    }
+    std::string alarmId = args.next("the alarm's identifier");
+    args.finish();
+    ControlClient client(existingRoot(root));
+    if (action == "remove")
+        client.removeAlarm(alarmId);
+    else if (action == "on" || action == "off")
+        client.setAlarmActive(alarmId, action == "on");
+    else
+        throw UsageError("unknown alarm action " + action + " (add, remove, on or off)");
+    return 0;
+}
+
+int alertCommand(const std::filesystem::path& root, Arguments& args)
+{
+    std::string action = args.next("alert action (answer)");
+    if (action != "answer")
+        throw UsageError("unknown alert action " + action + " (answer)");
+    long long index = integerArgument(args.next("the button's index"), "alert answer");
+    args.finish();
+    ControlClient(existingRoot(root)).answerAlert(index);
+    return 0;
+}
+
+int calendarCommand(const std::filesystem::path& root, Arguments& args)
+{
+    std::string action = args.next("calendar action (add)");
+    if (action != "add")
+        throw UsageError("unknown calendar action " + action + " (add)");
+    auto title = args.option("--title");
+    auto start = args.option("--start");
+    auto end = args.option("--end");
+    auto status = args.option("--status");
+    bool allDay = args.flag("--all-day");
+    std::string calendar = args.next("the calendar (ACCOUNT/CALENDAR, or a name in the account \"local\")");
+    args.finish();
+    if (!title || !start || !end)
+        throw UsageError("calendar add needs --title, --start and --end");
+    existingRoot(root);
+    std::string identifier = calendar.find('/') == std::string::npos ? "local/" + calendar : calendar;
+    auto folder = calendarFolderForIdentifier(identifier);
+    if (!folder)
+        throw UsageError("calendar add: " + calendar + " names no calendar (ACCOUNT/CALENDAR, plain folder names)");
+    ICalendarEventDescription event;
+    event.title = *title;
+    event.startDate = timeArgument(*start, "--start");
+    event.endDate = timeArgument(*end, "--end");
+    event.allDay = allDay;
+    if (allDay ? event.endDate < event.startDate : !(event.startDate < event.endDate))
+        throw UsageError("calendar add: the event must end after it starts");
+    std::map<std::string, EKEventStatus> statuses { { "confirmed", EKEventStatusConfirmed }, { "tentative", EKEventStatusTentative },
+        { "cancelled", EKEventStatusCanceled } };
+    if (status) {
+        auto it = statuses.find(*status);
+        if (it == statuses.end())
+            throw UsageError("--status " + *status + ": expected confirmed, tentative or cancelled");
+        event.status = it->second;
+    }
+    if (const char* zone = std::getenv("TZ"); zone && *zone && *zone != ':' && std::string(zone).find('/') != std::string::npos)
+        event.timeZone = zone;
+    std::filesystem::create_directories(*folder);
+    if (!std::filesystem::exists(*folder / "displayname"))
+        writeFileAtomically(*folder / "displayname", folder->filename().string() + "\n");
+    std::string error;
+    auto written = writeICalendarEvent(*folder, event, &error);
+    if (!written)
+        throw PhonectlError("cannot write the event: " + error);
+    std::cout << written->string() << "\n";
+    return 0;
+}
+
+int sendCommand(const std::filesystem::path& root, Arguments& args)
+{
+    auto userInfoText = args.option("--user-info");
+    std::string name = args.next("the message's name");
+    args.finish();
+    PlistDictionary userInfo;
+    if (userInfoText) {
+        std::string error;
+        auto parsed = parseJson(*userInfoText, &error);
+        if (!parsed)
+            throw UsageError("--user-info: malformed JSON: " + error);
+        if (!parsed->isDictionary())
+            throw UsageError("--user-info: expected a JSON object");
+        userInfo = *parsed->asDictionary();
+    }
+    existingRoot(root);
+    ControlClient probe(root);
+    if (!CPDistributedMessagingCenter::centerNamed("com.velloq.hushline")->sendMessageName(name, userInfo))
+        throw PhonectlError("the message was not delivered: no server \"com.velloq.hushline\" runs on the phone");
+    return 0;
+}
+
+int postCommand(const std::filesystem::path& root, Arguments& args)
+{
+    std::string name = args.next("the notification's name");
+    args.finish();
+    if (name.empty())
+        throw UsageError("post: the notification needs a name");
+    onPhoneBus(root, [&] { notify_post(name.c_str()); });
+    return 0;
+}
+
+int lockCommand(const std::filesystem::path& root, Arguments& args, bool locked)
+{
+    args.finish();
+    ControlClient(existingRoot(root)).setLocked(locked);
+    return 0;
+}
+
+int dispatch(const std::filesystem::path& root, const std::string& command, Arguments& args)
+{
+    if (command == "boot")
+        return bootCommand(root, args);
+    if (command == "stop") {
+        args.finish();
+        stopPhone(existingRoot(root));
+        return 0;
+    }
+    if (command == "state")
+        return stateCommand(root, args);
+    if (command == "log") {
+        bool follow = args.flag("--follow");
+        args.finish();
+        return printPhoneLog(existingRoot(root), follow);
+    }
+    if (command == "watch") {
+        args.finish();
+        return watchPhone(existingRoot(root));
+    }
+    if (command == "clock")
+        return clockCommand(root, args);
+    if (command == "wifi")
+        return wifiCommand(root, args);
+    if (command == "lock" || command == "unlock")
+        return lockCommand(root, args, command == "lock");
+    if (command == "press")
+        return pressCommand(root, args);
+    if (command == "alarm")
+        return alarmCommand(root, args);
+    if (command == "alert")
+        return alertCommand(root, args);
+    if (command == "calendar")
+        return calendarCommand(root, args);
+    if (command == "send")
+        return sendCommand(root, args);
+    if (command == "post")
+        return postCommand(root, args);
+    if (command == "__supervise") {
+        auto clock = args.option("--clock");
+        args.finish();
+        return supervisePhone(root, clock);
+    }
+    throw UsageError("unknown command " + command);
+}
+
+}
+
+int runPhonectl(const std::vector<std::string>& words)
+{
+    Arguments args(words);
+    try {
+        auto rootOption = args.option("--root");
+        if (args.flag("--help") || args.flag("-h")) {
+            std::cout << kUsage;
+            return 0;
+        }
+        std::string command = args.next("a command");
+        if (command == "help") {
+            std::cout << kUsage;
+            return 0;
+        }
+        const char* fromEnvironment = std::getenv("HUSHLINE_DEVICE_ROOT");
+        if (!rootOption && !(fromEnvironment && *fromEnvironment))
+            throw UsageError("no phone named: give --root DIR or set HUSHLINE_DEVICE_ROOT");
+        std::filesystem::path root = std::filesystem::absolute(rootOption ? *rootOption : fromEnvironment).lexically_normal();
+        // Everything of the phone (its files, its clock, its bus) resolves under the root.
+        setenv("HUSHLINE_DEVICE_ROOT", root.c_str(), 1);
+        return dispatch(root, command, args);
+    } catch (const UsageError& error) {
+        std::cerr << "phonectl: " << error.what() << "\n(phonectl help lists the commands)\n";
+        return 2;
+    } catch (const std::exception& error) {
+        std::cerr << "phonectl: " << error.what() << "\n";
+        return 1;
+    }
+}

@@ -1,0 +1,234 @@
+#include "apps/phonectl/Json.h"
+
+#include "platform/device/PhoneControl.h"
+#include "platform/foundation/AtomicFile.h"
+#include "platform/testsupport/DeviceFixture.h"
+
+#include <chrono>
+#include <csignal>
+#include <fcntl.h>
+#include <functional>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
+
+extern char** environ;
+
+namespace {
+
+struct Result {
+    int status { -1 };
+    std::string out;
+    std::string err;
+};
+
+// phonectl as a person runs it, against the test's own phone.
+class PhonectlTest : public DeviceFixture {
+protected:
+    void TearDown() override
+    {
+        if (m_booted)
+            phonectl({ "stop" });
+        DeviceFixture::TearDown();
+    }
+
+    Result phonectl(std::vector<std::string> arguments, bool withRoot = true)
+    {
+        if (withRoot)
+            arguments.insert(arguments.begin(), { "--root", m_root.string() });
+        arguments.insert(arguments.begin(), HUSHLINE_PHONECTL);
+        auto out = m_root.parent_path() / (m_root.filename().string() + ".out");
+        auto err = m_root.parent_path() / (m_root.filename().string() + ".err");
+        posix_spawn_file_actions_t files;
+        posix_spawn_file_actions_init(&files);
+        posix_spawn_file_actions_addopen(&files, STDOUT_FILENO, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addopen(&files, STDERR_FILENO, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        std::vector<char*> argv;
+        for (auto& argument : arguments)
+            argv.push_back(argument.data());
+        argv.push_back(nullptr);
+        pid_t pid = -1;
+        Result result;
+        if (posix_spawn(&pid, argv[0], &files, nullptr, argv.data(), environ) == 0) {
+            int status = 0;
+            waitpid(pid, &status, 0);
+            result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        }
+        posix_spawn_file_actions_destroy(&files);
+        readFile(out, result.out);
+        readFile(err, result.err);
+        std::filesystem::remove(out);
+        std::filesystem::remove(err);
+        if (arguments.size() > 3 && arguments[3] == "boot" && result.status == 0)
+            m_booted = true;
+        return result;
+    }
+
+    PlistValue state()
+    {
+        Result result = phonectl({ "state" });
+        EXPECT_EQ(result.status, 0) << result.err;
+        std::string error;
+        auto parsed = parseJson(jsonWithoutNulls(result.out), &error);
+        EXPECT_TRUE(parsed) << error << "\n" << result.out;
+        return parsed ? *parsed : PlistValue();
+    }
+
+    PlistValue state(const std::string& key)
+    {
+        const PlistValue whole = state();
+        return whole[key];
+    }
+
+    // Turns a null into a marker string, so that the state reads as a property list.
+    static std::string jsonWithoutNulls(std::string text)
+    {
+        for (size_t at; (at = text.find(": null")) != std::string::npos;)
+            text.replace(at, 6, ": \"<null>\"");
+        return text;
+    }
+
+    // Waits a bounded real time for what another process does on its own.
+    bool eventually(const std::function<bool()>& condition, double seconds = 15)
+    {
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+        while (!condition()) {
+            if (std::chrono::steady_clock::now() > deadline)
+                return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        return true;
+    }
+
+    void bootWithMeeting()
+    {
+        Result added = phonectl({ "calendar", "add", "Work", "--title", "Meeting", "--start", "2026-12-08T09:00:00", "--end", "2026-12-08T10:00:00" });
+        ASSERT_EQ(added.status, 0) << added.err;
+        Result booted = phonectl({ "boot", "--clock", "2026-12-08T08:55:00", "--os", "13.3" });
+        ASSERT_EQ(booted.status, 0) << booted.err;
+    }
+
+    bool m_booted { false };
+};
+
+}
+
+TEST_F(PhonectlTest, ABootedPhoneOnAVirtualClockGoesQuietForAMeetingAndBack)
+{
+    bootWithMeeting();
+    PlistValue before = state();
+    for (const char* key : { "clock", "osVersion", "ringerVolume", "mediaVolume", "ringVibrate", "silentVibrate", "doNotDisturb",
+             "statusBarItems", "alarmIcon", "screenOn", "locked", "wifi", "alert", "profiles" })
+        EXPECT_FALSE(before[key].isNone()) << key;
+    EXPECT_EQ(before["clock"], PlistValue("2026-12-08T08:55:00"));
+    EXPECT_EQ(before["osVersion"], PlistValue("13.3"));
+    EXPECT_EQ(before["alert"], PlistValue("<null>"));
+    EXPECT_EQ(before["ringerVolume"], PlistValue(0.5));
+    ASSERT_EQ(before["profiles"].asArray()->size(), 1u);
+
+    EXPECT_EQ(phonectl({ "clock", "advance", "302" }).out, "2026-12-08T09:00:02\n");
+    PlistValue during = state();
+    EXPECT_EQ(during["ringerVolume"], PlistValue(0.0625));
+    EXPECT_EQ((*during["profiles"].asArray())[0]["applied"], PlistValue(true));
+
+    phonectl({ "clock", "advance", "3600" });
+    PlistValue after = state();
+    EXPECT_EQ(after["clock"], PlistValue("2026-12-08T10:00:02"));
+    EXPECT_EQ(after["ringerVolume"], PlistValue(0.5));
+    EXPECT_EQ((*after["profiles"].asArray())[0]["applied"], PlistValue(false));
+
+    EXPECT_EQ(phonectl({ "stop" }).status, 0);
+    m_booted = false;
+    Result stopped = phonectl({ "state" });
+    EXPECT_EQ(stopped.status, 1);
+    EXPECT_NE(stopped.err.find("not booted"), std::string::npos) << stopped.err;
+}
+
+TEST_F(PhonectlTest, AButtonPressDuringAMeetingAsksAndNoThanksKeepsTheUsersVolume)
+{
+    bootWithMeeting();
+    phonectl({ "clock", "advance", "302" });
+    EXPECT_EQ(phonectl({ "press", "volume-up" }).out, "ringer 0.125\n");
+    PlistValue asked = state();
+    ASSERT_TRUE(asked["alert"].isDictionary()) << toJson(asked);
+    EXPECT_EQ(asked["alert"]["buttons"], PlistValue(std::vector<std::string> { "Yes, please", "No, thanks" }));
+    EXPECT_EQ(phonectl({ "alert", "answer", "5" }).status, 1);
+    EXPECT_EQ(phonectl({ "alert", "answer", "1" }).status, 0);
+    EXPECT_EQ(state("alert"), PlistValue("<null>"));
+    phonectl({ "clock", "advance", "3600" });
+    EXPECT_EQ(state("ringerVolume"), PlistValue(0.5));
+}
+
+TEST_F(PhonectlTest, TheHostIsRestartedOnTheSameClockAndMessagesReachThePlugIn)
+{
+    bootWithMeeting();
+    phonectl({ "clock", "advance", "60" });
+    std::string first;
+    ASSERT_TRUE(readFile(PhoneControl::launchedPath(m_root), first));
+    kill(std::stoi(first), SIGKILL);
+    ASSERT_TRUE(eventually([&] {
+        std::string now;
+        return readFile(PhoneControl::launchedPath(m_root), now) && now != first;
+    }));
+    PlistValue restarted = state();
+    EXPECT_EQ(restarted["clock"], PlistValue("2026-12-08T08:56:00"));
+
+    int64_t identifier = *(*restarted["profiles"].asArray())[0]["identifier"].asInteger();
+    Result sent = phonectl({ "send", "com.velloq.HushlineProfileUpdateMessageKey", "--user-info",
+        "{\"ProfileIdentifier\": " + std::to_string(identifier) + ", \"ChangedData\": {\"title\": \"Focus\"}}" });
+    EXPECT_EQ(sent.status, 0) << sent.err;
+    EXPECT_TRUE(eventually([&] {
+        const PlistValue profiles = state("profiles");
+        return profiles.asArray() && !profiles.asArray()->empty() && (*profiles.asArray())[0]["title"] == PlistValue("Focus");
+    }));
+
+    EXPECT_EQ(phonectl({ "wifi", "join", "Office" }).status, 0);
+    EXPECT_TRUE(eventually([&] {
+        const PlistValue wifi = state("wifi");
+        return wifi["current"] == PlistValue("Office");
+    }));
+    EXPECT_EQ(phonectl({ "post", "com.velloq.ProfileChangedNotification" }).status, 0);
+    Result alarm = phonectl({ "alarm", "add", "07:00", "--title", "Wake" });
+    EXPECT_EQ(alarm.status, 0) << alarm.err;
+    EXPECT_EQ(state("alarmIcon"), PlistValue(true));
+    alarm.out.pop_back();
+    EXPECT_EQ(phonectl({ "alarm", "off", alarm.out }).status, 0);
+    EXPECT_EQ(state("alarmIcon"), PlistValue(false));
+}
+
+TEST_F(PhonectlTest, WrongCommandsUnknownPhonesAndMalformedInputAreRefused)
+{
+    struct Case {
+        std::vector<std::string> arguments;
+        int status;
+        const char* says;
+    };
+    std::filesystem::path nowhere = m_root / "no-such-phone";
+    for (const Case& c : {
+             Case { { "fly" }, 2, "unknown command fly" },
+             Case { { "state", "extra" }, 2, "unexpected argument extra" },
+             Case { { "state" }, 1, "not booted" },
+             Case { { "clock", "advance", "soon" }, 2, "expected a number of seconds" },
+             Case { { "clock", "advance", "-5" }, 2, "expected a number of seconds" },
+             Case { { "clock", "set", "2026-02-30T09:00:00" }, 2, "expected a local time" },
+             Case { { "boot", "--clock", "yesterday" }, 2, "expected now or a local time" },
+             Case { { "send", "x", "--user-info", "{\"a\": }" }, 2, "malformed JSON" },
+             Case { { "send", "x", "--user-info", "[1]" }, 2, "expected a JSON object" },
+             Case { { "press", "power" }, 2, "unknown button" },
+             Case { { "alarm", "add", "7:00" }, 2, "expected a time of day" },
+             Case { { "calendar", "add", "../x", "--title", "t", "--start", "2026-12-08T09:00", "--end", "2026-12-08T10:00" }, 2, "names no calendar" },
+             Case { { "calendar", "add", "Work", "--title", "t", "--start", "2026-12-08T10:00", "--end", "2026-12-08T09:00" }, 2, "must end after" },
+             Case { { "stop" }, 1, "not booted" },
+         }) {
+        Result result = phonectl(c.arguments);
+        EXPECT_EQ(result.status, c.status) << c.arguments[0] << ": " << result.err;
+        EXPECT_NE(result.err.find(c.says), std::string::npos) << c.arguments[0] << ": " << result.err;
+    }
+    Result unknown = phonectl({ "--root", nowhere.string(), "state" }, false);
+    EXPECT_EQ(unknown.status, 1);
+    EXPECT_NE(unknown.err.find("does not exist"), std::string::npos) << unknown.err;
+    unsetenv("HUSHLINE_DEVICE_ROOT");
+    Result unnamed = phonectl({ "state" }, false);
+    EXPECT_EQ(unnamed.status, 2);
+    EXPECT_NE(unnamed.err.find("no phone named"), std::string::npos) << unnamed.err;
+}
