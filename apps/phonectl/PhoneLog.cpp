@@ -168,6 +168,12 @@ std::string describeChange(const PlistDictionary& change)
         line = "vibrate on ring " + onOff(value);
     else if (what == "silentVibrate")
         line = "vibrate on silent " + onOff(value);
+    else if (what == "volumeDisplayEnabled")
+        line = std::string("volume display ") + (value.boolValue() ? "enabled" : "disabled");
+    else if (what == "volumeDisplayShown")
+        line = "volume display shows " + valueText(value);
+    else if (what == "backlightFactor")
+        line = "backlight " + valueText(value);
     else if (what == "screenOn")
         line = value.boolValue() ? "screen lit" : "screen dark";
     else if (what == "locked")

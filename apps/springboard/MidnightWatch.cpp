@@ -97,9 +97,9 @@ void MidnightWatch::armTimerFd(NSDate midnight)
         }
         m_source = NSRunLoop::main().addSource(m_timerFd, EPOLLIN, [this](uint32_t) { onTimerFd(); });
     }
-    struct itimerspec spec { };
-    spec.it_value.tv_sec = static_cast<time_t>(midnight.timeIntervalSince1970());
-    if (timerfd_settime(m_timerFd, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &spec, nullptr) != 0)
+    struct itimerspec deadline { };
+    deadline.it_value.tv_sec = static_cast<time_t>(midnight.timeIntervalSince1970());
+    if (timerfd_settime(m_timerFd, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &deadline, nullptr) != 0)
         NSLog("SpringBoard: cannot arm the midnight timer: %s", strerror(errno));
 }
 
