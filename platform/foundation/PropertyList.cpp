@@ -3,6 +3,7 @@
 #include "platform/foundation/AtomicFile.h"
 
 #include <cmath>
+#include <cstring>
 #include <cstdlib>
 #include <limits>
 #include <memory>
@@ -43,9 +44,11 @@ std::optional<PlistValue> fromNode(plist_t node, int depth)
         return PlistValue(value);
     }
     case PLIST_STRING: {
+        // A string ends at its first NUL, as the writer would cut it: what is read is what a
+        // save writes back.
         uint64_t length = 0;
         const char* text = plist_get_string_ptr(node, &length);
-        return PlistValue(text ? std::string(text, length) : std::string());
+        return PlistValue(text ? std::string(text, strnlen(text, length)) : std::string());
     }
     case PLIST_KEY: {
         char* text = nullptr;

@@ -110,3 +110,15 @@ TEST_F(PropertyListFile, MissingAndMalformedFilesReadAsNothing)
     std::ofstream(m_root / "empty.plist");
     EXPECT_FALSE(PropertyList::read(m_root / "empty.plist"));
 }
+
+TEST(PropertyList, AStringEndsAtItsFirstNulBothWays)
+{
+    PlistValue withNul(std::string("work/me\0tings", 13));
+    auto binary = PropertyList::serialize(PlistValue(PlistArray { withNul }), PropertyList::Format::Binary);
+    ASSERT_TRUE(binary);
+    auto read = PropertyList::parse(*binary);
+    ASSERT_TRUE(read);
+    EXPECT_EQ(*(*read->asArray())[0].asString(), "work/me");
+    auto xml = PropertyList::serialize(*read, PropertyList::Format::XML);
+    EXPECT_EQ(*PropertyList::parse(*xml), *read);
+}
