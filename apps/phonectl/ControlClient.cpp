@@ -1,5 +1,6 @@
 #include "apps/phonectl/ControlClient.h"
 
+#include "platform/foundation/SdBusHandles.h"
 #include "platform/appsupport/PlistBusMessage.h"
 #include "platform/device/PhoneControl.h"
 #include "platform/foundation/PhoneBus.h"
@@ -13,15 +14,8 @@ namespace {
 // The host answers at once, except for moving the clock, which runs every timer on the way.
 constexpr uint64_t kCallTimeoutMicroseconds = 300ull * 1000 * 1000;
 
-struct BusError {
-    sd_bus_error error = SD_BUS_ERROR_NULL;
-    ~BusError() { sd_bus_error_free(&error); }
-};
-
-struct Message {
-    sd_bus_message* message { nullptr };
-    ~Message() { sd_bus_message_unref(message); }
-};
+using BusError = SdBusError;
+using Message = SdBusMessage;
 
 }
 

@@ -1,5 +1,6 @@
 #include "platform/appsupport/CPDistributedMessagingCenter.h"
 
+#include "platform/foundation/SdBusHandles.h"
 #include "MessagingCenterInterface.h"
 #include "platform/appsupport/PlistBusMessage.h"
 #include "platform/foundation/NSLog.h"
@@ -13,15 +14,8 @@ namespace {
 
 constexpr const char* kIntrospectable = "org.freedesktop.DBus.Introspectable";
 
-struct BusError {
-    sd_bus_error error = SD_BUS_ERROR_NULL;
-    ~BusError() { sd_bus_error_free(&error); }
-};
-
-struct Message {
-    sd_bus_message* message { nullptr };
-    ~Message() { sd_bus_message_unref(message); }
-};
+using BusError = SdBusError;
+using Message = SdBusMessage;
 
 // Whether a server holds the name on the bus. The bus itself answers, so this is safe in the
 // server's own process too.

@@ -103,13 +103,7 @@ void AlarmManager::addAlarm(const std::shared_ptr<Alarm>& alarm, bool active)
     }
     if (std::find(m_alarms.begin(), m_alarms.end(), alarm) == m_alarms.end())
         m_alarms.push_back(alarm);
-    alarm->m_active = active;
-    if (active)
-        arm(*alarm);
-    else
-        disarm(*alarm);
-    save();
-    updateStatusBar();
+    switchAlarm(*alarm, active);
 }
 
 void AlarmManager::removeAlarm(const std::shared_ptr<Alarm>& alarm)
@@ -126,11 +120,16 @@ void AlarmManager::setAlarm(const std::shared_ptr<Alarm>& alarm, bool active)
 {
     if (!alarm || std::find(m_alarms.begin(), m_alarms.end(), alarm) == m_alarms.end())
         return;
-    alarm->m_active = active;
+    switchAlarm(*alarm, active);
+}
+
+void AlarmManager::switchAlarm(Alarm& alarm, bool active)
+{
+    alarm.m_active = active;
     if (active)
-        arm(*alarm);
+        arm(alarm);
     else
-        disarm(*alarm);
+        disarm(alarm);
     save();
     updateStatusBar();
 }

@@ -52,6 +52,8 @@ public:
 
 private:
     void save() const;
+    // Stores the active state, arms or disarms the alarm's timer, saves, tells the status bar.
+    void switchAlarm(Alarm&, bool active);
     void arm(Alarm&);
     void disarm(Alarm&);
     void updateStatusBar() const;
