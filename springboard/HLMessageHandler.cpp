@@ -55,6 +55,6 @@ void HLMessageHandler::updateProfile(const PlistDictionary& userInfo)
         }
     }
     store.updateProfile(profile, nullptr, [identifier](const NSError& error) {
-        HLLogError("Error while updating profile %ld & error: %s", static_cast<long>(identifier), error.localizedDescription().c_str());
+        HLLogError("Error while updating profile %ld & error: %s", static_cast<long>(identifier), error.description().c_str());
     });
 }

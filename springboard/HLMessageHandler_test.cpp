@@ -83,3 +83,16 @@ TEST_F(MessageHandlerTest, AnAlarmIsSwitchedByItsIdentifierAndAnUnknownOneIsIgno
     ASSERT_TRUE(waitFor([&] { return pluginLogCount("No clock alarm with id \"NO-SUCH-ALARM\", hence ignoring the alarm status change") == 1; }));
     EXPECT_FALSE(clock->alarmWithId(std::string("ALARM-1"))->isActive());
 }
+
+TEST_F(MessageHandlerTest, ATextThatIsNoNumberIsRefusedForNumbersAndFlagsWhileNumericTextsStillCount)
+{
+    sendFromAnotherProcess("com.velloq.HushlineProfileUpdateMessageKey",
+        { { "ProfileIdentifier", 1000 },
+            { "ChangedData", PlistDictionary { { "ringerVolume", "loud" }, { "vibrate", "yes" }, { "playBackVolume", "0.25" }, { "alertSound", " 7" } } } });
+    ASSERT_TRUE(waitFor([&] { return pluginLogCount("***************** rescheduleProfilesCallBack ********************") == 1; }));
+    EXPECT_EQ(pluginLogCount("Ignoring changed data \"ringerVolume\" = loud"), 1u);
+    EXPECT_EQ(pluginLogCount("Ignoring changed data \"vibrate\""), 1u);
+    EXPECT_EQ(storedWork()["ringerVolume"].doubleValue(), 0.0625) << "the ringer is not silenced by a word";
+    EXPECT_EQ(storedWork()["playBackVolume"].doubleValue(), 0.25);
+    EXPECT_EQ(storedWork()["alertSound"].longLongValue(), 7);
+}

@@ -1,6 +1,7 @@
 #include "springboard/HLSpringBoardStartup.h"
 
 #include "core/HLLog.h"
+#include "core/apply/HLSavedState.h"
 #include "core/profile/HLProfilesManager.h"
 #include "platform/appsupport/CPDistributedMessagingCenter.h"
 #include "platform/appsupport/rocketbootstrap.h"
@@ -18,6 +19,7 @@
 #include "springboard/HLMessageHandler.h"
 #include "springboard/HLSystemHooks.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -145,13 +147,13 @@ void HLSpringBoardStartup::createSettingsFileIfNeeded()
 
 void HLSpringBoardStartup::didFinishLaunching()
 {
-    auto& defaults = NSUserDefaults::standardUserDefaults();
-    defaults.removeObjectForKey("com.velloq.hushline-ringtone");
-    defaults.removeObjectForKey("com.velloq.hushline-playBackVolume");
-    defaults.synchronize();
+    auto& store = HLProfilesManager::sharedManager();
+    // A profile still marked applied (the home screen stopped during its event) is reverted
+    // quietly below: that revert needs the state the phone had before it, so it is kept.
+    if (!hasProfileLeftApplied(store))
+        HLSavedState::removeAll();
     HLProfilesManager::unloadAllHushlineAlarms();
     HLProfilesManager::createAndSaveDefaultProfile();
-    auto& store = HLProfilesManager::sharedManager();
     store.revertAppliedProfilesIfAny();
     if (HLProfilesManager::isHushlineEnabled())
         store.schedulePowerEventsForProfiles(false);
@@ -160,6 +162,14 @@ void HLSpringBoardStartup::didFinishLaunching()
         AlarmManager::sharedManager()->loadScheduledNotifications();
         SBStatusBarStateAggregator::sharedInstance()->setAlarmEnabled(true);
     });
+}
+
+bool HLSpringBoardStartup::hasProfileLeftApplied(HLProfilesManager& store)
+{
+    if (store.profiles().empty())
+        store.loadProfiles();
+    const auto& profiles = store.profiles();
+    return std::any_of(profiles.begin(), profiles.end(), [](const auto& profile) { return profile->isApplied(); });
 }
 
 void HLSpringBoardStartup::midnightPassed()
@@ -199,6 +209,7 @@ void HLSpringBoardStartup::rescheduleProfilesCallBack()
 
 void HLSpringBoardStartup::networkChangedCallBack()
 {
-    if (HLProfilesManager::isHushlineEnabled())
-        HLProfilesManager::sharedManager().scheduleProfilesOnWiFiChange();
+    // Called while Hushline is off too: the check notes the joined network either way and only
+    // reschedules while Hushline is on.
+    HLProfilesManager::sharedManager().scheduleProfilesOnWiFiChange();
 }

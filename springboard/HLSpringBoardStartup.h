@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+class HLProfilesManager;
 class NSObject;
 class SpringBoard;
 
@@ -38,4 +39,8 @@ public:
     static void startMessageServer();
 
     static bool isSpringBoard();
+
+private:
+    // Whether the profiles file holds a profile still marked applied.
+    static bool hasProfileLeftApplied(HLProfilesManager& store);
 };

@@ -81,17 +81,40 @@ TEST_F(StartupTest, AnExistingSwitchOffStaysOffAndNothingIsScheduled)
     EXPECT_EQ(pluginLogCount("Trying to schedule events"), 0u);
 }
 
-TEST_F(StartupTest, ARestartQuietlyRevertsWhatWasLeftApplied)
+TEST_F(StartupTest, ARestartQuietlyRevertsWhatWasLeftAppliedToTheUsersOwnState)
 {
     writeProfiles({ appliedProfile(1000, "Work") });
-    NSUserDefaults::standardUserDefaults().setFloat(0.9f, "com.velloq.hushline-ringtone");
-    Device::current().setRingerVolume(0.25f, "test");
+    auto& defaults = NSUserDefaults::standardUserDefaults();
+    defaults.setFloat(0.9f, "com.velloq.hushline-ringtone");
+    defaults.setFloat(0.7f, "com.velloq.hushline-playBackVolume");
+    Device::current().setRingerVolume(0.0625f, "the profile before the restart");
     launch();
     NSRunLoop::main().advanceBy(10);
     EXPECT_FALSE(storedProfiles()[0]["applied"].boolValue());
-    // A fresh start never restores volumes kept by an earlier run, and a quiet revert plays nothing.
-    EXPECT_FLOAT_EQ(Device::current().ringerVolume(), 0.25f);
+    // The volumes the user had before the profile come back, quietly.
+    EXPECT_FLOAT_EQ(Device::current().ringerVolume(), 0.9f);
+    EXPECT_FLOAT_EQ(Device::current().mediaVolume(), 0.7f);
     EXPECT_TRUE(Device::current().tones().empty());
+    EXPECT_TRUE(defaults.objectForKey("com.velloq.hushline-ringtone").isNone());
+}
+
+TEST_F(StartupTest, WithNothingLeftAppliedTheSavedStateOfAnEarlierRunIsDropped)
+{
+    auto profile = appliedProfile(1000, "Work");
+    profile["applied"] = false;
+    writeProfiles({ profile });
+    auto& defaults = NSUserDefaults::standardUserDefaults();
+    for (const char* key : { "com.velloq.hushline-ringtone", "com.velloq.hushline-playBackVolume" })
+        defaults.setFloat(0.9f, key);
+    for (const char* key : { "com.velloq.hushline-ring-vibrate", "com.velloq.hushline-silent-vibrate", "com.velloq.hushline-do-not-disturb" })
+        defaults.setBool(true, key);
+    Device::current().setRingerVolume(0.25f, "test");
+    launch();
+    NSRunLoop::main().advanceBy(10);
+    EXPECT_FLOAT_EQ(Device::current().ringerVolume(), 0.25f);
+    for (const char* key : { "com.velloq.hushline-ringtone", "com.velloq.hushline-playBackVolume", "com.velloq.hushline-ring-vibrate",
+             "com.velloq.hushline-silent-vibrate", "com.velloq.hushline-do-not-disturb" })
+        EXPECT_TRUE(defaults.objectForKey(key).isNone()) << key;
 }
 
 TEST_F(StartupTest, ProductNotificationsRescheduleAndTheSwitchOffRevertsEverything)

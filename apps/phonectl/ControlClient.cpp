@@ -89,6 +89,21 @@ PlistDictionary ControlClient::pressVolumeButton(const std::string& button)
     return call("PressVolumeButton", [&button](sd_bus_message* m) { return sd_bus_message_append(m, "s", button.c_str()); });
 }
 
+PlistDictionary ControlClient::setDoNotDisturb(bool enabled)
+{
+    return call("SetDoNotDisturb", [enabled](sd_bus_message* m) { return sd_bus_message_append(m, "b", static_cast<int>(enabled)); });
+}
+
+PlistDictionary ControlClient::setVibrate(const std::string& mode, bool enabled)
+{
+    return call("SetVibrate", [&mode, enabled](sd_bus_message* m) { return sd_bus_message_append(m, "sb", mode.c_str(), static_cast<int>(enabled)); });
+}
+
+PlistDictionary ControlClient::setRingerVolume(double volume)
+{
+    return call("SetRingerVolume", [volume](sd_bus_message* m) { return sd_bus_message_append(m, "d", volume); });
+}
+
 void ControlClient::answerAlert(int64_t index)
 {
     call("AnswerAlert", [index](sd_bus_message* m) { return sd_bus_message_append(m, "x", index); });

@@ -36,6 +36,10 @@ public:
     std::string addAlarm(const std::string& title, int hour, int minute, bool active);
     void removeAlarm(const std::string& alarmId);
     void setAlarmActive(const std::string& alarmId, bool active);
+    PlistDictionary setDoNotDisturb(bool enabled);
+    // mode "ring" or "silent".
+    PlistDictionary setVibrate(const std::string& mode, bool enabled);
+    PlistDictionary setRingerVolume(double volume);
 
     // Calls the handler with every change the device records from now on (the signal
     // Changed), on the main run loop, which the caller runs.

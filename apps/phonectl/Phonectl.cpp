@@ -28,10 +28,16 @@ constexpr const char* kUsage = R"(usage: phonectl [--root DIR] COMMAND ...
   state                                                    the phone's state as JSON
   log [--follow]                                           the device's changes and /tmp/velloq.log
   watch                                                    what the phone does, one line per change
-  clock set TIME | clock advance SECONDS                   move the virtual clock
+  clock set TIME                                           jump the virtual clock to TIME, as a change of the
+                                                           wall clock does: what became due runs at TIME
+  clock advance SECONDS                                    run the virtual clock forward: every timer on the
+                                                           way fires at its own moment
   wifi join SSID | wifi leave
   lock | unlock
   press volume-up | press volume-down
+  volume ringer LEVEL                                      drag the volume display's ringer slider (0 to 1)
+  dnd on | dnd off                                         Do Not Disturb, as the Control Center toggle
+  vibrate ring|silent on|off                               Vibrate on Ring / on Silent, as the Sounds settings
   alarm add HH:MM [--title TITLE] [--off] | alarm remove ID | alarm on ID | alarm off ID
   alert answer INDEX                                       tap a button of the alert on screen
   calendar add CALENDAR --title T --start TIME --end TIME [--all-day] [--status confirmed|tentative|cancelled]
@@ -222,6 +228,51 @@ int pressCommand(const std::filesystem::path& root, Arguments& args)
     return 0;
 }
 
+bool onOffArgument(const std::string& text, const std::string& command)
+{
+    if (text != "on" && text != "off")
+        throw UsageError(command + " " + text + ": expected on or off");
+    return text == "on";
+}
+
+int dndCommand(const std::filesystem::path& root, Arguments& args)
+{
+    bool on = onOffArgument(args.next("on or off"), "dnd");
+    args.finish();
+    const PlistValue answer(ControlClient(existingRoot(root)).setDoNotDisturb(on));
+    std::cout << "doNotDisturb " << (answer["doNotDisturb"].boolValue() ? "on" : "off") << "\n";
+    return 0;
+}
+
+int vibrateCommand(const std::filesystem::path& root, Arguments& args)
+{
+    std::string mode = args.next("the vibrate setting (ring or silent)");
+    if (mode != "ring" && mode != "silent")
+        throw UsageError("unknown vibrate setting " + mode + " (ring or silent)");
+    bool on = onOffArgument(args.next("on or off"), "vibrate " + mode);
+    args.finish();
+    const PlistValue answer(ControlClient(existingRoot(root)).setVibrate(mode, on));
+    std::cout << "ringVibrate " << (answer["ringVibrate"].boolValue() ? "on" : "off") << ", silentVibrate "
+              << (answer["silentVibrate"].boolValue() ? "on" : "off") << "\n";
+    return 0;
+}
+
+int volumeCommand(const std::filesystem::path& root, Arguments& args)
+{
+    std::string which = args.next("the volume (ringer)");
+    if (which != "ringer")
+        throw UsageError("unknown volume " + which + " (ringer)");
+    std::string text = args.next("a level from 0 to 1");
+    args.finish();
+    char* end = nullptr;
+    double level = std::strtod(text.c_str(), &end);
+    if (text.empty() || *end || !std::isfinite(level) || level < 0 || level > 1)
+        throw UsageError("volume ringer " + text + ": expected a level from 0 to 1");
+    const PlistValue answer(ControlClient(existingRoot(root)).setRingerVolume(level));
+    std::cout << "ringer " << answer["ringerVolume"].doubleValue() << "\n";
+    return 0;
+}
+
 int alarmCommand(const std::filesystem::path& root, Arguments& args)
 {
     std::string action = args.next("alarm action (add, remove, on or off)");
@@ -377,6 +428,12 @@ int dispatch(const std::filesystem::path& root, const std::string& command, Argu
         return pressCommand(root, args);
     if (command == "alarm")
         return alarmCommand(root, args);
+    if (command == "dnd")
+        return dndCommand(root, args);
+    if (command == "vibrate")
+        return vibrateCommand(root, args);
+    if (command == "volume")
+        return volumeCommand(root, args);
     if (command == "alert")
         return alertCommand(root, args);
     if (command == "calendar")

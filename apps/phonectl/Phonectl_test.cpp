@@ -1,115 +1,13 @@
-#include "apps/phonectl/Json.h"
+#include "apps/phonectl/PhonectlFixture.h"
 
 #include "platform/device/PhoneControl.h"
 #include "platform/foundation/AtomicFile.h"
-#include "platform/testsupport/DeviceFixture.h"
 
-#include <chrono>
 #include <csignal>
-#include <fcntl.h>
-#include <functional>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <thread>
-
-extern char** environ;
 
 namespace {
 
-struct Result {
-    int status { -1 };
-    std::string out;
-    std::string err;
-};
-
-// phonectl as a person runs it, against the test's own phone.
-class PhonectlTest : public DeviceFixture {
-protected:
-    void TearDown() override
-    {
-        if (m_booted)
-            phonectl({ "stop" });
-        DeviceFixture::TearDown();
-    }
-
-    Result phonectl(std::vector<std::string> arguments, bool withRoot = true)
-    {
-        if (withRoot)
-            arguments.insert(arguments.begin(), { "--root", m_root.string() });
-        arguments.insert(arguments.begin(), HUSHLINE_PHONECTL);
-        auto out = m_root.parent_path() / (m_root.filename().string() + ".out");
-        auto err = m_root.parent_path() / (m_root.filename().string() + ".err");
-        posix_spawn_file_actions_t files;
-        posix_spawn_file_actions_init(&files);
-        posix_spawn_file_actions_addopen(&files, STDOUT_FILENO, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_addopen(&files, STDERR_FILENO, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        std::vector<char*> argv;
-        for (auto& argument : arguments)
-            argv.push_back(argument.data());
-        argv.push_back(nullptr);
-        pid_t pid = -1;
-        Result result;
-        if (posix_spawn(&pid, argv[0], &files, nullptr, argv.data(), environ) == 0) {
-            int status = 0;
-            waitpid(pid, &status, 0);
-            result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        }
-        posix_spawn_file_actions_destroy(&files);
-        readFile(out, result.out);
-        readFile(err, result.err);
-        std::filesystem::remove(out);
-        std::filesystem::remove(err);
-        if (arguments.size() > 3 && arguments[3] == "boot" && result.status == 0)
-            m_booted = true;
-        return result;
-    }
-
-    PlistValue state()
-    {
-        Result result = phonectl({ "state" });
-        EXPECT_EQ(result.status, 0) << result.err;
-        std::string error;
-        auto parsed = parseJson(jsonWithoutNulls(result.out), &error);
-        EXPECT_TRUE(parsed) << error << "\n" << result.out;
-        return parsed ? *parsed : PlistValue();
-    }
-
-    PlistValue state(const std::string& key)
-    {
-        const PlistValue whole = state();
-        return whole[key];
-    }
-
-    // Turns a null into a marker string, so that the state reads as a property list.
-    static std::string jsonWithoutNulls(std::string text)
-    {
-        for (size_t at; (at = text.find(": null")) != std::string::npos;)
-            text.replace(at, 6, ": \"<null>\"");
-        return text;
-    }
-
-    // Waits a bounded real time for what another process does on its own.
-    bool eventually(const std::function<bool()>& condition, double seconds = 15)
-    {
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-        while (!condition()) {
-            if (std::chrono::steady_clock::now() > deadline)
-                return false;
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
-        return true;
-    }
-
-    void bootWithMeeting()
-    {
-        Result added = phonectl({ "calendar", "add", "Work", "--title", "Meeting", "--start", "2026-12-08T09:00:00", "--end", "2026-12-08T10:00:00" });
-        ASSERT_EQ(added.status, 0) << added.err;
-        Result booted = phonectl({ "boot", "--clock", "2026-12-08T08:55:00", "--os", "13.3" });
-        ASSERT_EQ(booted.status, 0) << booted.err;
-    }
-
-    bool m_booted { false };
-};
+class PhonectlTest : public PhonectlFixture { };
 
 }
 
@@ -139,7 +37,7 @@ TEST_F(PhonectlTest, ABootedPhoneOnAVirtualClockGoesQuietForAMeetingAndBack)
 
     EXPECT_EQ(phonectl({ "stop" }).status, 0);
     m_booted = false;
-    Result stopped = phonectl({ "state" });
+    PhonectlResult stopped = phonectl({ "state" });
     EXPECT_EQ(stopped.status, 1);
     EXPECT_NE(stopped.err.find("not booted"), std::string::npos) << stopped.err;
 }
@@ -174,7 +72,7 @@ TEST_F(PhonectlTest, TheHostIsRestartedOnTheSameClockAndMessagesReachThePlugIn)
     EXPECT_EQ(restarted["clock"], PlistValue("2026-12-08T08:56:00"));
 
     int64_t identifier = *(*restarted["profiles"].asArray())[0]["identifier"].asInteger();
-    Result sent = phonectl({ "send", "com.velloq.HushlineProfileUpdateMessageKey", "--user-info",
+    PhonectlResult sent = phonectl({ "send", "com.velloq.HushlineProfileUpdateMessageKey", "--user-info",
         "{\"ProfileIdentifier\": " + std::to_string(identifier) + ", \"ChangedData\": {\"title\": \"Focus\"}}" });
     EXPECT_EQ(sent.status, 0) << sent.err;
     EXPECT_TRUE(eventually([&] {
@@ -188,7 +86,7 @@ TEST_F(PhonectlTest, TheHostIsRestartedOnTheSameClockAndMessagesReachThePlugIn)
         return wifi["current"] == PlistValue("Office");
     }));
     EXPECT_EQ(phonectl({ "post", "com.velloq.ProfileChangedNotification" }).status, 0);
-    Result alarm = phonectl({ "alarm", "add", "07:00", "--title", "Wake" });
+    PhonectlResult alarm = phonectl({ "alarm", "add", "07:00", "--title", "Wake" });
     EXPECT_EQ(alarm.status, 0) << alarm.err;
     EXPECT_EQ(state("alarmIcon"), PlistValue(true));
     alarm.out.pop_back();
@@ -215,20 +113,26 @@ TEST_F(PhonectlTest, WrongCommandsUnknownPhonesAndMalformedInputAreRefused)
              Case { { "send", "x", "--user-info", "{\"a\": }" }, 2, "malformed JSON" },
              Case { { "send", "x", "--user-info", "[1]" }, 2, "expected a JSON object" },
              Case { { "press", "power" }, 2, "unknown button" },
+             Case { { "dnd", "maybe" }, 2, "expected on or off" },
+             Case { { "vibrate", "loudly", "on" }, 2, "unknown vibrate setting" },
+             Case { { "vibrate", "ring", "1" }, 2, "expected on or off" },
+             Case { { "volume", "ringer", "1.5" }, 2, "expected a level from 0 to 1" },
+             Case { { "volume", "media", "0.5" }, 2, "unknown volume" },
+             Case { { "dnd", "on" }, 1, "not booted" },
              Case { { "alarm", "add", "7:00" }, 2, "expected a time of day" },
              Case { { "calendar", "add", "../x", "--title", "t", "--start", "2026-12-08T09:00", "--end", "2026-12-08T10:00" }, 2, "names no calendar" },
              Case { { "calendar", "add", "Work", "--title", "t", "--start", "2026-12-08T10:00", "--end", "2026-12-08T09:00" }, 2, "must end after" },
              Case { { "stop" }, 1, "not booted" },
          }) {
-        Result result = phonectl(c.arguments);
+        PhonectlResult result = phonectl(c.arguments);
         EXPECT_EQ(result.status, c.status) << c.arguments[0] << ": " << result.err;
         EXPECT_NE(result.err.find(c.says), std::string::npos) << c.arguments[0] << ": " << result.err;
     }
-    Result unknown = phonectl({ "--root", nowhere.string(), "state" }, false);
+    PhonectlResult unknown = phonectl({ "--root", nowhere.string(), "state" }, false);
     EXPECT_EQ(unknown.status, 1);
     EXPECT_NE(unknown.err.find("does not exist"), std::string::npos) << unknown.err;
     unsetenv("HUSHLINE_DEVICE_ROOT");
-    Result unnamed = phonectl({ "state" }, false);
+    PhonectlResult unnamed = phonectl({ "state" }, false);
     EXPECT_EQ(unnamed.status, 2);
     EXPECT_NE(unnamed.err.find("no phone named"), std::string::npos) << unnamed.err;
 }

@@ -2,11 +2,14 @@
 
 #include "apps/springboard/PhoneStateReport.h"
 #include "platform/appsupport/PlistBusMessage.h"
+#include "platform/celestial/AVSystemController.h"
 #include "platform/device/Device.h"
 #include "platform/device/PhoneControl.h"
 #include "platform/foundation/Clock.h"
+#include "platform/foundation/DarwinNotifyCenter.h"
 #include "platform/foundation/NSLog.h"
 #include "platform/foundation/NSRunLoop.h"
+#include "platform/foundation/NSUserDefaults.h"
 #include "platform/foundation/PhoneBusConnection.h"
 #include "platform/mobiletimer/AlarmManager.h"
 #include "platform/springboard/SBVolumeHardwareButton.h"
@@ -64,6 +67,12 @@ const sd_bus_vtable* PhoneControlService::vtable()
         SD_BUS_METHOD_WITH_NAMES("RemoveAlarm", "s", SD_BUS_PARAM(alarmId), "a{sv}", SD_BUS_PARAM(result), &onRemoveAlarm, SD_BUS_VTABLE_UNPRIVILEGED),
         SD_BUS_METHOD_WITH_NAMES("SetAlarmActive", "sb", SD_BUS_PARAM(alarmId) SD_BUS_PARAM(active), "a{sv}", SD_BUS_PARAM(result),
             &onSetAlarmActive, SD_BUS_VTABLE_UNPRIVILEGED),
+        SD_BUS_METHOD_WITH_NAMES("SetDoNotDisturb", "b", SD_BUS_PARAM(enabled), "a{sv}", SD_BUS_PARAM(result), &onSetDoNotDisturb,
+            SD_BUS_VTABLE_UNPRIVILEGED),
+        SD_BUS_METHOD_WITH_NAMES("SetVibrate", "sb", SD_BUS_PARAM(mode) SD_BUS_PARAM(enabled), "a{sv}", SD_BUS_PARAM(result), &onSetVibrate,
+            SD_BUS_VTABLE_UNPRIVILEGED),
+        SD_BUS_METHOD_WITH_NAMES("SetRingerVolume", "d", SD_BUS_PARAM(volume), "a{sv}", SD_BUS_PARAM(result), &onSetRingerVolume,
+            SD_BUS_VTABLE_UNPRIVILEGED),
         SD_BUS_SIGNAL_WITH_NAMES("Changed", "a{sv}", SD_BUS_PARAM(change), 0),
         SD_BUS_VTABLE_END,
     };
@@ -291,5 +300,52 @@ int PhoneControlService::onSetAlarmActive(sd_bus_message* call, void* userdata, 
         return sd_bus_error_setf(error, SD_BUS_ERROR_INVALID_ARGS, "the clock has no alarm \"%s\"", alarmId);
     clock->setAlarm(alarm, active != 0);
     service(userdata).replyLater(call, [] { return PlistDictionary {}; });
+    return 1;
+}
+
+int PhoneControlService::onSetDoNotDisturb(sd_bus_message* call, void* userdata, sd_bus_error*)
+{
+    int enabled = 0;
+    int r = sd_bus_message_read(call, "b", &enabled);
+    if (r < 0)
+        return r;
+    Device::current().setDoNotDisturbEnabled(enabled != 0, "Control Center");
+    service(userdata).replyLater(call, [] { return PlistDictionary { { "doNotDisturb", Device::current().isDoNotDisturbEnabled() } }; });
+    return 1;
+}
+
+int PhoneControlService::onSetVibrate(sd_bus_message* call, void* userdata, sd_bus_error* error)
+{
+    const char* mode = nullptr;
+    int enabled = 0;
+    int r = sd_bus_message_read(call, "sb", &mode, &enabled);
+    if (r < 0)
+        return r;
+    std::string which = mode;
+    if (which != "ring" && which != "silent")
+        return sd_bus_error_setf(error, SD_BUS_ERROR_INVALID_ARGS, "there is no vibrate setting \"%s\" (ring or silent)", mode);
+    // As the Sounds settings do: the springboard domain's key, then its change notification.
+    auto& defaults = NSUserDefaults::standardUserDefaults();
+    PlistDictionary domain = defaults.persistentDomainForName("com.apple.springboard").value_or(PlistDictionary());
+    domain[which + "-vibrate"] = enabled != 0;
+    defaults.setPersistentDomain(domain, "com.apple.springboard");
+    notify_post(("com.apple.springboard." + which + "-vibrate.changed").c_str());
+    service(userdata).replyLater(call, [] {
+        return PlistDictionary { { "ringVibrate", Device::current().ringVibrate() }, { "silentVibrate", Device::current().silentVibrate() } };
+    });
+    return 1;
+}
+
+int PhoneControlService::onSetRingerVolume(sd_bus_message* call, void* userdata, sd_bus_error* error)
+{
+    double volume = 0;
+    int r = sd_bus_message_read(call, "d", &volume);
+    if (r < 0)
+        return r;
+    if (!std::isfinite(volume) || volume < 0 || volume > 1)
+        return sd_bus_error_set(error, SD_BUS_ERROR_INVALID_ARGS, "a volume lies between 0 and 1");
+    // The volume display's slider sets the ringer as any other volume change does.
+    AVSystemController::sharedAVSystemController()->setVolumeTo(static_cast<float>(volume), kAVSystemControllerRingtoneCategory);
+    service(userdata).replyLater(call, [] { return PlistDictionary { { "ringerVolume", Device::current().ringerVolume() } }; });
     return 1;
 }

@@ -41,6 +41,9 @@ private:
     static int onAddAlarm(sd_bus_message*, void*, sd_bus_error*);
     static int onRemoveAlarm(sd_bus_message*, void*, sd_bus_error*);
     static int onSetAlarmActive(sd_bus_message*, void*, sd_bus_error*);
+    static int onSetDoNotDisturb(sd_bus_message*, void*, sd_bus_error*);
+    static int onSetVibrate(sd_bus_message*, void*, sd_bus_error*);
+    static int onSetRingerVolume(sd_bus_message*, void*, sd_bus_error*);
 
     // Replies with the dictionary on a later turn of the main run loop.
     void replyLater(sd_bus_message* call, std::function<PlistDictionary()> result);

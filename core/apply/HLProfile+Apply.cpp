@@ -1,6 +1,7 @@
 #include "core/profile/HLProfile.h"
 
 #include "core/HLLog.h"
+#include "core/apply/HLSavedState.h"
 #include "core/apply/NSObject+Hushline.h"
 #include "core/profile/HLProfilesManager.h"
 #include "core/schedule/HLUtils.h"
@@ -20,10 +21,10 @@
 
 namespace {
 
-constexpr const char* kSavedRingerVolumeKey = "com.velloq.hushline-ringtone";
-constexpr const char* kSavedPlaybackVolumeKey = "com.velloq.hushline-playBackVolume";
-constexpr const char* kSavedRingVibrateKey = "com.velloq.hushline-ring-vibrate";
-constexpr const char* kSavedSilentVibrateKey = "com.velloq.hushline-silent-vibrate";
+constexpr const char* kSavedRingerVolumeKey = HLSavedState::kRingerVolumeKey;
+constexpr const char* kSavedPlaybackVolumeKey = HLSavedState::kPlaybackVolumeKey;
+constexpr const char* kSavedRingVibrateKey = HLSavedState::kRingVibrateKey;
+constexpr const char* kSavedSilentVibrateKey = HLSavedState::kSilentVibrateKey;
 
 constexpr const char* kSpringBoardDomain = "com.apple.springboard";
 constexpr const char* kRingVibrateKey = "ring-vibrate";
@@ -38,8 +39,11 @@ constexpr double kToneDuration = 1.0;
 constexpr double kPauseAfterToneUnlocked = 0.8;
 constexpr double kPauseAfterToneLocked = 0.0;
 constexpr double kVolumeDisplayReturn = 2.0;
-constexpr double kVibrateRestore = 0.3;
 constexpr double kDimAfterWakeUp = 5.0;
+// After a revert, the profiles still applied are refreshed once the revert's own timed steps
+// (the end tone, its pause and the playback volume: 1.8 s at most) have given the user's state
+// back, so that an overlapping profile keeps the phone quiet.
+constexpr double kRefreshOthersAfterRevert = 2.0;
 
 void afterDelay(double seconds, dispatch_block_t block)
 {
@@ -78,6 +82,16 @@ void vibrateOnce()
         { "Intensity", PlistValue(1.0f) },
     };
     AudioServicesPlaySystemSoundWithVibration(kSystemSoundID_Vibrate, nullptr, pattern);
+}
+
+// Sets the ringer, marking the change as the system's own so that the volume watch does not take
+// it for the user's.
+void setRingerBySystem(AVSystemController& audio, float volume)
+{
+    float now = 0.0f;
+    if (!audio.getVolume(now, kAVSystemControllerRingtoneCategory) || now != volume)
+        hl_noteRingerVolumeSetBySystem(audio, volume);
+    audio.setVolumeTo(volume, kAVSystemControllerRingtoneCategory);
 }
 
 bool isPhoneLocked()
@@ -124,9 +138,8 @@ void HLProfile::revert(bool quiet)
     setVolumeAlertShown(false);
     setPreserveVolumeChange(false);
     setNewRingtoneVolume(0.0);
-    defaults().removeObjectForKey(kSavedRingerVolumeKey);
-    defaults().removeObjectForKey(kSavedPlaybackVolumeKey);
-    defaults().synchronize();
+    HLSavedState::removeVolumes();
+    afterDelay(kRefreshOthersAfterRevert, [] { HLProfilesManager::sharedManager().refreshAppliedProfiles(); });
 }
 
 void HLProfile::setApplied(bool applied)
@@ -176,12 +189,12 @@ void HLProfile::applySoundSettings(bool apply)
     if (toneFirst) {
         // The start tone sounds at the user's volume, before the phone goes quiet.
         playAlertToneFromIdentifier([audio, ringerTarget, playback](bool) {
-            audio->setVolumeTo(ringerTarget, kAVSystemControllerRingtoneCategory);
+            setRingerBySystem(*audio, ringerTarget);
             playback();
         });
         return;
     }
-    audio->setVolumeTo(ringerTarget, kAVSystemControllerRingtoneCategory);
+    setRingerBySystem(*audio, ringerTarget);
     if (!apply && m_playAlert && !m_silent)
         playAlertToneFromIdentifier([playback](bool) { playback(); });
     else
@@ -218,26 +231,31 @@ void HLProfile::vibrate(bool on)
     PlistDictionary domain = defaults().persistentDomainForName(kSpringBoardDomain).value_or(PlistDictionary());
     bool ringNow = flag(domain, kRingVibrateKey);
     bool silentNow = flag(domain, kSilentVibrateKey);
+    HLLogInfo("oldRingVibrateState: %d", ringNow);
+    if (ringNow && (m_vibrate || on))
+        vibrateOnce();
+
     PlistValue savedRing = defaults().objectForKey(kSavedRingVibrateKey);
     PlistValue savedSilent = defaults().objectForKey(kSavedSilentVibrateKey);
-    bool ringBack = savedRing.isNone() ? ringNow : savedRing.boolValue();
-    bool silentBack = savedSilent.isNone() ? silentNow : savedSilent.boolValue();
-    HLLogInfo("oldRingVibrateState: %d", ringNow);
-
-    if (!ringNow) {
-        writeVibrateSettings(on, on);
+    if (on) {
+        // What the phone had before the first vibrating profile is what the revert gives back.
+        if (savedRing.isNone()) {
+            defaults().setBool(ringNow, kSavedRingVibrateKey);
+            defaults().setBool(silentNow, kSavedSilentVibrateKey);
+            defaults().synchronize();
+        }
+        if (!ringNow || !silentNow)
+            writeVibrateSettings(true, true);
         return;
     }
-    if (m_vibrate || on)
-        vibrateOnce();
-    defaults().setBool(ringNow, kSavedRingVibrateKey);
-    defaults().setBool(silentNow, kSavedSilentVibrateKey);
-    defaults().synchronize();
-    if (on)
+    // Nothing saved: the system did not switch vibration, so the user's settings stay as they are.
+    if (savedRing.isNone())
         return;
-    writeVibrateSettings(false, false);
-    if (m_vibrate)
-        afterDelay(kVibrateRestore, [ringBack, silentBack] { writeVibrateSettings(ringBack, silentBack); });
+    bool ringBack = savedRing.boolValue();
+    bool silentBack = savedSilent.isNone() ? silentNow : savedSilent.boolValue();
+    HLSavedState::removeVibrate();
+    if (ringBack != ringNow || silentBack != silentNow)
+        writeVibrateSettings(ringBack, silentBack);
 }
 
 void HLProfile::wakeUpScreenIfRequired()
@@ -293,8 +311,13 @@ void HLProfile::refreshSoundSettingsIfRequired()
     // matches what the phone reports.
     if (systemVolume != static_cast<float>(m_ringerVolume) || mediaVolume != static_cast<float>(m_playBackVolume))
         applySoundSettings(true);
-    vibrate(m_vibrate);
+    // A profile without vibration gives back what the system switched, unless an overlapping
+    // profile still wants it; the user's own settings are never touched.
+    if (m_vibrate)
+        vibrate(true);
+    else if (!isVibrationWantedByAnotherAppliedProfile())
+        vibrate(false);
     showORHideIconsOnSpringBoard(m_showOnStatusBar);
-    enableORDisableDnD(m_dnDEnabled);
+    updateDNDStatus();
     setSilent(false);
 }

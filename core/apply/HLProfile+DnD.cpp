@@ -14,8 +14,34 @@ void HLProfile::showORHideIconsOnSpringBoard(bool show)
 
 void HLProfile::updateDNDStatus()
 {
-    if (m_applied)
-        enableORDisableDnD(m_dnDEnabled);
+    if (!m_applied)
+        return;
+    if (m_dnDEnabled)
+        enableORDisableDnD(true);
+    else if (!isDnDWantedByAnotherAppliedProfile())
+        enableORDisableDnD(false);
+}
+
+namespace {
+
+bool anotherAppliedProfile(const HLProfile& self, bool (HLProfile::*wants)() const)
+{
+    for (const auto& profile : HLProfilesManager::sharedManager().activeProfiles())
+        if (profile->identifier() != self.identifier() && profile->isApplied() && ((*profile).*wants)())
+            return true;
+    return false;
+}
+
+}
+
+bool HLProfile::isDnDWantedByAnotherAppliedProfile() const
+{
+    return anotherAppliedProfile(*this, &HLProfile::isDnDEnabled);
+}
+
+bool HLProfile::isVibrationWantedByAnotherAppliedProfile() const
+{
+    return anotherAppliedProfile(*this, &HLProfile::isVibrate);
 }
 
 void HLProfile::updateShowStatuBarState()

@@ -1,4 +1,5 @@
 #include "core/apply/ApplyFixture.h"
+#include "platform/uikit/UIAlertView.h"
 
 #include "core/apply/NSObject+Hushline.h"
 #include "platform/celestial/AVSystemController.h"
@@ -157,12 +158,13 @@ TEST_F(ApplyTest, QuietRevertPlaysNoToneAndLeavesTheScreenAlone)
     EXPECT_THAT(timesOf("backlightFactor"), IsEmpty());
 }
 
-TEST_F(ApplyTest, OverlappingProfilesKeepTheVolumesFoundBeforeTheFirst)
+TEST_F(ApplyTest, OverlappingProfilesKeepThePhoneQuietUntilTheLastGivesTheUsersStateBack)
 {
-    auto first = storedProfile("First");
+    auto first = storedProfile("First", [](HLProfile& p) { p.setVibrate(true); });
     auto second = storedProfile("Second", [](HLProfile& p) {
         p.setRingerVolume(0.375);
         p.setPlayBackVolume(0.625);
+        p.setDnDEnabled(true);
     });
     first->apply();
     second->apply();
@@ -173,80 +175,92 @@ TEST_F(ApplyTest, OverlappingProfilesKeepTheVolumesFoundBeforeTheFirst)
 
     first->revert();
     loop().runPending();
-    EXPECT_FLOAT_EQ(phone().ringerVolume(), 0.75f);
-    EXPECT_FLOAT_EQ(phone().mediaVolume(), 0.5f);
-    EXPECT_FALSE(hasDefault(kSavedRinger));
+    EXPECT_FLOAT_EQ(phone().ringerVolume(), 0.75f) << "the revert itself gives the user's volumes back";
+    EXPECT_FALSE(phone().ringVibrate());
     EXPECT_TRUE(second->isApplied());
 
-    phone().setRingerVolume(0.875f, "user");
+    // Once the revert's steps are done, the profile still applied takes the phone again.
+    loop().advanceBy(3);
+    EXPECT_FLOAT_EQ(phone().ringerVolume(), 0.375f);
+    EXPECT_FLOAT_EQ(phone().mediaVolume(), 0.625f);
+    EXPECT_TRUE(phone().isDoNotDisturbEnabled());
+    EXPECT_FALSE(phone().ringVibrate()) << "the second profile does not vibrate";
+    EXPECT_FLOAT_EQ(defaults().floatForKey(kSavedRinger), 0.75f);
+    EXPECT_FALSE(UIAlertView::visibleAlertView()) << "the refresh is the system's change, not the user's";
+
     second->revert();
     loop().advanceBy(3);
-    EXPECT_FLOAT_EQ(phone().ringerVolume(), 0.875f) << "a later revert saves afresh and restores what it found";
+    EXPECT_FLOAT_EQ(phone().ringerVolume(), 0.75f);
+    EXPECT_FLOAT_EQ(phone().mediaVolume(), 0.5f);
+    EXPECT_FALSE(phone().isDoNotDisturbEnabled());
+    EXPECT_FALSE(hasDefault(kSavedRinger));
 }
 
-TEST_F(ApplyTest, VibrateOnWhileRingVibrateIsOffTurnsBothOnAndSavesNothing)
+TEST_F(ApplyTest, AVibratingProfileGivesBackVibrationOffAsTheUserHadIt)
 {
     auto profile = storedProfile("Buzz", [](HLProfile& p) { p.setVibrate(true); });
     DarwinNotifyCenter::current().clearPostedNames();
-    profile->vibrate(true);
+    profile->apply();
+    loop().advanceBy(3);
 
     EXPECT_TRUE(phone().ringVibrate());
     EXPECT_TRUE(phone().silentVibrate());
+    EXPECT_TRUE(hasDefault("com.velloq.hushline-ring-vibrate"));
+    EXPECT_FALSE(defaults().boolForKey("com.velloq.hushline-ring-vibrate"));
+    EXPECT_TRUE(phone().vibrations().empty()) << "with vibration off the start is not felt";
+    EXPECT_THAT(DarwinNotifyCenter::current().postedNames(),
+        testing::IsSupersetOf({ "com.apple.springboard.ring-vibrate.changed", "com.apple.springboard.silent-vibrate.changed" }));
+    EXPECT_EQ(logCount("oldRingVibrateState: 0"), 1u);
+
+    profile->revert();
+    loop().advanceBy(3);
+    EXPECT_FALSE(phone().ringVibrate());
+    EXPECT_FALSE(phone().silentVibrate());
     EXPECT_FALSE(hasDefault("com.velloq.hushline-ring-vibrate"));
     EXPECT_FALSE(hasDefault("com.velloq.hushline-silent-vibrate"));
-    EXPECT_TRUE(phone().vibrations().empty());
-    EXPECT_THAT(DarwinNotifyCenter::current().postedNames(),
-        ElementsAre("com.apple.springboard.ring-vibrate.changed", "com.apple.springboard.silent-vibrate.changed"));
-    EXPECT_EQ(logCount("oldRingVibrateState: 0"), 1u);
-    loop().advanceBy(1);
-    EXPECT_TRUE(phone().ringVibrate()) << "nothing is restored later";
 }
 
-TEST_F(ApplyTest, RevertOfAVibratingProfileRestoresTheVibrateStatesAfterAPause)
+TEST_F(ApplyTest, RevertOfAVibratingProfileGivesBackTheVibrateStatesFoundAtOnce)
 {
     setVibrateSettings(true, false);
     auto profile = storedProfile("Buzz", [](HLProfile& p) { p.setVibrate(true); });
     profile->apply();
     loop().advanceBy(3);
     ASSERT_EQ(phone().vibrations().size(), 1u) << "the start is announced by one vibration";
+    EXPECT_TRUE(phone().silentVibrate()) << "the profile vibrates on silent too";
     markTime();
     phone().clearChanges();
 
     profile->revert();
-    ASSERT_EQ(phone().vibrations().size(), 2u);
+    ASSERT_EQ(phone().vibrations().size(), 2u) << "and the end by another";
     EXPECT_EQ(phone().vibrations()[1].systemSound, 4095u);
     EXPECT_EQ(phone().vibrations()[1].pattern,
         (PlistDictionary { { "VibePattern", PlistArray { true, 300.0 } }, { "Intensity", 1.0f } }));
-    EXPECT_FALSE(phone().ringVibrate());
-    EXPECT_FALSE(phone().silentVibrate());
-    EXPECT_TRUE(defaults().boolForKey("com.velloq.hushline-ring-vibrate"));
-    EXPECT_FALSE(defaults().boolForKey("com.velloq.hushline-silent-vibrate"));
-
-    loop().advanceBy(0.25);
-    EXPECT_FALSE(phone().ringVibrate());
-    loop().advanceBy(0.1);
     EXPECT_TRUE(phone().ringVibrate());
     EXPECT_FALSE(phone().silentVibrate());
-    EXPECT_THAT(timesOf("ringVibrate"), ElementsAre(At(0.0), At(0.3)));
+    EXPECT_THAT(timesOf("silentVibrate"), ElementsAre(At(0.0)));
 
-    // The restore writes SpringBoard's domain, which also holds the saved state: what the
-    // revert removed stays removed and what it saved stays saved.
+    // Restoring writes SpringBoard's domain, which also holds the saved state: what the revert
+    // removed stays removed.
+    loop().advanceBy(3);
     EXPECT_FALSE(hasDefault(kSavedRinger));
     EXPECT_FALSE(hasDefault(kSavedPlayback));
-    EXPECT_TRUE(defaults().boolForKey("com.velloq.hushline-ring-vibrate"));
+    EXPECT_FALSE(hasDefault("com.velloq.hushline-ring-vibrate"));
 }
 
-TEST_F(ApplyTest, RevertOfAProfileThatDoesNotVibrateTurnsVibrationOffForGood)
+TEST_F(ApplyTest, AProfileThatDoesNotVibrateLeavesTheUsersVibrationAlone)
 {
     setVibrateSettings(true, true);
     auto profile = storedProfile("Still");
     profile->apply();
+    loop().advanceBy(3);
+    profile->refreshSoundSettingsIfRequired();
     profile->revert();
     loop().advanceBy(3);
     EXPECT_TRUE(phone().vibrations().empty());
-    EXPECT_FALSE(phone().ringVibrate());
-    EXPECT_FALSE(phone().silentVibrate());
-    EXPECT_TRUE(defaults().boolForKey("com.velloq.hushline-silent-vibrate"));
+    EXPECT_TRUE(phone().ringVibrate());
+    EXPECT_TRUE(phone().silentVibrate());
+    EXPECT_TRUE(timesOf("ringVibrate").empty());
 }
 
 TEST_F(ApplyTest, ScreenWakeUpAndDimmingOnBothSidesOfVersion10)

@@ -1,6 +1,7 @@
 #include "core/profile/HLProfilesManager.h"
 
 #include "core/HLLog.h"
+#include "core/apply/HLSavedState.h"
 #include "core/schedule/HLUtils.h"
 #include "platform/foundation/DeviceRoot.h"
 #include "platform/foundation/NSUserDefaults.h"
@@ -94,6 +95,18 @@ std::shared_ptr<DoNotDisturbSetting> controlCenterDoNotDisturbSetting()
     return std::dynamic_pointer_cast<DoNotDisturbSetting>(firstOfClasses(modules, "SBCCDoNotDisturbSetting", "CCUIDoNotDisturbSetting"));
 }
 
+// The Do Not Disturb module of Control Center from version 11 on; none when the manager class or
+// the module is missing. A module that is not a toggle answers nothing, like a message to nil.
+std::shared_ptr<CCUIToggleModule> controlCenterDoNotDisturbModule()
+{
+    if (!NSClassFromString("CCUIModuleInstanceManager"))
+        return nullptr;
+    for (const auto& instance : CCUIModuleInstanceManager::sharedInstance()->moduleInstances())
+        if (instance && instance->metadata() && isDoNotDisturbModule(instance->metadata()->moduleIdentifier()))
+            return std::dynamic_pointer_cast<CCUIToggleModule>(instance->module());
+    return nullptr;
+}
+
 }
 
 void HLProfilesManager::setUpStatusBarItem()
@@ -127,6 +140,37 @@ void HLProfilesManager::showORHideIconsOnSpringBoard(bool show)
 
 void HLProfilesManager::enableORDisableDnD(bool on)
 {
+    auto& defaults = NSUserDefaults::standardUserDefaults();
+    PlistValue saved = defaults.objectForKey(HLSavedState::kDoNotDisturbKey);
+    if (on) {
+        // What the phone had before the first profile that switches Do Not Disturb on is what
+        // the revert gives back.
+        if (saved.isNone()) {
+            defaults.setBool(isDoNotDisturbOn(), HLSavedState::kDoNotDisturbKey);
+            defaults.synchronize();
+        }
+        switchDoNotDisturb(true);
+        return;
+    }
+    // Nothing saved: the system did not switch Do Not Disturb, so the user's setting stays.
+    if (saved.isNone())
+        return;
+    HLSavedState::removeDoNotDisturb();
+    switchDoNotDisturb(saved.boolValue());
+}
+
+bool HLProfilesManager::isDoNotDisturbOn()
+{
+    if (HLUtils::isIOS11()) {
+        auto module = controlCenterDoNotDisturbModule();
+        return module && module->isSelected();
+    }
+    auto setting = controlCenterDoNotDisturbSetting();
+    return setting && setting->respondsToSelector("isEnabled") && setting->isEnabled();
+}
+
+void HLProfilesManager::switchDoNotDisturb(bool on)
+{
     if (HLUtils::isIOS11()) {
         enableORDisableDnDForIOS11(on);
         return;
@@ -156,15 +200,7 @@ void HLProfilesManager::enableORDisableDnDForIOS11(bool on)
         HLLogError("******* Unable to find 'CCUIModuleInstanceManager'..");
         return;
     }
-    std::shared_ptr<NSObject> found;
-    for (const auto& instance : CCUIModuleInstanceManager::sharedInstance()->moduleInstances()) {
-        if (instance && instance->metadata() && isDoNotDisturbModule(instance->metadata()->moduleIdentifier())) {
-            found = instance->module();
-            break;
-        }
-    }
-    // A module that is not a toggle answers nothing, like a message to nil.
-    auto module = std::dynamic_pointer_cast<CCUIToggleModule>(found);
+    auto module = controlCenterDoNotDisturbModule();
     bool selected = module && module->isSelected();
     if (selected == on) {
         HLLogInfo("**** Currently the state of DND module is %d & and you are asking me to set its state as %d. Since both are same, I'm not doing anything!!",

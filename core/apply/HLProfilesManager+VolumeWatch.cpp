@@ -1,8 +1,8 @@
 #include "core/profile/HLProfilesManager.h"
 
 #include "core/HLLog.h"
+#include "core/apply/HLSavedState.h"
 #include "core/apply/NSObject+Hushline.h"
-#include "core/schedule/HLUtils.h"
 #include "platform/celestial/AVSystemController.h"
 #include "platform/foundation/NSBundle.h"
 #include "platform/foundation/NSNotificationCenter.h"
@@ -11,7 +11,7 @@
 
 namespace {
 
-constexpr const char* kSavedRingerVolumeKey = "com.velloq.hushline-ringtone";
+constexpr const char* kSavedRingerVolumeKey = HLSavedState::kRingerVolumeKey;
 
 std::string localized(const std::string& key)
 {
@@ -26,13 +26,14 @@ std::string formatted(std::string format, const std::string& title)
     return format;
 }
 
-// On version 11 and later only changes after a button press are the user's; earlier versions
-// mark the presses that they report themselves.
-bool skipsVolumeNotice()
+// The system's own ringer change (applying, reverting or refreshing a profile) is not the
+// user's: no button was pressed since the system set the ringer, and the notice carries a volume
+// the system set. Every other ringer change, a button press or the volume display, is the
+// user's, on every version.
+bool isSystemsOwnRingerChange(float volume)
 {
     auto controller = AVSystemController::sharedAVSystemController();
-    bool pressed = controller && hl_ChangedViaHWButtons(*controller);
-    return HLUtils::isIOS11() ? !pressed : pressed;
+    return controller && !hl_ChangedViaHWButtons(*controller) && hl_takeRingerVolumeSetBySystem(*controller, volume);
 }
 
 }
@@ -47,13 +48,13 @@ std::shared_ptr<HLProfile> HLProfilesManager::firstAppliedProfile()
 
 void HLProfilesManager::volumeChanged(const NSNotification& notification)
 {
-    if (skipsVolumeNotice())
-        return;
     auto category = notification.userInfo.find("AVSystemController_AudioCategoryNotificationParameter");
     if (category == notification.userInfo.end() || !category->second.asString() || *category->second.asString() != "Ringtone")
         return;
     auto volume = notification.userInfo.find("AVSystemController_AudioVolumeNotificationParameter");
     float newVolume = volume == notification.userInfo.end() ? 0.0f : volume->second.floatValue();
+    if (isSystemsOwnRingerChange(newVolume))
+        return;
     HLLogInfo("newVolume: %f", newVolume);
 
     auto profile = firstAppliedProfile();

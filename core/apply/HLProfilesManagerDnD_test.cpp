@@ -12,7 +12,10 @@ using ::testing::IsEmpty;
 
 namespace {
 
+// Before version 11 the setting's own key ("com.velloq.hushline-<identifier>"); on every version
+// the state the phone had before the first profile switched Do Not Disturb on.
 constexpr const char* kSavedDoNotDisturb = "com.velloq.hushline-doNotDisturb";
+constexpr const char* kSavedState = "com.velloq.hushline-do-not-disturb";
 
 class DoNotDisturbTest : public ApplyFixture {
 protected:
@@ -61,7 +64,7 @@ TEST_F(DoNotDisturbTest, WithoutAButtonViewTheTapIsSentFromNone)
     EXPECT_THAT(taps(), ElementsAre("none"));
 }
 
-TEST_F(DoNotDisturbTest, OnVersion11AnAlreadySelectedModuleIsLeftAloneAndRevertSwitchesItOff)
+TEST_F(DoNotDisturbTest, OnVersion11TheUsersOwnDoNotDisturbStaysOnAfterTheRevert)
 {
     writeSystemVersion("11.4");
     phone().setDoNotDisturbEnabled(true, "user");
@@ -69,14 +72,19 @@ TEST_F(DoNotDisturbTest, OnVersion11AnAlreadySelectedModuleIsLeftAloneAndRevertS
     auto profile = quietProfile();
     profile->apply();
     EXPECT_EQ(logCount("**** Currently the state of DND module is 1 & and you are asking me to set its state as 1. Since both are same, I'm not doing anything!!"), 1u);
+    EXPECT_TRUE(defaults().boolForKey(kSavedState));
+
+    profile->revert();
+    EXPECT_TRUE(phone().isDoNotDisturbEnabled());
     EXPECT_THAT(doNotDisturbChanges(), IsEmpty());
+    EXPECT_FALSE(hasDefault(kSavedState));
 
+    // Off before the profile: switched on by it and off again by its revert, once.
+    phone().setDoNotDisturbEnabled(false, "user");
+    profile->apply();
     profile->revert();
-    EXPECT_THAT(doNotDisturbChanges(), ElementsAre("off by CCUIDoNotDisturbModule setSelected:"));
-    EXPECT_THAT(taps(), IsEmpty());
-
     profile->revert();
-    EXPECT_EQ(logCount("is 0 & and you are asking me to set its state as 0. Since both are same"), 1u);
+    EXPECT_THAT(doNotDisturbChanges(), ElementsAre("off by user", "on by CCUIDoNotDisturbModule setSelected:", "off by CCUIDoNotDisturbModule setSelected:"));
 }
 
 TEST_F(DoNotDisturbTest, MissingModuleManagerIsAnError)
@@ -106,22 +114,22 @@ TEST_F(DoNotDisturbTest, OnVersion10TheSettingOfTheSystemControlsPageIsToggled)
         ElementsAre("on by CCUIDoNotDisturbSetting _toggleState", "off by CCUIDoNotDisturbSetting _toggleState"));
 }
 
-TEST_F(DoNotDisturbTest, BeforeVersion10RevertSwitchesOffUnlessYesWasStored)
+TEST_F(DoNotDisturbTest, BeforeVersion10TheRevertGivesBackWhatThePhoneHad)
 {
     writeSystemVersion("9.3");
     auto profile = quietProfile();
     phone().setDoNotDisturbEnabled(true, "user");
     profile->apply();
-    EXPECT_FALSE(hasDefault(kSavedDoNotDisturb)) << "already on: nothing stored";
-    profile->revert();
-    EXPECT_FALSE(phone().isDoNotDisturbEnabled()) << "switched off whoever switched it on";
-
-    defaults().setBool(true, kSavedDoNotDisturb);
-    phone().setDoNotDisturbEnabled(true, "user");
-    profile->apply();
+    EXPECT_FALSE(hasDefault(kSavedDoNotDisturb)) << "already on: the setting's own key is not written";
     profile->revert();
     EXPECT_TRUE(phone().isDoNotDisturbEnabled());
     EXPECT_EQ(doNotDisturbChanges().back(), "on by user");
+
+    phone().setDoNotDisturbEnabled(false, "user");
+    profile->apply();
+    EXPECT_TRUE(phone().isDoNotDisturbEnabled());
+    profile->revert();
+    EXPECT_FALSE(phone().isDoNotDisturbEnabled());
 }
 
 TEST_F(DoNotDisturbTest, WithoutTheToggleMethodsTheStateIsSetDirectly)
@@ -144,6 +152,27 @@ TEST_F(DoNotDisturbTest, StatusRefreshActsOnlyForAnAppliedProfile)
     profile->apply();
     profile->setDnDEnabled(false);
     profile->updateDNDStatus();
+    EXPECT_FALSE(phone().isDoNotDisturbEnabled()) << "what the system switched on goes off with the setting";
+}
+
+TEST_F(DoNotDisturbTest, AProfileWithoutDoNotDisturbNeverTakesAwayTheUsersOrAnotherProfiles)
+{
+    writeSystemVersion("13.3");
+    auto plain = storedProfile("Plain");
+    phone().setDoNotDisturbEnabled(true, "user");
+    plain->apply();
+    plain->updateDNDStatus();
+    plain->refreshSoundSettingsIfRequired();
+    plain->revert();
+    EXPECT_TRUE(phone().isDoNotDisturbEnabled());
+
+    phone().setDoNotDisturbEnabled(false, "user");
+    auto focus = quietProfile();
+    focus->apply();
+    plain->apply();
+    plain->updateDNDStatus();
+    EXPECT_TRUE(phone().isDoNotDisturbEnabled()) << "the other applied profile still wants it";
+    focus->revert();
     EXPECT_FALSE(phone().isDoNotDisturbEnabled());
 }
 

@@ -37,12 +37,31 @@ protected:
 
 }
 
-TEST_F(VolumeWatchTest, WithoutAButtonPressNoChangeIsTheUsers)
+TEST_F(VolumeWatchTest, OnEveryVersionTheProfilesOwnChangeIsNotAskedAboutAndTheVolumeDisplaysIs)
 {
-    appliedProfile("Meeting");
-    AVSystemController::sharedAVSystemController()->setVolumeTo(0.9f, "Ringtone");
-    loop().advanceBy(1);
-    EXPECT_FALSE(question());
+    for (const char* version : { "7.1.2", "9.3", "10.3", "11.4", "13.3" }) {
+        SCOPED_TRACE(version);
+        writeSystemVersion(version);
+        auto profile = storedProfile(std::string("Meeting ") + version, [](HLProfile& p) { p.setPlayAlert(true); });
+        profile->apply();
+        loop().advanceBy(10);
+        EXPECT_FLOAT_EQ(phone().ringerVolume(), 0.125f);
+        EXPECT_FALSE(question()) << "the profile set the ringer, not the user";
+
+        // The user drags the volume display's ringer slider: no button, still the user's change.
+        AVSystemController::sharedAVSystemController()->setVolumeTo(0.4375f, "Ringtone");
+        loop().advanceBy(1);
+        ASSERT_TRUE(question());
+        question()->clickButtonAtIndex(0);
+        EXPECT_FLOAT_EQ(savedRinger(), 0.4375f);
+
+        profile->revert();
+        loop().advanceBy(10);
+        EXPECT_FLOAT_EQ(phone().ringerVolume(), 0.4375f);
+        EXPECT_FALSE(question()) << "nor is the revert's own change asked about";
+        phone().setRingerVolume(0.75f, "test");
+        loop().advanceBy(1);
+    }
 }
 
 TEST_F(VolumeWatchTest, YesKeepsTheVolumeAndLaterPressesStoreWithoutAsking)
@@ -108,22 +127,17 @@ TEST_F(VolumeWatchTest, WithTwoAppliedProfilesTheFirstInStoreOrderIsNamed)
     EXPECT_FALSE(second->shouldPreserveVolumeChange());
 }
 
-TEST_F(VolumeWatchOnTenTest, BeforeElevenTheMarkedPressesAreTheOnesSkipped)
+TEST_F(VolumeWatchOnTenTest, BeforeElevenAButtonPressIsTheUsersAndYesKeepsItsVolume)
 {
-    // A profile that keeps the ringer where it is, so that applying it changes no volume.
-    auto profile = storedProfile("Meeting", [](HLProfile& p) {
-        p.setPlayAlert(false);
-        p.setRingerVolume(0.75);
-    });
-    profile->apply();
-    loop().advanceBy(10);
-    ASSERT_FALSE(question());
-    pressToRinger(0.5f);
+    auto profile = appliedProfile("Meeting");
     EXPECT_FALSE(question());
-    hl_setChangedViaHWButtons(*AVSystemController::sharedAVSystemController(), false);
-    AVSystemController::sharedAVSystemController()->setVolumeTo(0.4375f, "Ringtone");
-    loop().advanceBy(1);
-    EXPECT_TRUE(question());
+    pressToRinger(0.5f);
+    ASSERT_TRUE(question());
+    question()->clickButtonAtIndex(0);
+    EXPECT_FLOAT_EQ(savedRinger(), 0.5f);
+    profile->revert(true);
+    loop().advanceBy(10);
+    EXPECT_FLOAT_EQ(phone().ringerVolume(), 0.5f);
 }
 
 TEST_F(VolumeWatchTest, AnAnswerFromAnotherAlertIsIgnored)

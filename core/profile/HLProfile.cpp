@@ -120,7 +120,7 @@ std::shared_ptr<HLProfile> HLProfile::defaultProfile()
     profile->setShowOnStatusBar(false);
     profile->setDnDEnabled(false);
     profile->setWakeUpScreen(true);
-    profile->m_silent = false;
+    profile->setSilent(false);
     profile->setAlertSound(1005);
     profile->setAllDayEventsIgnored(true);
     profile->setStartTime("8:00 AM");

@@ -140,10 +140,11 @@ public:
 
     // Applying and reverting (core/apply/HLProfile+Apply.cpp): what the profile does to the
     // phone while it is applied. Both calls return at once; the alert tone, the volumes set
-    // after it, the return of the volume display (2.0 s), the vibrate-state restore (0.3 s) and
-    // the dimming of a lit screen (5 s) follow on the main queue. The phone's own volumes and
-    // vibrate states found before the first apply are kept in the host's standard user
-    // defaults, so that a revert restores them even after other profiles came and went.
+    // after it, the return of the volume display (2.0 s), the refresh of the profiles still
+    // applied after a revert (2.0 s) and the dimming of a lit screen (5 s) follow on the main
+    // queue. The phone's own volumes, vibrate states and Do Not Disturb found before the first
+    // apply that changes them are kept in the host's standard user defaults, so that a revert
+    // restores exactly them even after other profiles came and went.
     void apply();
     // A quiet revert plays no end tone and does not light the screen; the caller clears the
     // quiet flag afterwards.
@@ -158,6 +159,8 @@ public:
     void setSilent(bool silent);
     // true: sets the profile's ringer and playback volumes; false: restores the saved ones.
     void applySoundSettings(bool apply);
+    // true: vibration on (ring and silent), saving what the phone had; false: gives back what
+    // was saved, and changes nothing when nothing was.
     void vibrate(bool on);
     // Plays the profile's alert tone; the completion runs (with true) once the tone has been
     // stopped and the pause after it is over.
@@ -170,9 +173,14 @@ public:
     // store, which holds the one icon and reaches Control Center.
     void enableORDisableDnD(bool on);
     void showORHideIconsOnSpringBoard(bool show);
-    // For an applied profile: switches Do Not Disturb / the icon to what the profile says.
+    // For an applied profile: switches Do Not Disturb / the icon to what the profile says. A
+    // profile without Do Not Disturb gives back the state saved before the system switched it
+    // on, unless another applied profile still wants it; the user's own setting stays.
     void updateDNDStatus();
     void updateShowStatuBarState();
+    // Whether another applied profile of the store wants Do Not Disturb / vibration.
+    bool isDnDWantedByAnotherAppliedProfile() const;
+    bool isVibrationWantedByAnotherAppliedProfile() const;
 
     // Attendance filter label (HLProfile+EventStatus.cpp): "All", "Accepted", "Tentative" or
     // "Declined/Cancelled" for applyProfileEventStatus 0 to 3, localized through the settings

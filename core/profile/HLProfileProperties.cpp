@@ -1,6 +1,7 @@
 #include "core/profile/HLProfile.h"
 
 #include <algorithm>
+#include <cctype>
 #include <functional>
 
 // The one table of the record's properties by name: what key-value reading and writing use, so
@@ -27,9 +28,21 @@ struct HLProfileProperties {
 
 namespace {
 
+// A text that begins with a number ("0.25", " -1", ".5 dB") reads as that number; any other
+// text ("loud") would read as 0 and silently zero the field, so it is refused as a wrong type.
+bool beginsWithNumber(const std::string& text)
+{
+    size_t at = text.find_first_not_of(" \t\n");
+    if (at != std::string::npos && (text[at] == '+' || text[at] == '-'))
+        ++at;
+    if (at < text.size() && text[at] == '.')
+        ++at;
+    return at < text.size() && std::isdigit(static_cast<unsigned char>(text[at]));
+}
+
 bool isScalar(const PlistValue& v)
 {
-    return v.isNumber() || v.isString();
+    return v.isNumber() || (v.isString() && beginsWithNumber(*v.asString()));
 }
 
 template<typename Field>

@@ -31,6 +31,18 @@ TEST_F(HLProfileTest, DefaultProfileHasTheStartingValuesAndNoLists)
     EXPECT_FALSE(profile->isApplied());
     EXPECT_FALSE(profile->hasCalendarIdentifiers());
     EXPECT_EQ(profile->identifier(), static_cast<int64_t>(m_clock->now()));
+    // The quiet flag is set through its setter, which says so in the log.
+    EXPECT_EQ(logCount("Quiet flag of profile Profile was 0"), 1u);
+    EXPECT_EQ(logCount("Quiet flag of profile Profile is now 0"), 1u);
+}
+
+TEST(NSErrorTest, TheWholeDescriptionNamesDomainCodeAndEveryText)
+{
+    NSError error { "com.apple.springboard", 1,
+        { { NSLocalizedDescriptionKey, "Unable to save" }, { NSLocalizedFailureReasonErrorKey, "The disk is full" } } };
+    EXPECT_EQ(error.description(),
+        "Error Domain=com.apple.springboard Code=1 \"Unable to save\" UserInfo={NSLocalizedDescription=Unable to save, "
+        "NSLocalizedFailureReason=The disk is full}");
 }
 
 TEST_F(HLProfileTest, IdentifierIsTheCreationSecondTruncated)

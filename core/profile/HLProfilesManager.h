@@ -109,14 +109,20 @@ public:
     void loadLibStatusbar();
     // Shows or hides the one icon, whichever profile asks.
     void showORHideIconsOnSpringBoard(bool show);
+    // Switching on saves the state the phone had (unless saved already, by an overlapping
+    // profile) and switches Do Not Disturb on; switching off gives back the saved state and
+    // changes nothing when none is saved, so the user's own setting is never taken away.
+    void enableORDisableDnD(bool on);
+    void enableORDisableDnDForIOS11(bool on);
+    bool isDoNotDisturbOn();
+
+private:
     // Switches Do Not Disturb the way a tap in Control Center would, per OS generation; OS 11
     // and later go to enableORDisableDnDForIOS11. Before 11, switching on stores the state found
     // under "com.velloq.hushline-<setting identifier>", and switching off leaves Do Not Disturb
     // on only when YES is stored there.
-    void enableORDisableDnD(bool on);
-    void enableORDisableDnDForIOS11(bool on);
+    void switchDoNotDisturb(bool on);
 
-private:
     std::shared_ptr<LSStatusBarItem> m_statusBarItem;
 
     // The scheduler: which event each profile follows, when to apply and revert it, and the
@@ -160,6 +166,10 @@ public:
 
 private:
     void scheduleEventsAfterWiFiGate(const std::shared_ptr<HLProfile>& profile, bool shouldProceedAnyCase, bool go);
+    // True when the event's profile waits for another attendance; `log` writes the mismatch line.
+    static bool isFilteredOutByAttendance(const std::shared_ptr<EKEvent>& event, bool log);
+    // Reverts a profile that may no longer act (disabled, Hushline off) while its event runs.
+    void revertOutsideItsEvent(const std::shared_ptr<HLProfile>& profile);
 
     std::map<int64_t, Events> m_scheduledEventsDict;
     std::mutex m_eventStoreUpdateTimerMutex;
@@ -179,5 +189,13 @@ public:
 
 private:
     std::shared_ptr<HLProfile> firstAppliedProfile();
+
+    // Overlapping profiles (core/apply/HLProfilesManager+Overlap.cpp): run a while after every
+    // revert, so that the profiles still applied take the phone again, quietly, instead of
+    // leaving it with the user's state.
+public:
+    void refreshAppliedProfiles();
+
+private:
     std::shared_ptr<UIAlertView> m_volumePreserveAlertView;
 };

@@ -78,7 +78,7 @@ void HLProfilesManager::scheduleEvents(const std::shared_ptr<HLProfile>& profile
 {
     if (!profile || !profile->isEnabled()) {
         if (profile && profile->isApplied())
-            profile->revert();
+            revertOutsideItsEvent(profile);
         HLLogInfo("Profile '%s' not enabled. Hence returning from scheduling it...", titleOf(profile).c_str());
         return;
     }
@@ -164,6 +164,8 @@ std::shared_ptr<EKEvent> HLProfilesManager::eventToBeScheduled(const std::option
             HLLogInfo("**** 3. Event '%s' is cancelled, hence ignoring it.", event->title().c_str());
             continue;
         }
+        if (isFilteredOutByAttendance(event, true))
+            continue;
         auto owner = hl_profile(event);
         if (!event->isAllDay()) {
             NSLog("***** Checking whether the event start date: %s and end dates %s with current time..",
@@ -191,6 +193,8 @@ std::shared_ptr<EKEvent> HLProfilesManager::eventToBeScheduled(const std::option
                 HLLogInfo("**** 4. Event '%s' is cancelled, hence ignoring it.", event->title().c_str());
                 continue;
             }
+            if (isFilteredOutByAttendance(event, false))
+                continue;
             if (event->startDate() < now)
                 continue;
             // Of equal starts the later one in the store's order wins.
@@ -205,6 +209,20 @@ std::shared_ptr<EKEvent> HLProfilesManager::eventToBeScheduled(const std::option
             result.reset();
     }
     return result;
+}
+
+bool HLProfilesManager::isFilteredOutByAttendance(const std::shared_ptr<EKEvent>& event, bool log)
+{
+    // An event the profile's attendance filter refuses is passed over when choosing, so that it
+    // cannot stand in the way of a later event of the day that the profile does follow.
+    auto owner = hl_profile(event);
+    int64_t wanted = owner ? owner->applyProfileEventStatus() : 0;
+    if (wanted == 0 || event->status() == wanted)
+        return false;
+    if (log)
+        HLLogInfo("********************* UNBALE TO TURN ON PROFILE, Profile Status: %ld & Event Status: %ld ******************",
+        static_cast<long>(wanted), static_cast<long>(event->status()));
+    return true;
 }
 
 std::shared_ptr<EKEvent> HLProfilesManager::getCurrentScheduledEventFromProfile(const std::shared_ptr<HLProfile>& profile)
@@ -265,7 +283,17 @@ void HLProfilesManager::handleHushlineEnabledOrDisabled()
         return;
     for (const auto& profile : activeProfiles())
         if (profile->isApplied())
-            profile->revert(false);
+            revertOutsideItsEvent(profile);
+}
+
+void HLProfilesManager::revertOutsideItsEvent(const std::shared_ptr<HLProfile>& profile)
+{
+    // The event stays scheduled but no longer counts as applied: when the profile may act again
+    // while the event still runs, the next pass applies it anew instead of taking the phone for
+    // quiet already.
+    if (auto it = m_scheduledEventsDict.find(profile->identifier()); it != m_scheduledEventsDict.end() && !it->second.empty())
+        hl_setProfileApplied(it->second.front(), false);
+    profile->revert(false);
 }
 
 void HLProfilesManager::revertAppliedProfilesIfAny()

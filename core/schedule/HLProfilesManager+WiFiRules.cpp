@@ -102,19 +102,21 @@ void HLProfilesManager::shceduleWiFiDetected(const std::shared_ptr<HLProfile>& p
 
 void HLProfilesManager::scheduleProfilesOnWiFiChange()
 {
+    // The network is noted even while Hushline is off, so that the first check after it is
+    // switched on compares with the network the phone really left.
+    auto& wifi = HLWiFiManager::sharedManager();
+    auto current = wifi.currentNetWork();
+    auto last = wifi.exchangeCheckedNetwork(current);
     if (!isHushlineEnabled())
         return;
-    auto& wifi = HLWiFiManager::sharedManager();
-    auto last = wifi.lastConnectedNetwork();
-    auto current = wifi.currentNetWork();
     auto currentSSID = HLWiFiManager::ssidOf(current);
-    auto lastSSID = last ? HLWiFiManager::ssidOf(*last) : std::nullopt;
+    auto lastSSID = HLWiFiManager::ssidOf(last);
     if (currentSSID && lastSSID && *currentSSID == *lastSSID) {
         HLLogInfo("Last connected & new WiFi are same, hence returning...");
         return;
     }
     HLLogInfo("WiFi change detected (last connected (%s) and now connected to (%s), hence refreshing the active profiles",
-        last ? PlistValue(*last).description().c_str() : "(null)", PlistValue(current).description().c_str());
+        PlistValue(last).description().c_str(), PlistValue(current).description().c_str());
     for (const auto& profile : activeProfiles())
         scheduleEvents(profile, profile->isWifiEnabled());
 }

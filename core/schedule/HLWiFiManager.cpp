@@ -2,6 +2,8 @@
 
 #include "core/HLLog.h"
 
+#include <utility>
+
 HLWiFiManager& HLWiFiManager::sharedManager()
 {
     static HLWiFiManager manager;
@@ -80,6 +82,11 @@ std::optional<PlistDictionary> HLWiFiManager::lastConnectedNetwork() const
         }
     }
     return latest;
+}
+
+PlistDictionary HLWiFiManager::exchangeCheckedNetwork(PlistDictionary seenNow)
+{
+    return std::exchange(m_checkedNetwork, std::move(seenNow));
 }
 
 std::optional<std::string> HLWiFiManager::ssidOf(const PlistDictionary& network)

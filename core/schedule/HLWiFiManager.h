@@ -22,6 +22,10 @@ public:
     // The remembered network joined most recently; empty when the latest look found no joined
     // network, nullopt when no network is remembered.
     std::optional<PlistDictionary> lastConnectedNetwork() const;
+    // The joined network as the previous network-change check saw it (empty for none), replaced
+    // by the one this check sees. Comparing with the remembered networks' join dates cannot tell
+    // a move from one remembered network to another: the new one is already the latest joined.
+    PlistDictionary exchangeCheckedNetwork(PlistDictionary seenNow);
 
     // The "SSID" of a network description, if it has one.
     static std::optional<std::string> ssidOf(const PlistDictionary& network);
@@ -36,4 +40,5 @@ private:
     WiFiManagerClientRef m_manager;
     WiFiDeviceClientRef m_client;
     bool m_lastConnectedToNetwork { false };
+    PlistDictionary m_checkedNetwork;
 };

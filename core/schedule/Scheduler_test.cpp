@@ -3,6 +3,7 @@
 #include "core/schedule/HLEventManager.h"
 #include "platform/foundation/NSNotificationCenter.h"
 #include "platform/foundation/NSRunLoop.h"
+#include "platform/foundation/PropertyList.h"
 #include "platform/mobilewifi/WiFiState.h"
 
 namespace {
@@ -234,4 +235,90 @@ TEST_F(SchedulerTest, LeavingEveryNetworkReschedulesTheActiveProfiles)
     NSRunLoop::main().advanceBy(3);
     EXPECT_EQ(logCount("WiFi change detected (last connected ("), 1u);
     EXPECT_FALSE(appliedInFile(home->identifier()));
+}
+
+TEST_F(SchedulerTest, MovingStraightFromOneRememberedNetworkToAnotherIsAChange)
+{
+    auto home = addProfile("Home", "", "", [](HLProfile& p) { p.addToWiFiNetwork("Home"); });
+    WiFiState::join("Office");
+    store().schedulePowerEventsForProfiles(true);
+    store().scheduleProfilesOnWiFiChange();
+    EXPECT_FALSE(appliedInFile(home->identifier()));
+
+    setClock("2026-12-08T08:01:00");
+    WiFiState::join("Home");
+    store().scheduleProfilesOnWiFiChange();
+    NSRunLoop::main().advanceBy(3);
+    EXPECT_TRUE(appliedInFile(home->identifier()));
+
+    setClock("2026-12-08T08:05:00");
+    WiFiState::join("Office");
+    store().scheduleProfilesOnWiFiChange();
+    NSRunLoop::main().advanceBy(3);
+    EXPECT_FALSE(appliedInFile(home->identifier()));
+    EXPECT_EQ(logCount("Last connected & new WiFi are same, hence returning..."), 0u);
+
+    // A second notice for the same network is no change.
+    store().scheduleProfilesOnWiFiChange();
+    EXPECT_EQ(logCount("Last connected & new WiFi are same, hence returning..."), 1u);
+}
+
+TEST_F(SchedulerTest, AnEventFilteredOutByAttendanceDoesNotHideTheDaysLaterEvents)
+{
+    addEvent("Confirmed meeting", "09:00", "10:00", EKEventStatusConfirmed);
+    addEvent("Maybe meeting", "11:00", "12:00", EKEventStatusTentative);
+    auto work = addProfile("Work", "8:00 AM", "5:00 PM", [](HLProfile& p) { p.setApplyProfileEventStatus(2); });
+    store().schedulePowerEventsForProfiles(true);
+    EXPECT_EQ(armedWakeUps(), std::vector<NSDate> { today("11:00") });
+    EXPECT_EQ(logCount("********************* UNBALE TO TURN ON PROFILE, Profile Status: 2 & Event Status: 1 ******************"), 1u);
+
+    runUntil("09:30");
+    EXPECT_FALSE(appliedInFile(work->identifier()));
+    runUntil("11:00:02");
+    EXPECT_TRUE(appliedInFile(work->identifier()));
+    runUntil("12:00:05");
+    EXPECT_FALSE(appliedInFile(work->identifier()));
+}
+
+TEST_F(SchedulerTest, SwitchedBackOnDuringTheMeetingTheProfileAppliesAgain)
+{
+    addEvent("Standup", "10:00", "11:00");
+    auto work = addProfile("Work");
+    setClock("2026-12-08T10:10:00");
+    store().schedulePowerEventsForProfiles(true);
+    NSRunLoop::main().advanceBy(3);
+    ASSERT_TRUE(appliedInFile(work->identifier()));
+    auto setSwitch = [](bool on) {
+        PropertyList::write(HLProfilesManager::settingsFilePath(), PlistValue(PlistDictionary { { kHLEnabledKey, on } }));
+    };
+
+    setSwitch(false);
+    store().handleHushlineEnabledOrDisabled();
+    NSRunLoop::main().advanceBy(3);
+    EXPECT_FALSE(appliedInFile(work->identifier()));
+    EXPECT_FLOAT_EQ(ringer(), 0.5f);
+
+    setSwitch(true);
+    store().schedulePowerEventsForProfiles(true);
+    NSRunLoop::main().advanceBy(3);
+    EXPECT_TRUE(appliedInFile(work->identifier()));
+    EXPECT_FLOAT_EQ(ringer(), 0.0625f);
+
+    // The same for the profile itself switched off and on again.
+    auto stored = store().profileByIdentifier(work->identifier());
+    stored->setEnabled(false);
+    store().updateProfile(stored);
+    store().schedulePowerEventsForProfiles(true);
+    NSRunLoop::main().advanceBy(3);
+    EXPECT_FALSE(appliedInFile(work->identifier()));
+    stored = store().profileByIdentifier(work->identifier());
+    stored->setEnabled(true);
+    store().updateProfile(stored);
+    store().schedulePowerEventsForProfiles(true);
+    NSRunLoop::main().advanceBy(3);
+    EXPECT_TRUE(appliedInFile(work->identifier()));
+
+    runUntil("11:00:05");
+    EXPECT_FALSE(appliedInFile(work->identifier()));
+    EXPECT_FLOAT_EQ(ringer(), 0.5f);
 }

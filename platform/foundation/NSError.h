@@ -21,4 +21,12 @@ struct NSError {
     std::string localizedDescription() const { return text(NSLocalizedDescriptionKey); }
     std::string localizedFailureReason() const { return text(NSLocalizedFailureReasonErrorKey); }
     std::string localizedRecoverySuggestion() const { return text(NSLocalizedRecoverySuggestionErrorKey); }
+    // The whole error as a log line shows it: domain, code, description and every text.
+    std::string description() const
+    {
+        std::string texts;
+        for (const auto& [key, value] : userInfo)
+            texts += (texts.empty() ? "" : ", ") + key + "=" + value;
+        return "Error Domain=" + domain + " Code=" + std::to_string(code) + " \"" + localizedDescription() + "\" UserInfo={" + texts + "}";
+    }
 };
