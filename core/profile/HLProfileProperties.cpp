@@ -1,32 +1,14 @@
-#include "core/profile/HLProfile.h"
+#include "core/profile/HLProfileProperties.h"
+
+#include "core/profile/HLProfileEntryReader.h"
 
 #include <algorithm>
 #include <cctype>
-#include <functional>
-
-// The one table of the record's properties by name: what key-value reading and writing use, so
-// that the settings editor and the message handler reach every field the same way.
-struct HLProfileProperties {
-    using Getter = std::function<PlistValue(HLProfile&)>;
-    // False when the value has a type the property cannot take.
-    using Setter = std::function<bool(HLProfile&, const PlistValue&)>;
-
-    struct Property {
-        const char* name;
-        Getter get;
-        Setter set;
-    };
-
-    static const std::vector<Property>& table();
-    static const Property* find(const std::string& name)
-    {
-        const auto& all = table();
-        auto it = std::find_if(all.begin(), all.end(), [&](const Property& p) { return name == p.name; });
-        return it == all.end() ? nullptr : &*it;
-    }
-};
 
 namespace {
+
+using Property = HLProfileProperties::Property;
+using Storage = HLProfileProperties::Storage;
 
 // A text that begins with a number ("0.25", " -1", ".5 dB") reads as that number; any other
 // text ("loud") would read as 0 and silently zero the field, so it is refused as a wrong type.
@@ -45,46 +27,73 @@ bool isScalar(const PlistValue& v)
     return v.isNumber() || (v.isString() && beginsWithNumber(*v.asString()));
 }
 
-template<typename Field>
-HLProfileProperties::Property flag(const char* name, Field field)
+// Written to the file as the getter shows the field.
+Property stored(Property property, Storage storage)
 {
-    return { name, [field](HLProfile& p) { return PlistValue(p.*field); },
-        [field](HLProfile& p, const PlistValue& v) {
-            if (!isScalar(v))
-                return false;
-            p.*field = v.boolValue();
-            return true;
-        } };
+    property.storage = storage;
+    if (!property.write) {
+        auto get = property.get;
+        const char* name = property.name;
+        property.write = [get, name](HLProfile& p, PlistDictionary& d) {
+            PlistValue value = get(p);
+            if (!value.isNone())
+                d[name] = std::move(value);
+        };
+    }
+    return property;
 }
 
 template<typename Field>
-HLProfileProperties::Property real(const char* name, Field field)
+Property flag(const char* name, Field field, Storage storage = Storage::Memory)
 {
-    return { name, [field](HLProfile& p) { return PlistValue(p.*field); },
-        [field](HLProfile& p, const PlistValue& v) {
-            if (!isScalar(v))
-                return false;
-            p.*field = v.doubleValue();
-            return true;
-        } };
+    return stored({ name, [field](HLProfile& p) { return PlistValue(p.*field); },
+                      [field](HLProfile& p, const PlistValue& v) {
+                          if (!isScalar(v))
+                              return false;
+                          p.*field = v.boolValue();
+                          return true;
+                      },
+                      storage, [field, name](HLProfile& p, const HLProfileEntryReader& e) { p.*field = e.scalar(name).boolValue(); }, nullptr },
+        storage);
+}
+
+// Volumes are kept in the file at the phone's single precision.
+template<typename Field>
+Property volume(const char* name, Field field, Storage storage = Storage::Memory)
+{
+    return stored({ name, [field](HLProfile& p) { return PlistValue(p.*field); },
+                      [field](HLProfile& p, const PlistValue& v) {
+                          if (!isScalar(v))
+                              return false;
+                          p.*field = v.doubleValue();
+                          return true;
+                      },
+                      storage,
+                      [field, name](HLProfile& p, const HLProfileEntryReader& e) { p.*field = static_cast<double>(e.scalar(name).floatValue()); },
+                      nullptr },
+        storage);
 }
 
 template<typename Field>
-HLProfileProperties::Property integer(const char* name, Field field)
+Property integer(const char* name, Field field, Storage storage = Storage::Memory)
 {
-    return { name, [field](HLProfile& p) { return PlistValue(p.*field); },
-        [field](HLProfile& p, const PlistValue& v) {
-            if (!isScalar(v))
-                return false;
-            p.*field = v.longLongValue();
-            return true;
-        } };
+    return stored({ name, [field](HLProfile& p) { return PlistValue(p.*field); },
+                      [field](HLProfile& p, const PlistValue& v) {
+                          if (!isScalar(v))
+                              return false;
+                          p.*field = v.longLongValue();
+                          return true;
+                      },
+                      storage, [field, name](HLProfile& p, const HLProfileEntryReader& e) { p.*field = e.scalar(name).longLongValue(); },
+                      nullptr },
+        storage);
 }
 
+// `fallback` is what the file gets while the field is unset.
 template<typename Field>
-HLProfileProperties::Property text(const char* name, Field field)
+Property text(const char* name, Field field, Storage storage = Storage::Memory, const char* fallback = nullptr)
 {
-    return { name, [field](HLProfile& p) { return p.*field ? PlistValue(*(p.*field)) : PlistValue(); },
+    Property property { name, [field](HLProfile& p) { return p.*field ? PlistValue(*(p.*field)) : PlistValue(); },
         [field](HLProfile& p, const PlistValue& v) {
             if (v.isNone()) {
                 p.*field = std::nullopt;
@@ -94,93 +103,128 @@ HLProfileProperties::Property text(const char* name, Field field)
                 return false;
             p.*field = *v.asString();
             return true;
-        } };
+        },
+        storage, [field, name](HLProfile& p, const HLProfileEntryReader& e) { p.*field = e.text(name); }, nullptr };
+    if (fallback)
+        property.write = [field, name, fallback](HLProfile& p, PlistDictionary& d) { d[name] = (p.*field).value_or(fallback); };
+    return stored(std::move(property), storage);
 }
 
 template<typename Field>
-HLProfileProperties::Property date(const char* name, Field field)
+Property date(const char* name, Field field, Storage storage = Storage::Memory)
 {
-    return { name, [field](HLProfile& p) { return p.*field ? PlistValue(*(p.*field)) : PlistValue(); },
-        [field](HLProfile& p, const PlistValue& v) {
-            if (v.isNone()) {
-                p.*field = std::nullopt;
-                return true;
-            }
-            if (!v.isDate())
-                return false;
-            p.*field = *v.asDate();
-            return true;
-        } };
+    return stored({ name, [field](HLProfile& p) { return p.*field ? PlistValue(*(p.*field)) : PlistValue(); },
+                      [field](HLProfile& p, const PlistValue& v) {
+                          if (v.isNone()) {
+                              p.*field = std::nullopt;
+                              return true;
+                          }
+                          if (!v.isDate())
+                              return false;
+                          p.*field = *v.asDate();
+                          return true;
+                      },
+                      storage, nullptr, nullptr },
+        storage);
 }
 
-bool setList(std::optional<std::vector<std::string>>& field, const PlistValue& v)
+// A list of names; a missing or unusable list in the file leaves the field as it was.
+template<typename Field, typename Getter>
+Property list(const char* name, Field field, Getter getter)
 {
-    if (v.isNone()) {
-        field = std::nullopt;
+    return stored({ name, [getter](HLProfile& p) { return PlistValue((p.*getter)()); },
+                      [field](HLProfile& p, const PlistValue& v) {
+                          if (v.isNone()) {
+                              p.*field = std::nullopt;
+                              return true;
+                          }
+                          auto strings = plistStringArray(v);
+                          if (!strings)
+                              return false;
+                          p.*field = std::move(*strings);
+                          return true;
+                      },
+                      Storage::File,
+                      [field, name](HLProfile& p, const HLProfileEntryReader& e) {
+                          if (auto strings = e.list(name))
+                              p.*field = std::move(*strings);
+                      },
+                      nullptr },
+        Storage::File);
+}
+
+// Setting these by name goes through their setters, as key-value coding does: applying saves
+// and announces, the quiet flag logs.
+Property flagWithSetter(Property property, void (HLProfile::*setter)(bool))
+{
+    property.set = [setter](HLProfile& p, const PlistValue& v) {
+        if (!isScalar(v))
+            return false;
+        (p.*setter)(v.boolValue());
         return true;
-    }
-    auto strings = plistStringArray(v);
-    if (!strings)
-        return false;
-    field = std::move(*strings);
-    return true;
+    };
+    return property;
+}
+
+// The getter shows a computed value (today's window, the clamped status); the field is set as
+// stored, and the file gets what the getter shows.
+Property computed(Property property, HLProfileProperties::Getter get)
+{
+    property.get = std::move(get);
+    if (property.storage == Storage::Memory)
+        return property;
+    Storage storage = property.storage;
+    property.write = nullptr;
+    return stored(std::move(property), storage);
 }
 
 }
 
-const std::vector<HLProfileProperties::Property>& HLProfileProperties::table()
+const std::vector<Property>& HLProfileProperties::table()
 {
     static const std::vector<Property> properties = {
-        flag("enabled", &HLProfile::m_enabled),
-        flag("allDay", &HLProfile::m_allDay),
-        flag("playAlert", &HLProfile::m_playAlert),
-        flag("vibrate", &HLProfile::m_vibrate),
-        flag("vibrateAlert", &HLProfile::m_vibrateAlert),
-        flag("showOnStatusBar", &HLProfile::m_showOnStatusBar),
-        flag("dnDEnabled", &HLProfile::m_dnDEnabled),
-        // Setting these by name goes through their setters, as key-value coding does: applying
-        // saves and announces, the quiet flag logs.
-        { "silent", [](HLProfile& p) { return PlistValue(p.m_silent); },
-            [](HLProfile& p, const PlistValue& v) {
-                if (!isScalar(v))
-                    return false;
-                p.setSilent(v.boolValue());
-                return true;
-            } },
-        { "applied", [](HLProfile& p) { return PlistValue(p.m_applied); },
-            [](HLProfile& p, const PlistValue& v) {
-                if (!isScalar(v))
-                    return false;
-                p.setApplied(v.boolValue());
-                return true;
-            } },
-        flag("wakeUpScreen", &HLProfile::m_wakeUpScreen),
-        flag("allDayEventsIgnored", &HLProfile::m_allDayEventsIgnored),
+        integer("identifier", &HLProfile::m_identifier, Storage::File),
+        text("title", &HLProfile::m_title, Storage::File),
+        flag("enabled", &HLProfile::m_enabled, Storage::File),
+        flagWithSetter(flag("applied", &HLProfile::m_applied, Storage::File), &HLProfile::setApplied),
+        flag("allDay", &HLProfile::m_allDay, Storage::File),
+        volume("ringerVolume", &HLProfile::m_ringerVolume, Storage::File),
+        volume("playBackVolume", &HLProfile::m_playBackVolume, Storage::File),
+        volume("deviceVolume", &HLProfile::m_deviceVolume, Storage::File),
+        flag("playAlert", &HLProfile::m_playAlert, Storage::File),
+        flag("vibrate", &HLProfile::m_vibrate, Storage::File),
+        flag("vibrateAlert", &HLProfile::m_vibrateAlert, Storage::File),
+        flag("showOnStatusBar", &HLProfile::m_showOnStatusBar, Storage::File),
+        flag("dnDEnabled", &HLProfile::m_dnDEnabled, Storage::File),
+        computed(integer("applyProfileEventStatus", &HLProfile::m_applyProfileEventStatus, Storage::File),
+            [](HLProfile& p) { return PlistValue(p.applyProfileEventStatus()); }),
+        integer("alertSound", &HLProfile::m_alertSound, Storage::File),
+        list("calendarIdentifiers", &HLProfile::m_calendarIdentifiers, &HLProfile::calendarIdentifiers),
+        text("alertToneIdentifier", &HLProfile::m_alertToneIdentifier, Storage::File),
+        flag("allDayEventsIgnored", &HLProfile::m_allDayEventsIgnored, Storage::File),
+        text("startTime", &HLProfile::m_startTime, Storage::File, "8:00 AM"),
+        text("endTime", &HLProfile::m_endTime, Storage::File, "5:00 PM"),
+        list("wifiNetworks", &HLProfile::m_wifiNetworks, &HLProfile::wifiNetworks),
+        flag("wakeUpScreen", &HLProfile::m_wakeUpScreen, Storage::File),
+        date("updatedDate", &HLProfile::m_updatedDate, Storage::WrittenOnly),
+
+        flagWithSetter(flag("silent", &HLProfile::m_silent), &HLProfile::setSilent),
         flag("newProfile", &HLProfile::m_newProfile),
         flag("volumeAlertShown", &HLProfile::m_volumeAlertShown),
         flag("preserveVolumeChange", &HLProfile::m_preserveVolumeChange),
-        integer("identifier", &HLProfile::m_identifier),
-        text("title", &HLProfile::m_title),
-        { "startDate", [](HLProfile& p) { return PlistValue(p.startDate()); }, date("startDate", &HLProfile::m_startDate).set },
-        { "endDate", [](HLProfile& p) { return PlistValue(p.endDate()); }, date("endDate", &HLProfile::m_endDate).set },
-        { "createdDate", [](HLProfile& p) { return PlistValue(p.createdDate()); }, date("createdDate", &HLProfile::m_createdDate).set },
-        date("updatedDate", &HLProfile::m_updatedDate),
-        real("playBackVolume", &HLProfile::m_playBackVolume),
-        real("ringerVolume", &HLProfile::m_ringerVolume),
-        real("deviceVolume", &HLProfile::m_deviceVolume),
-        integer("alertSound", &HLProfile::m_alertSound),
-        { "applyProfileEventStatus", [](HLProfile& p) { return PlistValue(p.applyProfileEventStatus()); },
-            integer("applyProfileEventStatus", &HLProfile::m_applyProfileEventStatus).set },
-        text("alertToneIdentifier", &HLProfile::m_alertToneIdentifier),
-        { "calendarIdentifiers", [](HLProfile& p) { return PlistValue(p.calendarIdentifiers()); },
-            [](HLProfile& p, const PlistValue& v) { return setList(p.m_calendarIdentifiers, v); } },
-        text("startTime", &HLProfile::m_startTime),
-        text("endTime", &HLProfile::m_endTime),
-        { "wifiNetworks", [](HLProfile& p) { return PlistValue(p.wifiNetworks()); },
-            [](HLProfile& p, const PlistValue& v) { return setList(p.m_wifiNetworks, v); } },
-        real("newRingtoneVolume", &HLProfile::m_newRingtoneVolume),
+        volume("newRingtoneVolume", &HLProfile::m_newRingtoneVolume),
+        computed(date("startDate", &HLProfile::m_startDate), [](HLProfile& p) { return PlistValue(p.startDate()); }),
+        computed(date("endDate", &HLProfile::m_endDate), [](HLProfile& p) { return PlistValue(p.endDate()); }),
+        computed(date("createdDate", &HLProfile::m_createdDate), [](HLProfile& p) { return PlistValue(p.createdDate()); }),
     };
     return properties;
+}
+
+const Property* HLProfileProperties::find(const std::string& name)
+{
+    const auto& all = table();
+    auto it = std::find_if(all.begin(), all.end(), [&](const Property& p) { return name == p.name; });
+    return it == all.end() ? nullptr : &*it;
 }
 
 PlistValue HLProfile::valueForKey(const std::string& key)

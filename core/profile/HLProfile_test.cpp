@@ -5,6 +5,7 @@
 #include "platform/testsupport/DeviceFixture.h"
 
 #include <cmath>
+#include <set>
 
 class HLProfileTest : public DeviceFixture { };
 
@@ -210,4 +211,30 @@ TEST_F(HLProfileTest, KeyValueAccessReachesEveryPropertyByNameAndRefusesWrongTyp
 
     for (const auto& name : HLProfile::propertyNames())
         EXPECT_TRUE(name == "title" || name == "alertToneIdentifier" || name == "updatedDate" || !profile->valueForKey(name).isNone()) << name;
+}
+
+TEST_F(HLProfileTest, TheOneTableNamesEveryKeyOfTheProfilesFileAndEachReadsBackByName)
+{
+    // The keys of a profiles-file entry, as other processes and earlier versions read them.
+    const std::set<std::string> fileKeys { "identifier", "title", "enabled", "applied", "allDay", "ringerVolume", "playBackVolume",
+        "deviceVolume", "playAlert", "vibrate", "vibrateAlert", "showOnStatusBar", "dnDEnabled", "applyProfileEventStatus", "alertSound",
+        "calendarIdentifiers", "alertToneIdentifier", "allDayEventsIgnored", "startTime", "endTime", "wifiNetworks", "wakeUpScreen",
+        "updatedDate" };
+    auto profile = HLProfile::defaultProfile();
+    profile->setUpdatedDate(NSDate::dateWithTimeIntervalSince1970(1765180800));
+    profile->setWifiNetworks(std::vector<std::string> { "Home" });
+    PlistDictionary written = profile->dictionaryRepresentation();
+    std::set<std::string> writtenKeys;
+    for (const auto& [key, value] : written) {
+        writtenKeys.insert(key);
+        EXPECT_EQ(profile->valueForKey(key), value) << key << " reads back by name as the file has it";
+    }
+    EXPECT_EQ(writtenKeys, fileKeys);
+
+    // What is read back is what was written, field by field; the updated date is only written.
+    auto reread = HLProfile::initWithDictionary(written);
+    for (const auto& key : fileKeys)
+        if (key != "updatedDate")
+            EXPECT_EQ(reread->valueForKey(key), profile->valueForKey(key)) << key;
+    EXPECT_FALSE(reread->updatedDate());
 }
