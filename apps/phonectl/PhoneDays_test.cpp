@@ -1,9 +1,7 @@
 #include "apps/phonectl/PhonectlFixture.h"
 
-#include "platform/device/PhoneControl.h"
 #include "platform/foundation/PropertyList.h"
 
-#include <csignal>
 
 // Whole days with the phone, driven from outside as its owner would: phonectl only, on the
 // virtual clock. Each day checks that the phone ends up in the state its owner had or asked for.
@@ -99,13 +97,7 @@ TEST_F(PhoneDayTest, ARestartOfTheHomeScreenDuringAMeetingKeepsTheUsersVolumes)
     advance(305);
     ASSERT_TRUE(isApplied());
     ASSERT_DOUBLE_EQ(ringer(), 0.0625);
-    std::string first;
-    ASSERT_TRUE(readFile(PhoneControl::launchedPath(m_root), first));
-    kill(std::stoi(first), SIGKILL);
-    ASSERT_TRUE(eventually([&] {
-        std::string now;
-        return readFile(PhoneControl::launchedPath(m_root), now) && now != first;
-    }));
+    ASSERT_TRUE(killHomeScreenAndWaitForItsRestart());
     advance(5);
     EXPECT_TRUE(isApplied()) << "the meeting still runs";
     EXPECT_DOUBLE_EQ(ringer(), 0.0625);

@@ -4,11 +4,13 @@
 
 #include "apps/phonectl/Json.h"
 
+#include "platform/device/PhoneControl.h"
 #include "platform/foundation/AtomicFile.h"
 
 #include "platform/testsupport/DeviceFixture.h"
 
 #include <chrono>
+#include <csignal>
 #include <fcntl.h>
 #include <functional>
 #include <spawn.h>
@@ -123,6 +125,19 @@ protected:
     {
         PhonectlResult booted = phonectl({ "boot", "--clock", clock, "--os", os });
         ASSERT_EQ(booted.status, 0) << booted.err;
+    }
+
+    // Kills the home-screen host as a crash would; true once its supervisor has started it again.
+    bool killHomeScreenAndWaitForItsRestart()
+    {
+        std::string first;
+        if (!readFile(PhoneControl::launchedPath(m_root), first))
+            return false;
+        kill(std::stoi(first), SIGKILL);
+        return eventually([&] {
+            std::string now;
+            return readFile(PhoneControl::launchedPath(m_root), now) && now != first;
+        });
     }
 
     // Runs the phonectl command and expects it to succeed; its output.

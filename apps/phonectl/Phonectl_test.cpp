@@ -1,9 +1,7 @@
 #include "apps/phonectl/PhonectlFixture.h"
 
-#include "platform/device/PhoneControl.h"
 #include "platform/foundation/AtomicFile.h"
 
-#include <csignal>
 
 namespace {
 
@@ -61,13 +59,7 @@ TEST_F(PhonectlTest, TheHostIsRestartedOnTheSameClockAndMessagesReachThePlugIn)
 {
     bootWithMeeting();
     phonectl({ "clock", "advance", "60" });
-    std::string first;
-    ASSERT_TRUE(readFile(PhoneControl::launchedPath(m_root), first));
-    kill(std::stoi(first), SIGKILL);
-    ASSERT_TRUE(eventually([&] {
-        std::string now;
-        return readFile(PhoneControl::launchedPath(m_root), now) && now != first;
-    }));
+    ASSERT_TRUE(killHomeScreenAndWaitForItsRestart());
     PlistValue restarted = state();
     EXPECT_EQ(restarted["clock"], PlistValue("2026-12-08T08:56:00"));
 
