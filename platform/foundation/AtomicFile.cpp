@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -16,6 +17,7 @@ public:
     FileDescriptor& operator=(const FileDescriptor&) = delete;
     ~FileDescriptor() { close(); }
     int get() const { return m_fd; }
+    void release() { m_fd = -1; }
     int close()
     {
         int result = m_fd >= 0 ? ::close(m_fd) : 0;
@@ -32,6 +34,65 @@ bool fail(std::string* error, const std::string& what)
     if (error)
         *error = what + ": " + std::strerror(errno);
     return false;
+}
+
+// A writer's temporary file: "." + the target's name + "." + six characters of mkostemp.
+constexpr size_t kUniqueLength = 6;
+
+std::string temporaryPrefix(const std::string& name)
+{
+    return "." + name + ".";
+}
+
+// Creates the temporary file for the target `name` in `folder`, locked for as long as the
+// returned descriptor (or a duplicate of it) is open, and names it in `temporary`; -1 on
+// failure. A process killed while it writes leaves the file behind, but the kernel drops its
+// lock, which is how a later writer tells an abandoned file from one still being written.
+int createLockedTemporaryFile(const std::filesystem::path& folder, const std::string& name, std::string& temporary)
+{
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        temporary = (folder / (temporaryPrefix(name) + std::string(kUniqueLength, 'X'))).string();
+        FileDescriptor file(mkostemp(temporary.data(), O_CLOEXEC));
+        if (file.get() < 0)
+            return -1;
+        // Another writer may take the file for abandoned between its creation and the lock,
+        // and remove it: then the name no longer leads to this file, and a fresh one is made.
+        // On a file system without locks the file stays unlocked, and no writer removes
+        // another's temporaries there (they cannot lock them either).
+        int locked = flock(file.get(), LOCK_EX | LOCK_NB);
+        struct stat mine { }, named { };
+        bool unlockable = locked != 0 && errno != EWOULDBLOCK;
+        bool stillNamed = locked == 0 && fstat(file.get(), &mine) == 0 && ::lstat(temporary.c_str(), &named) == 0
+            && mine.st_ino == named.st_ino && mine.st_dev == named.st_dev;
+        if (unlockable || stillNamed) {
+            int fd = file.get();
+            file.release();
+            return fd;
+        }
+    }
+    errno = EAGAIN;
+    return -1;
+}
+
+// Removes the temporary files of the target `name` that no process holds locked: those of a
+// writer that died before its rename. Without this every killed save would leave one more.
+void removeAbandonedTemporaryFiles(const std::filesystem::path& folder, const std::string& name)
+{
+    const std::string prefix = temporaryPrefix(name);
+    std::error_code error;
+    for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+        std::string entry = it->path().filename().string();
+        if (entry.size() != prefix.size() + kUniqueLength || !entry.starts_with(prefix))
+            continue;
+        FileDescriptor file(::open(it->path().c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
+        if (file.get() < 0 || flock(file.get(), LOCK_EX | LOCK_NB) != 0)
+            continue;
+        // Unlink only the file that was locked: its writer may have renamed it meanwhile.
+        struct stat locked { }, named { };
+        if (fstat(file.get(), &locked) == 0 && ::lstat(it->path().c_str(), &named) == 0 && locked.st_ino == named.st_ino
+            && locked.st_dev == named.st_dev)
+            unlink(it->path().c_str());
+    }
 }
 
 bool writeAll(int fd, std::string_view bytes)
@@ -52,8 +113,9 @@ bool writeAll(int fd, std::string_view bytes)
 bool writeFileAtomically(const std::filesystem::path& path, std::string_view bytes, std::string* error)
 {
     std::filesystem::path folder = path.parent_path().empty() ? "." : path.parent_path();
-    std::string temporary = (folder / ("." + path.filename().string() + ".XXXXXX")).string();
-    FileDescriptor file(mkostemp(temporary.data(), O_CLOEXEC));
+    removeAbandonedTemporaryFiles(folder, path.filename().string());
+    std::string temporary;
+    FileDescriptor file(createLockedTemporaryFile(folder, path.filename().string(), temporary));
     if (file.get() < 0)
         return fail(error, "cannot create a temporary file in " + folder.string());
 
@@ -69,7 +131,10 @@ bool writeFileAtomically(const std::filesystem::path& path, std::string_view byt
         unlink(temporary.c_str());
         return false;
     }
-    if (file.close() != 0) {
+    // A second descriptor keeps the lock until the file carries the target's name, so that no
+    // other writer takes it for abandoned in between.
+    FileDescriptor lock(::dup(file.get()));
+    if (lock.get() < 0 || file.close() != 0) {
         fail(error, "cannot close " + temporary);
         unlink(temporary.c_str());
         return false;
@@ -79,6 +144,7 @@ bool writeFileAtomically(const std::filesystem::path& path, std::string_view byt
         unlink(temporary.c_str());
         return false;
     }
+    lock.close();
     FileDescriptor directory(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (directory.get() >= 0)
         fsync(directory.get());
