@@ -6,6 +6,8 @@
 #include "platform/foundation/PropertyList.h"
 #include "platform/mobilewifi/WiFiState.h"
 
+#include <fstream>
+
 namespace {
 
 class SchedulerTest : public SchedulerFixture { };
@@ -45,6 +47,28 @@ TEST_F(SchedulerTest, TwoMeetingsInsideTheHoursApplyAndRevertAtTheirEdges)
     EXPECT_EQ(tonesPlayed(), 4u);
     EXPECT_EQ(logCount("No events found to be scheduled for Profile 'Work', between "), 1u);
     EXPECT_TRUE(armedWakeUps().empty());
+}
+
+TEST_F(SchedulerTest, AMeetingInAnUndefinedZoneSilencesThePhoneAtItsLocalTime)
+{
+    // As a server wrote it: a TZID that no zone database knows and the file does not define.
+    auto folder = *calendarFolderForIdentifier("home/work");
+    std::ofstream(folder / "exchange.ics", std::ios::binary)
+        << "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//test//EN\r\nBEGIN:VEVENT\r\nUID:weekly\r\nSUMMARY:Team\r\n"
+           "DTSTART;TZID=\"GMT-05.00/-04.00\":20261201T100000\r\nDTEND;TZID=\"GMT-05.00/-04.00\":20261201T110000\r\n"
+           "RRULE:FREQ=WEEKLY\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n";
+    auto work = addProfile("Work");
+    store().schedulePowerEventsForProfiles(true);
+    runUntil("09:00:01");
+    EXPECT_EQ(armedWakeUps(), std::vector<NSDate> { today("10:00") });
+
+    runUntil("10:00:03");
+    EXPECT_TRUE(appliedInFile(work->identifier()));
+    EXPECT_FLOAT_EQ(ringer(), 0.0625f);
+    EXPECT_EQ(armedWakeUps(), std::vector<NSDate> { today("11:00") });
+    runUntil("11:00:05");
+    EXPECT_FALSE(appliedInFile(work->identifier()));
+    EXPECT_FLOAT_EQ(ringer(), 0.5f);
 }
 
 TEST_F(SchedulerTest, AnEventRunningPastTheHoursIsRevertedQuietlyWhenTheyEnd)

@@ -179,6 +179,44 @@ TEST_F(EKEventStoreTest, RecurringMeetingWithAnExceptionAndAMovedOccurrence)
     EXPECT_EQ(m_store->eventWithUniqueId("nonsense"), nullptr);
 }
 
+TEST_F(EKEventStoreTest, AMeetingInAnUndefinedZoneIsReadAsLocalTimeAndNamedOnce)
+{
+    // The zone's name is neither a zone database's nor defined in the file.
+    const std::string zone = "TZID=\"GMT-05.00/-04.00\":";
+    writeEvents("a/work", "exchange.ics",
+        { "UID:weekly\r\nSUMMARY:Team\r\nDTSTART;" + zone + "20261020T100000\r\nDTEND;" + zone
+                + "20261020T110000\r\nRRULE:FREQ=WEEKLY;BYDAY=TU;UNTIL=20261117T090000Z\r\nEXDATE;" + zone + "20261103T100000\r\n",
+            "UID:weekly\r\nSUMMARY:Team (moved)\r\nRECURRENCE-ID;" + zone + "20261110T100000\r\nDTSTART;" + zone
+                + "20261112T150000\r\nDTEND;" + zone + "20261112T160000\r\n" });
+    m_store = EKEventStore::init();
+
+    auto first = eventsOn("2026-10-20");
+    ASSERT_EQ(titles(first), std::vector<std::string> { "Team" });
+    EXPECT_EQ(first[0]->startDate(), NSDate(localTime("2026-10-20T10:00:00")));
+    EXPECT_EQ(first[0]->endDate(), NSDate(localTime("2026-10-20T11:00:00")));
+    auto afterChange = eventsOn("2026-10-27");
+    ASSERT_EQ(titles(afterChange), std::vector<std::string> { "Team" });
+    EXPECT_EQ(afterChange[0]->startDate(), NSDate(localTime("2026-10-27T10:00:00")));
+    EXPECT_TRUE(eventsOn("2026-11-03").empty()) << "excluded";
+    EXPECT_TRUE(eventsOn("2026-11-10").empty()) << "moved away";
+    auto moved = eventsOn("2026-11-12");
+    ASSERT_EQ(titles(moved), std::vector<std::string> { "Team (moved)" });
+    EXPECT_EQ(moved[0]->startDate(), NSDate(localTime("2026-11-12T15:00:00")));
+    EXPECT_EQ(moved[0]->occurrenceDate(), NSDate(localTime("2026-11-10T10:00:00")));
+    EXPECT_TRUE(moved[0]->isDetached());
+    auto last = eventsOn("2026-11-17");
+    ASSERT_EQ(titles(last), std::vector<std::string> { "Team" }) << "UNTIL names the last one";
+    EXPECT_EQ(last[0]->startDate(), NSDate(localTime("2026-11-17T10:00:00")));
+    EXPECT_TRUE(eventsOn("2026-11-24").empty());
+
+    EXPECT_EQ(logCount("Warning"), 1u) << logText();
+    EXPECT_EQ(logCount("EKEventStore: Warning: " + (folder("a/work") / "exchange.ics").string()
+                  + ": unknown time zone \"GMT-05.00/-04.00\", read as local time (2 times)\n"),
+        1u)
+        << logText();
+    EXPECT_EQ(logCount("left out"), 0u) << logText();
+}
+
 TEST_F(EKEventStoreTest, ADamagedFileIsNamedOnceAndTheRestKeepsWorking)
 {
     writeEvent("a/work", "early", "Early", "2026-12-08T09:00:00", "2026-12-08T10:00:00");

@@ -4,6 +4,7 @@
 #include <ctime>
 #include <map>
 #include <mutex>
+#include <set>
 #include <string>
 
 namespace {
@@ -102,6 +103,8 @@ public:
 private:
     void readCalendar(icalcomponent* calendar);
     void readEvent(icalcomponent* vevent, size_t position);
+    // A time in a zone that neither a standard name nor the file defines is read as local time
+    // (as a floating time is), and its zone's name kept for the event's Warning.
     std::optional<ICalendarTime> readTime(icalproperty*, icaltimetype value, std::string& problem);
     // The zone of a TZID: the shared built-in zone of a standard name, else the file's own
     // definition; null when neither knows it.
@@ -113,6 +116,8 @@ private:
     std::map<std::string, icalcomponent*> m_definitions;
     std::map<std::string, std::optional<std::pair<ICalendarTimeKind, icaltimezone*>>> m_zones;
     std::map<std::string, size_t> m_reasons;
+    // The unknown zones of the event being read, told once per event.
+    std::set<std::string> m_zonesReadAsLocal;
     size_t m_skipped { 0 };
     size_t m_position { 0 };
 };
@@ -197,8 +202,11 @@ std::optional<ICalendarTime> FileReader::readTime(icalproperty* property, icalti
     }
     auto zone = zoneNamed(name);
     if (!zone) {
-        problem = std::string("unknown time zone \"") + name + "\"";
-        return std::nullopt;
+        // Leaving the event out would lose the user's meeting; the local reading is what khal
+        // does too. Its recurrence, EXDATEs, RDATEs and RECURRENCE-IDs follow the same reading.
+        m_zonesReadAsLocal.insert(name);
+        time.kind = ICalendarTimeKind::Floating;
+        return time;
     }
     time.kind = zone->first;
     time.zone = zone->second;
@@ -213,6 +221,7 @@ struct EventProperties {
     std::optional<icaldurationtype> duration;
     std::vector<icalrecurrencetype> rules;
     std::vector<ICalendarTime> rdates, exdates;
+    bool startReadAsLocal { false }; // DTSTART names a zone nobody defines
 };
 
 void FileReader::readEvent(icalcomponent* vevent, size_t position)
@@ -221,6 +230,7 @@ void FileReader::readEvent(icalcomponent* vevent, size_t position)
     // its getters, so nothing below may start another walk over it.
     EventProperties p;
     std::string problem;
+    m_zonesReadAsLocal.clear();
     for (icalproperty* prop = icalcomponent_get_first_property(vevent, ICAL_ANY_PROPERTY); prop;
          prop = icalcomponent_get_next_property(vevent, ICAL_ANY_PROPERTY)) {
         std::string timeProblem;
@@ -251,6 +261,8 @@ void FileReader::readEvent(icalcomponent* vevent, size_t position)
             break;
         case ICAL_DTSTART_PROPERTY:
             p.start = readTime(prop, icalproperty_get_dtstart(prop), timeProblem);
+            p.startReadAsLocal = p.start && p.start->kind == ICalendarTimeKind::Floating
+                && icalproperty_get_first_parameter(prop, ICAL_TZID_PARAMETER);
             break;
         case ICAL_DTEND_PROPERTY:
             p.end = readTime(prop, icalproperty_get_dtend(prop), timeProblem);
@@ -300,6 +312,8 @@ void FileReader::readEvent(icalcomponent* vevent, size_t position)
             }
         }
     }
+    for (const auto& zone : m_zonesReadAsLocal)
+        note("unknown time zone \"" + zone + "\", read as local time");
     if (!problem.empty())
         return skip(problem);
     if (!p.start)
@@ -333,7 +347,16 @@ void FileReader::readEvent(icalcomponent* vevent, size_t position)
         event.recurrenceId = p.recurrenceId->seconds();
 
     std::vector<icalrecurrencetype> rules;
-    for (const auto& rule : p.rules) {
+    for (auto rule : p.rules) {
+        // UNTIL is a UTC instant for a zoned DTSTART; libical would compare it with the clock
+        // fields of a local reading as if they were UTC, so it is given as local clock fields too.
+        if (p.startReadAsLocal && !icaltime_is_null_time(rule.until) && !rule.until.is_date && icaltime_is_utc(rule.until)
+            && isPlausible(rule.until)) {
+            ICalendarTime until;
+            until.kind = ICalendarTimeKind::Utc;
+            until.fields = rule.until;
+            rule.until = p.start->at(until.seconds()).fields;
+        }
         icalrecur_iterator* it = icalrecur_iterator_new(rule, p.start->fields);
         if (it) {
             icalrecur_iterator_free(it);

@@ -51,10 +51,11 @@ struct ICalendarFile {
     // How many VEVENTs were left out.
     size_t skipped { 0 };
     // Why events were skipped or read only in part: unreadable properties, a VEVENT without
-    // DTSTART, an unknown TZID, an unusable RRULE.
+    // DTSTART, an unusable RRULE; and a TZID that names no known zone, read as local time.
     std::vector<std::string> problems;
 };
 
 // Reads the text of a calendar file. Never fails: what cannot be read is skipped and said in
-// problems. Local times (floating times, dates) are read in the device's time zone of the moment.
+// problems. Local times (floating times, dates, and times in a zone that is neither a standard
+// zone nor defined by the file) are read in the device's time zone of the moment.
 std::unique_ptr<ICalendarFile> loadICalendar(std::string_view text);

@@ -14,7 +14,7 @@ std::unique_lock<std::recursive_mutex> icalendarLock();
 enum class ICalendarTimeKind {
     Utc,      // "...Z"
     Zoned,    // with a TZID that names a known zone
-    Floating, // no zone: the device's local time
+    Floating, // no zone, or one nobody defines: the device's local time
     Date,     // a whole day, in the device's local time
 };
 
