@@ -28,17 +28,27 @@ PlistDictionary wifi()
 PlistArray alarms()
 {
     PlistArray list;
-    for (const auto& alarm : AlarmManager::sharedManager()->alarms())
-        list.push_back(PlistDictionary { { "alarmId", alarm->alarmId() }, { "title", alarm->storedTitle() }, { "hour", alarm->hour() },
-            { "minute", alarm->minute() }, { "active", alarm->isActive() } });
+    for (const auto& alarm : AlarmManager::sharedManager()->alarms()) {
+        PlistDictionary entry;
+        entry["alarmId"] = alarm->alarmId();
+        entry["title"] = alarm->storedTitle();
+        entry["hour"] = alarm->hour();
+        entry["minute"] = alarm->minute();
+        entry["active"] = alarm->isActive();
+        list.emplace_back(std::move(entry));
+    }
     return list;
 }
 
 PlistArray wakeUpTimers()
 {
     PlistArray list;
-    for (const auto& timer : WakeUpTimerQueue::shared().pendingTimers())
-        list.push_back(PlistDictionary { { "service", timer->serviceIdentifierVariable() }, { "fireDate", timer->fireDate() } });
+    for (const auto& timer : WakeUpTimerQueue::shared().pendingTimers()) {
+        PlistDictionary entry;
+        entry["service"] = timer->serviceIdentifierVariable();
+        entry["fireDate"] = timer->fireDate();
+        list.emplace_back(std::move(entry));
+    }
     return list;
 }
 
@@ -52,11 +62,13 @@ PlistArray profiles()
     for (const auto& entry : *entries) {
         if (!entry.isDictionary())
             continue;
-        PlistDictionary profile { { "identifier", entry["identifier"].longLongValue() }, { "enabled", entry["enabled"].boolValue() },
-            { "applied", entry["applied"].boolValue() } };
+        PlistDictionary profile;
+        profile["identifier"] = entry["identifier"].longLongValue();
+        profile["enabled"] = entry["enabled"].boolValue();
+        profile["applied"] = entry["applied"].boolValue();
         if (const std::string* title = entry["title"].asString())
             profile["title"] = *title;
-        list.push_back(profile);
+        list.emplace_back(std::move(profile));
     }
     return list;
 }

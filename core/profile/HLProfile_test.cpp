@@ -233,8 +233,10 @@ TEST_F(HLProfileTest, TheOneTableNamesEveryKeyOfTheProfilesFileAndEachReadsBackB
 
     // What is read back is what was written, field by field; the updated date is only written.
     auto reread = HLProfile::initWithDictionary(written);
-    for (const auto& key : fileKeys)
-        if (key != "updatedDate")
-            EXPECT_EQ(reread->valueForKey(key), profile->valueForKey(key)) << key;
+    for (const auto& key : fileKeys) {
+        if (key == "updatedDate")
+            continue;
+        EXPECT_EQ(reread->valueForKey(key), profile->valueForKey(key)) << key;
+    }
     EXPECT_FALSE(reread->updatedDate());
 }

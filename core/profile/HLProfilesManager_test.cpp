@@ -204,7 +204,7 @@ TEST_F(HLProfilesManagerTest, QueriesLoadAnEmptyListFirstAndHandOutLiveRecords)
     EXPECT_TRUE(store().activeProfiles().empty());
     PlistArray entries;
     for (auto [id, enabled, applied] : { std::tuple { 1, true, false }, { 2, false, true }, { 3, false, false } }) {
-        entries.push_back(PlistDictionary { { "identifier", id }, { "title", "P" + std::to_string(id) }, { "enabled", enabled }, { "applied", applied } });
+        entries.push_back(PlistDictionary { { "identifier", id }, { "title", std::string("P").append(std::to_string(id)) }, { "enabled", enabled }, { "applied", applied } });
     }
     ASSERT_TRUE(PropertyList::write(HLProfilesManager::profilesFilePath(), PlistValue(entries), PropertyList::Format::Binary));
 

@@ -55,7 +55,7 @@ TEST(NSNotificationCenter, UserInfoAndSenderReachTheObserver)
 TEST(NSNotificationCenter, PostsFromAnotherThreadRunThereSynchronously)
 {
     NSNotificationCenter center;
-    int observer;
+    int observer = 0;
     std::thread::id ranOn;
     center.addObserver(&observer, "N", nullptr, [&](const NSNotification&) { ranOn = std::this_thread::get_id(); });
     std::thread poster([&] { center.postNotificationName("N"); });

@@ -54,8 +54,9 @@ TEST(PropertyList, ACutOffFileNeverReadsAsPartOfItsContent)
         for (size_t length = 0; length < bytes.size(); ++length) {
             auto value = PropertyList::parse(std::string_view(bytes).substr(0, length));
             // Only the closing tags of an XML file may go missing with the content still whole.
-            if (value)
+            if (value) {
                 EXPECT_EQ(*value, sample()) << "cut at " << length << " of " << bytes.size();
+            }
         }
     }
 }
