@@ -130,13 +130,13 @@ TEST_F(PhoneTodayTest, TheWholeDayOfAStoppedPhoneSaysWhatHappensAndWhyTheRestDoe
     EXPECT_EQ(text(report["assumption"]), "Assumes the phone stays on the Wi-Fi network \"Home\" and nobody touches the volume.");
     auto lines = timeline(report);
     std::vector<std::string> expected { "09:30 Office applied event Standup", "10:00 Office reverted eventEnded Standup",
-        "15:00 Family applied event School play", "16:00 Family reverted eventEnded School play", "16:00 Office applied event Workshop",
+        "15:00 Family applied event School play", "16:00 Office applied event Workshop", "16:00 Family reverted eventEnded School play",
         "17:00 Office revertedQuietly activeHoursEnded Workshop", "18:00 Evening applied network", "23:00 Evening reverted activeHoursEnded" };
     EXPECT_EQ(lines, expected);
     const PlistArray& moments = list(report["moments"]);
     ASSERT_EQ(moments.size(), expected.size());
     EXPECT_TRUE(moments[1]["endTone"].boolValue()) << "Office plays its tone when Standup ends";
-    EXPECT_FALSE(moments[3]["endTone"].boolValue()) << "Family has no tone";
+    EXPECT_FALSE(moments[4]["endTone"].boolValue()) << "Family has no tone";
     EXPECT_EQ(text(moments[0]["text"]), "applied for \"Standup\" (Work, 09:30-10:00)");
     EXPECT_EQ(text(moments[6]["because"]["network"]), "Home");
 
@@ -228,4 +228,23 @@ TEST_F(PhoneTodayTest, TheRestOfTheDayIsWhatTheBootedPhoneThenDoes)
         clock = at + 3;
         expectPhone("after " + text(moments[i - 1]["time"]));
     }
+}
+
+TEST_F(PhoneTodayTest, AProfileOnDuringAMeetingIsOnAtTheStartAndGoesOffWhenTheMeetingEnds)
+{
+    boot();
+    ok({ "clock", "advance", std::to_string(45 * 60) });
+    ASSERT_TRUE(isApplied(1)) << "09:40: Standup runs";
+    PlistValue stateBefore = state();
+    PlistValue report = today();
+    EXPECT_EQ(state(), stateBefore) << "the look reverts and applies nothing on the real phone";
+
+    const PlistArray& on = list(report["appliedAtStart"]);
+    ASSERT_EQ(on.size(), 1u);
+    EXPECT_EQ(text(on[0]["profileTitle"]), "Office");
+    EXPECT_EQ(text(on[0]["text"]), "on for \"Standup\" (Work, 09:30-10:00)");
+    auto lines = timeline(report);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.front(), "10:00 Office reverted eventEnded Standup") << "the shadow's own start-up is not a moment of the day";
+    EXPECT_EQ(reasons(report, "Office").count("Standup"), 0u);
 }
