@@ -107,8 +107,12 @@ void TodayRecorder::endLaunch(const std::map<int64_t, bool>& appliedBefore, cons
             if (const Moment* applied = last(false))
                 (before ? m_appliedAtStart : m_moments).push_back(*applied);
         } else if (before) {
-            if (const Moment* reverted = last(true))
-                m_moments.push_back(*reverted);
+            // The real phone's reasons for having it on are not known here, only that none holds.
+            if (const Moment* reverted = last(true)) {
+                Moment moment = *reverted;
+                moment.because = { { "kind", "start" } };
+                m_moments.push_back(std::move(moment));
+            }
         }
     }
     m_launchMoments.clear();

@@ -30,7 +30,8 @@ public:
         // Whether the revert sounds the profile's end tone.
         bool endTone { false };
         // { "kind": "event" | "network" | "eventEnded" | "activeHoursEnded" | "midnight" |
-        //   "nextEvent" | "start", plus "event", "next", "network", "hoursEnd" as they apply }.
+        //   "nextEvent" | "start" (on when the look began, and nothing keeps it on) | "none",
+        //   plus "event", "next", "network", "hoursEnd" as they apply }.
         PlistDictionary because;
     };
 

@@ -51,6 +51,8 @@ std::string causeText(const PlistDictionary& because)
     }
     if (kind == "midnight")
         return "midnight ends the day";
+    if (kind == "start")
+        return "nothing keeps it on when the look begins";
     return "the scheduler's pass";
 }
 
@@ -155,7 +157,7 @@ public:
             return fromVerdict(HLTraceVerdict::OutsideActiveHours, event);
         if (coveredBy(event, m_spans))
             return because("alreadyQuiet", "the profile was already applied for another event");
-        return because("notChosen", "the profile followed another event of the day");
+        return because("notChosen", "the scheduler never chose this event for the profile");
     }
 
 private:
