@@ -248,3 +248,21 @@ TEST_F(PhoneTodayTest, AProfileOnDuringAMeetingIsOnAtTheStartAndGoesOffWhenTheMe
     EXPECT_EQ(lines.front(), "10:00 Office reverted eventEnded Standup") << "the shadow's own start-up is not a moment of the day";
     EXPECT_EQ(reasons(report, "Office").count("Standup"), 0u);
 }
+
+TEST_F(PhoneTodayTest, AMeetingTheBootedPhoneHasNotScheduledYetIsAppliedAtTheStartAsItsNextPassDoes)
+{
+    boot();
+    addEvent("Family", "Call", "08:50", "09:20");
+    PlistValue report = today();
+    const PlistArray& moments = list(report["moments"]);
+    ASSERT_FALSE(moments.empty());
+    EXPECT_EQ(timeline(report).front(), "08:55 Family applied event Call");
+    EXPECT_TRUE(moments[0]["atStart"].boolValue());
+    EXPECT_EQ(text(moments[0]["text"]), "applied for \"Call\" (Family, 08:50-09:20), as a pass of the scheduler now would");
+    EXPECT_FALSE(moments[1]["atStart"].boolValue());
+
+    EXPECT_TRUE(eventually([&] {
+        ok({ "clock", "advance", "1" });
+        return isApplied(0);
+    })) << "the calendar change's pass applies it";
+}

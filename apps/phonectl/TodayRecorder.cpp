@@ -104,13 +104,17 @@ void TodayRecorder::endLaunch(const std::map<int64_t, bool>& appliedBefore, cons
             return nullptr;
         };
         if (after) {
-            if (const Moment* applied = last(false))
-                (before ? m_appliedAtStart : m_moments).push_back(*applied);
+            if (const Moment* applied = last(false)) {
+                Moment moment = *applied;
+                moment.atStart = !before;
+                (before ? m_appliedAtStart : m_moments).push_back(std::move(moment));
+            }
         } else if (before) {
             // The real phone's reasons for having it on are not known here, only that none holds.
             if (const Moment* reverted = last(true)) {
                 Moment moment = *reverted;
                 moment.because = { { "kind", "start" } };
+                moment.atStart = true;
                 m_moments.push_back(std::move(moment));
             }
         }

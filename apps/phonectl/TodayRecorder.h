@@ -33,6 +33,9 @@ public:
         //   "nextEvent" | "start" (on when the look began, and nothing keeps it on) | "none",
         //   plus "event", "next", "network", "hoursEnd" as they apply }.
         PlistDictionary because;
+        // Found by the shadow phone's own start-up: the real phone does the same at its next pass,
+        // which may come later than the moment the look began.
+        bool atStart { false };
     };
 
     explicit TodayRecorder(NSDate dayEnd) : m_dayEnd(dayEnd) { }

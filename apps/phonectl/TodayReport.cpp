@@ -75,7 +75,7 @@ std::string momentText(const TodayRecorder::Moment& moment)
 {
     switch (moment.action) {
     case TodayRecorder::Action::Applied:
-        return "applied " + causeText(moment.because);
+        return "applied " + causeText(moment.because) + (moment.atStart ? ", as a pass of the scheduler now would" : "");
     case TodayRecorder::Action::Reverted:
         return std::string(moment.endTone ? "reverted with its end tone: " : "reverted (no end tone): ") + causeText(moment.because);
     case TodayRecorder::Action::RevertedQuietly:
@@ -89,7 +89,7 @@ std::string momentText(const TodayRecorder::Moment& moment)
 PlistDictionary momentDictionary(const TodayRecorder::Moment& moment)
 {
     return { { "time", moment.date }, { "profile", moment.profile }, { "profileTitle", moment.title }, { "action", actionName(moment.action) },
-        { "endTone", moment.endTone }, { "because", moment.because }, { "text", momentText(moment) } };
+        { "endTone", moment.endTone }, { "atStart", moment.atStart }, { "because", moment.because }, { "text", momentText(moment) } };
 }
 
 // The attendance filter's labels, as the settings show them; an event's status by the same words.
@@ -250,6 +250,7 @@ PlistDictionary buildTodayReport(const TodayScope& scope, const TodayRecorder& r
         entry.erase("time");
         entry.erase("action");
         entry.erase("endTone");
+        entry.erase("atStart");
         entry["text"] = "on " + causeText(moment.because);
         appliedAtStart.emplace_back(std::move(entry));
     }

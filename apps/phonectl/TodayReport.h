@@ -17,8 +17,10 @@ class HLProfile;
 //   "network": the joined Wi-Fi network (absent when none),
 //   "assumption": the one line saying what the look takes for granted,
 //   "appliedAtStart": [ { "profile", "profileTitle", "because", "text" } ]: on when the look began,
-//   "moments": [ { "time", "profile", "profileTitle", "action", "endTone", "because", "text" } ]
-//       in time order; "action" is "applied", "reverted", "revertedQuietly" or "refreshed";
+//   "moments": [ { "time", "profile", "profileTitle", "action", "endTone", "atStart", "because",
+//       "text" } ] in time order; "action" is "applied", "reverted", "revertedQuietly" or
+//       "refreshed"; "atStart" marks what the shadow phone's start-up did at the first moment,
+//       which the real phone does at its next pass;
 //       "because" is { "kind", "event", "next", "network", "hoursEnd" } (see TodayRecorder),
 //   "profiles": [ { "identifier", "title", "enabled", "allDay", "hours", "calendars", "networks",
 //       "notActedUpon": [ { "event", "reason", "text", "wanted", "status", "network" } ] } ]
