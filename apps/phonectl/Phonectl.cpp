@@ -5,6 +5,8 @@
 #include "apps/phonectl/Json.h"
 #include "apps/phonectl/PhoneLog.h"
 #include "apps/phonectl/PhoneSupervisor.h"
+#include "apps/phonectl/TodayCommand.h"
+#include "apps/phonectl/TodayText.h"
 #include "platform/appsupport/CPDistributedMessagingCenter.h"
 #include "platform/eventkit/ICalendarWriter.h"
 #include "platform/foundation/AtomicFile.h"
@@ -41,6 +43,8 @@ constexpr const char* kUsage = R"(usage: phonectl [--root DIR] COMMAND ...
   alarm add HH:MM [--title TITLE] [--off] | alarm remove ID | alarm on ID | alarm off ID
   alert answer INDEX                                       tap a button of the alert on screen
   calendar add CALENDAR --title T --start TIME --end TIME [--all-day] [--status confirmed|tentative|cancelled]
+  today [--date YYYY-MM-DD] [--json]                      what each profile will do for the rest of today (or
+                                                           the whole day), and why; the phone is only read
   send NAME [--user-info JSON]                             a message to the server "com.velloq.hushline"
   post NAME                                                a Darwin notification
 The phone is the device root DIR, else $HUSHLINE_DEVICE_ROOT. TIME is local: YYYY-MM-DDTHH:MM:SS.
@@ -391,6 +395,23 @@ int postCommand(const std::filesystem::path& root, Arguments& args)
     return 0;
 }
 
+int todayCommand(const std::filesystem::path& root, Arguments& args)
+{
+    auto date = args.option("--date");
+    bool json = args.flag("--json");
+    args.finish();
+    TodayRequest request { existingRoot(root), std::nullopt };
+    if (date) {
+        auto midnight = date->size() == 10 ? parseLocalTime(*date) : std::nullopt;
+        if (!midnight)
+            throw UsageError("--date " + *date + ": expected a day YYYY-MM-DD");
+        request.day = *midnight;
+    }
+    PlistValue report = lookAtToday(request);
+    std::cout << (json ? toJson(report) + "\n" : todayText(report));
+    return 0;
+}
+
 int lockCommand(const std::filesystem::path& root, Arguments& args, bool locked)
 {
     args.finish();
@@ -440,6 +461,8 @@ int dispatch(const std::filesystem::path& root, const std::string& command, Argu
         return calendarCommand(root, args);
     if (command == "send")
         return sendCommand(root, args);
+    if (command == "today")
+        return todayCommand(root, args);
     if (command == "post")
         return postCommand(root, args);
     if (command == "__supervise") {

@@ -1,6 +1,7 @@
 #include "core/profile/HLProfile.h"
 
 #include "core/HLLog.h"
+#include "core/HLTrace.h"
 #include "core/apply/HLSavedState.h"
 #include "core/apply/NSObject+Hushline.h"
 #include "core/profile/HLProfilesManager.h"
@@ -114,6 +115,7 @@ void setPlaybackVolume(const std::shared_ptr<HLProfile>& profile, float volume)
 void HLProfile::apply()
 {
     HLLogInfo("********* applying profile ************");
+    HL_TRACE(profileApplied(*this));
     setApplied(true);
     wakeUpScreenIfRequired();
     applySoundSettings(true);
@@ -128,6 +130,7 @@ void HLProfile::apply()
 void HLProfile::revert(bool quiet)
 {
     HLLogInfo("********* reverting profile %s (quiet: %d) ************", m_title.value_or("").c_str(), quiet);
+    HL_TRACE(profileReverted(*this, quiet));
     setApplied(false);
     setSilent(quiet);
     wakeUpScreenIfRequired();
@@ -309,7 +312,9 @@ void HLProfile::refreshSoundSettingsIfRequired()
 
     // The phone keeps volumes as floats: compared at that precision, a volume the profile set
     // matches what the phone reports.
-    if (systemVolume != static_cast<float>(m_ringerVolume) || mediaVolume != static_cast<float>(m_playBackVolume))
+    bool soundReapplied = systemVolume != static_cast<float>(m_ringerVolume) || mediaVolume != static_cast<float>(m_playBackVolume);
+    HL_TRACE(profileRefreshed(*this, soundReapplied));
+    if (soundReapplied)
         applySoundSettings(true);
     // A profile without vibration gives back what the system switched, unless an overlapping
     // profile still wants it; the user's own settings are never touched.

@@ -1,6 +1,7 @@
 #include "core/schedule/HLEventManager.h"
 
 #include "core/HLLog.h"
+#include "core/HLTrace.h"
 #include "core/profile/HLProfile.h"
 #include "core/profile/HLProfilesManager.h"
 #include "core/schedule/EKEvent+Hushline.h"
@@ -97,6 +98,7 @@ std::optional<HLEventManager::Events> HLEventManager::eventsForProfile(const std
         if (profile->isAllDay()) {
             if (event->status() == EKEventStatusCanceled) {
                 HLLogInfo("**** 1. Event '%s' is cancelled, hence ignoring it.", event->title().c_str());
+                HL_TRACE(eventPassedOver(*profile, *event, HLTraceVerdict::Cancelled));
                 continue;
             }
             hl_setProfile(event, profile);
@@ -105,12 +107,15 @@ std::optional<HLEventManager::Events> HLEventManager::eventsForProfile(const std
         }
         if (event->status() == EKEventStatusCanceled) {
             HLLogInfo("**** 2. Event '%s' is cancelled, hence ignoring it.", event->title().c_str());
+            HL_TRACE(eventPassedOver(*profile, *event, HLTraceVerdict::Cancelled));
             continue;
         }
         // The profile is attached also to an event that is then dropped.
         hl_setProfile(event, profile);
         if (hl_eventConcernsWindow(event->startDate(), event->endDate(), profile->startDate(), profile->endDate(), NSDate::date()))
             result.push_back(event);
+        else
+            HL_TRACE(eventPassedOver(*profile, *event, HLTraceVerdict::OutsideActiveHours));
     }
     return result;
 }

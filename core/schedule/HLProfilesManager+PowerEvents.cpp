@@ -1,6 +1,7 @@
 #include "core/profile/HLProfilesManager.h"
 
 #include "core/HLLog.h"
+#include "core/HLTrace.h"
 #include "core/apply/EKEvent+Apply.h"
 #include "core/schedule/EKEvent+Hushline.h"
 #include "core/schedule/HLEventWindow.h"
@@ -84,6 +85,7 @@ void HLProfilesManager::processScheduledEvent(const std::shared_ptr<HLProfile>& 
         auto joined = HLWiFiManager::ssidOf(HLWiFiManager::sharedManager().currentNetWork());
         HLLogInfo("********* Checking whether the network *** '%s' *** is in enabled list or not.", joined ? joined->c_str() : "(null)");
         if (profile->hasWiFiNetwork(joined)) {
+            HL_TRACE(networkRuleFollowed(*profile, *joined));
             if (profile->isAllDay()) {
                 profile->apply();
                 return;
@@ -129,6 +131,7 @@ void HLProfilesManager::processScheduledEvent(const std::shared_ptr<HLProfile>& 
         int64_t wanted = profile->applyProfileEventStatus();
         if (wanted == 0 || event->status() == wanted)
             return true;
+        HL_TRACE(eventPassedOver(*profile, *event, HLTraceVerdict::Attendance));
         HLLogInfo("********************* UNBALE TO TURN ON PROFILE, Profile Status: %ld & Event Status: %ld ******************",
             static_cast<long>(wanted), static_cast<long>(event->status()));
         return false;

@@ -1,6 +1,7 @@
 #include "core/profile/HLProfilesManager.h"
 
 #include "core/HLLog.h"
+#include "core/HLTrace.h"
 #include "core/apply/EKEvent+Apply.h"
 #include "core/schedule/EKEvent+Hushline.h"
 #include "core/schedule/HLEventManager.h"
@@ -150,6 +151,7 @@ void HLProfilesManager::scheduleEventsAfterWiFiGate(const std::shared_ptr<HLProf
         entry[0] = next;
     else
         entry.push_back(next);
+    HL_TRACE(eventChosen(*profile, *next));
     schedulePowerEvent(profile, next);
 }
 
@@ -162,6 +164,8 @@ std::shared_ptr<EKEvent> HLProfilesManager::eventToBeScheduled(const std::option
     for (const auto& event : list) {
         if (event->status() == EKEventStatusCanceled) {
             HLLogInfo("**** 3. Event '%s' is cancelled, hence ignoring it.", event->title().c_str());
+            if (auto owner = hl_profile(event))
+                HL_TRACE(eventPassedOver(*owner, *event, HLTraceVerdict::Cancelled));
             continue;
         }
         if (isFilteredOutByAttendance(event, true))
@@ -183,6 +187,8 @@ std::shared_ptr<EKEvent> HLProfilesManager::eventToBeScheduled(const std::option
         } else if (owner && !owner->isAllDayEventsIgnored()) {
             result = event;
             break;
+        } else if (owner) {
+            HL_TRACE(eventPassedOver(*owner, *event, HLTraceVerdict::AllDayIgnored));
         }
     }
 
@@ -205,8 +211,10 @@ std::shared_ptr<EKEvent> HLProfilesManager::eventToBeScheduled(const std::option
 
     if (result && result->isAllDay()) {
         auto owner = hl_profile(result);
-        if (owner && owner->isAllDayEventsIgnored())
+        if (owner && owner->isAllDayEventsIgnored()) {
+            HL_TRACE(eventPassedOver(*owner, *result, HLTraceVerdict::AllDayIgnored));
             result.reset();
+        }
     }
     return result;
 }
@@ -219,6 +227,8 @@ bool HLProfilesManager::isFilteredOutByAttendance(const std::shared_ptr<EKEvent>
     int64_t wanted = owner ? owner->applyProfileEventStatus() : 0;
     if (wanted == 0 || event->status() == wanted)
         return false;
+    if (owner)
+        HL_TRACE(eventPassedOver(*owner, *event, HLTraceVerdict::Attendance));
     if (log)
         HLLogInfo("********************* UNBALE TO TURN ON PROFILE, Profile Status: %ld & Event Status: %ld ******************",
         static_cast<long>(wanted), static_cast<long>(event->status()));

@@ -1,6 +1,7 @@
 #include "core/profile/HLProfilesManager.h"
 
 #include "core/HLLog.h"
+#include "core/HLTrace.h"
 #include "core/schedule/HLEventWindow.h"
 #include "core/schedule/HLWiFiManager.h"
 #include "core/schedule/NSDate+HLAdditions.h"
@@ -62,6 +63,7 @@ void HLProfilesManager::shceduleWiFiDetected(const std::shared_ptr<HLProfile>& p
     HLLogInfo("Checking whether the network *** '%s' *** is in enabled list or not.", ssid ? ssid->c_str() : "(null)");
     if (profile->hasWiFiNetwork(ssid)) {
         HLLogInfo("*** Profile '%s' has Wifi %s network enabled.", titleOf(profile).c_str(), ssid->c_str());
+        HL_TRACE(networkRuleFollowed(*profile, *ssid));
         if (profile->isApplied() && !profile->isAllDay()) {
             NSDate now = NSDate::date();
             logWindowCheck(now);

@@ -1,0 +1,80 @@
+#include "apps/phonectl/ShadowRoot.h"
+
+#include "platform/foundation/PropertyList.h"
+
+#include <cstdlib>
+#include <stdexcept>
+
+namespace {
+
+constexpr const char* kProfilesFile = "var/mobile/Library/Preferences/com.velloq.hushline.profiles.plist";
+constexpr const char* kCopied[] = {
+    kProfilesFile,
+    "var/mobile/Library/Preferences/com.velloq.hushline.plist",
+    "var/preferences/SystemConfiguration/com.apple.wifi.plist",
+    "System/Library/CoreServices/SystemVersion.plist",
+    "var/mobile/Library/Preferences/com.apple.celestial.plist",
+};
+constexpr const char* kCalendars = "var/mobile/Calendars";
+
+}
+
+ShadowRoot::ShadowRoot(const std::filesystem::path& realRoot, bool startOfDay)
+{
+    char pattern[] = "/tmp/hushline-today-XXXXXX";
+    if (!mkdtemp(pattern))
+        throw std::runtime_error("cannot make a folder for the shadow phone under /tmp");
+    m_path = pattern;
+    std::filesystem::create_directories(m_path / "tmp");
+    std::filesystem::create_directories(m_path / "var/mobile/Library/Preferences");
+    for (const char* phonePath : kCopied)
+        copy(realRoot, phonePath);
+    linkCalendars(realRoot);
+    if (startOfDay)
+        markNothingApplied();
+}
+
+ShadowRoot::~ShadowRoot()
+{
+    std::error_code ignored;
+    std::filesystem::remove_all(m_path, ignored);
+}
+
+void ShadowRoot::copy(const std::filesystem::path& realRoot, const char* phonePath)
+{
+    std::error_code error;
+    auto source = realRoot / phonePath;
+    if (!std::filesystem::is_regular_file(source, error))
+        return;
+    auto target = m_path / phonePath;
+    std::filesystem::create_directories(target.parent_path(), error);
+    if (!std::filesystem::copy_file(source, target, std::filesystem::copy_options::overwrite_existing, error))
+        throw std::runtime_error("cannot copy " + source.string() + ": " + error.message());
+}
+
+void ShadowRoot::linkCalendars(const std::filesystem::path& realRoot)
+{
+    std::error_code error;
+    auto target = m_path / kCalendars;
+    auto real = std::filesystem::canonical(realRoot / kCalendars, error);
+    if (error || !std::filesystem::is_directory(real, error)) {
+        std::filesystem::create_directories(target, error);
+        return;
+    }
+    std::filesystem::create_directory_symlink(real, target, error);
+    if (error)
+        throw std::runtime_error("cannot link the phone's calendars into the shadow phone: " + error.message());
+}
+
+void ShadowRoot::markNothingApplied()
+{
+    auto path = m_path / kProfilesFile;
+    auto profiles = PropertyList::read(path);
+    if (!profiles || !profiles->isArray())
+        return;
+    PlistArray entries = *profiles->asArray();
+    for (auto& entry : entries)
+        if (auto* fields = entry.asDictionary())
+            (*fields)["applied"] = false;
+    PropertyList::write(path, PlistValue(std::move(entries)));
+}

@@ -1,0 +1,103 @@
+#include "apps/phonectl/TodayCommand.h"
+
+#include "apps/phonectl/ControlClient.h"
+#include "apps/phonectl/Json.h"
+#include "apps/phonectl/ShadowDay.h"
+#include "apps/phonectl/ShadowRoot.h"
+#include "core/schedule/NSDate+HLAdditions.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+bool writeAll(int fd, const std::string& text)
+{
+    for (size_t written = 0; written < text.size();) {
+        ssize_t n = write(fd, text.data() + written, text.size() - written);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        written += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+std::string readAll(int fd)
+{
+    std::string text;
+    char buffer[65536];
+    for (;;) {
+        ssize_t n = read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return text;
+        text.append(buffer, static_cast<size_t>(n));
+    }
+}
+
+// The shadow phone's process: its log goes to its own root, its answer to the pipe.
+[[noreturn]] void runChild(int answer, const ShadowDay& day)
+{
+    int quiet = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (quiet >= 0)
+        dup2(quiet, STDERR_FILENO);
+    std::string text;
+    try {
+        text = toJson(PlistValue(runShadowDay(day)), false);
+    } catch (const std::exception& error) {
+        text = toJson(PlistValue(PlistDictionary { { "error", std::string(error.what()) } }), false);
+    }
+    bool sent = writeAll(answer, text);
+    std::fflush(nullptr);
+    // The shadow phone's singletons die with the process; no static destructor runs.
+    _exit(sent ? 0 : 1);
+}
+
+// The next midnight after the date.
+NSDate endOfDay(const NSDate& date)
+{
+    return hl_beginningOfDay(hl_endOfDay(date).dateByAddingTimeInterval(1));
+}
+
+}
+
+PlistValue lookAtToday(const TodayRequest& request)
+{
+    NSDate from = request.day ? hl_beginningOfDay(*request.day) : NSDate::date();
+    ShadowRoot shadow(request.root, request.day.has_value());
+    ShadowDay day { shadow.path(), from, endOfDay(from) };
+
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0)
+        throw PhonectlError(std::string("cannot start the shadow phone: ") + strerror(errno));
+    std::fflush(nullptr);
+    pid_t child = fork();
+    if (child < 0) {
+        close(fds[0]);
+        close(fds[1]);
+        throw PhonectlError(std::string("cannot start the shadow phone: ") + strerror(errno));
+    }
+    if (child == 0) {
+        close(fds[0]);
+        runChild(fds[1], day);
+    }
+    close(fds[1]);
+    std::string text = readAll(fds[0]);
+    close(fds[0]);
+    int status = 0;
+    while (waitpid(child, &status, 0) < 0 && errno == EINTR) { }
+
+    std::string error;
+    auto report = parseJson(text, &error);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || !report || !report->isDictionary())
+        throw PhonectlError("the shadow phone did not finish its day" + (error.empty() ? std::string() : ": " + error));
+    if (const std::string* failed = (*report)["error"].asString())
+        throw PhonectlError("the shadow phone failed: " + *failed);
+    return *report;
+}

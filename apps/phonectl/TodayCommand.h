@@ -1,0 +1,23 @@
+#pragma once
+
+#include "platform/foundation/PlistValue.h"
+
+#include <filesystem>
+#include <optional>
+
+// phonectl today [--date YYYY-MM-DD] [--json]: what each profile will do for the rest of today
+// (from the phone's present moment, on its own clock) or for the whole given day, and why.
+//
+// The real phone is only read: its day is run by the system's own code in a shadow phone, a
+// child process with a device root of its own (ShadowRoot) that plays the home screen on a
+// virtual clock (ShadowDay) and hands its report back through a pipe. Works for a booted phone
+// and for a stopped one alike; nothing is sent on the phone's bus.
+struct TodayRequest {
+    std::filesystem::path root;
+    // Midnight of the day to look at as a whole; the present moment when not given.
+    std::optional<NSDate> day;
+};
+
+// The report (TodayReport.h), read back from the shadow phone's JSON. Throws PhonectlError when
+// the shadow phone fails.
+PlistValue lookAtToday(const TodayRequest&);

@@ -1,0 +1,123 @@
+// `phonectl today` as a person runs it, a whole process each time (its shadow phone reads the
+// calendar database from cold), for 5 profiles over the 10,000-event calendar database; and, as
+// the peer, khal's `khal list today today` on the same folders (bench/khal_peer.sh).
+#include "bench/CalendarDatabase.h"
+#include "core/profile/HLProfilesManager.h"
+#include "platform/foundation/PropertyList.h"
+
+#include <benchmark/benchmark.h>
+#include <cstdio>
+#include <fcntl.h>
+#include <map>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace {
+
+// An all-day profile, two with office hours, one for the evening and one at the Wi-Fi network
+// Home, each following two of the three calendars.
+void writeProfiles()
+{
+    const char* hours[][2] = { { "", "" }, { "9:00 AM", "5:00 PM" }, { "8:00 AM", "12:00 PM" }, { "6:00 PM", "10:00 PM" }, { "7:00 AM", "11:00 PM" } };
+    PlistArray entries;
+    for (int i = 0; i < 5; ++i) {
+        bool allDay = i == 0;
+        PlistDictionary entry { { "identifier", 1765180800 + i }, { "title", "Profile " + std::to_string(i) }, { "enabled", true },
+            { "allDay", allDay }, { "startTime", allDay ? "8:00 AM" : hours[i][0] }, { "endTime", allDay ? "5:00 PM" : hours[i][1] },
+            { "ringerVolume", 0.0625 }, { "playAlert", i % 2 == 0 }, { "applyProfileEventStatus", i == 2 ? 1 : 0 },
+            { "calendarIdentifiers", PlistValue(std::vector<std::string> { bench::kCalendars[i % 3], bench::kCalendars[(i + 1) % 3] }) } };
+        if (i == 4)
+            entry["wifiNetworks"] = PlistArray { "Home" };
+        entries.emplace_back(std::move(entry));
+    }
+    PropertyList::write(HLProfilesManager::profilesFilePath(), PlistValue(std::move(entries)));
+    PropertyList::write(HLProfilesManager::settingsFilePath(), PlistValue(PlistDictionary { { kHLEnabledKey, true } }));
+}
+
+int runPhonectlToday()
+{
+    std::string root = bench::database().root.string();
+    std::vector<std::string> arguments { HUSHLINE_PHONECTL, "--root", root, "today" };
+    std::vector<char*> argv;
+    for (auto& argument : arguments)
+        argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t files;
+    posix_spawn_file_actions_init(&files);
+    posix_spawn_file_actions_addopen(&files, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    pid_t pid = -1;
+    int status = -1;
+    if (posix_spawn(&pid, argv[0], &files, nullptr, argv.data(), environ) == 0)
+        waitpid(pid, &status, 0);
+    posix_spawn_file_actions_destroy(&files);
+    return status;
+}
+
+void BM_PhonectlToday(benchmark::State& state)
+{
+    for (auto _ : state)
+        if (runPhonectlToday() != 0)
+            state.SkipWithError("phonectl today failed");
+}
+BENCHMARK(BM_PhonectlToday)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(20);
+
+class Reporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override
+    {
+        for (const auto& run : runs)
+            if (run.run_type == Run::RT_Iteration)
+                milliseconds = run.GetAdjustedRealTime();
+        ConsoleReporter::ReportRuns(runs);
+    }
+    double milliseconds { 0 };
+};
+
+std::map<std::string, std::string> runKhal()
+{
+    std::string script = std::filesystem::path(__FILE__).parent_path() / "khal_peer.sh";
+    std::string command = "bash '" + script + "' '" + EKEventStore::calendarsFolder().string() + "'";
+    std::map<std::string, std::string> figures;
+    FILE* output = popen(command.c_str(), "r");
+    if (!output)
+        return figures;
+    char line[256];
+    while (fgets(line, sizeof line, output)) {
+        char key[128], value[128];
+        if (sscanf(line, "%127s %127s", key, value) == 2)
+            figures[key] = value;
+    }
+    pclose(output);
+    return figures;
+}
+
+}
+
+int main(int argc, char** argv)
+{
+    bench::database();
+    writeProfiles();
+    // The first run lays nothing out and builds no cache; it only brings the files into the page
+    // cache, as they are on a phone in use.
+    runPhonectlToday();
+    benchmark::Initialize(&argc, argv);
+    Reporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    if (!std::getenv("HUSHLINE_BENCH_NO_KHAL")) {
+        auto khal = runKhal();
+        if (khal.count("khal_warm_ms")) {
+            double peer = std::stod(khal["khal_warm_ms"]);
+            printf("khal list today today: warm %s ms, cold %s ms, %s events\n", khal["khal_warm_ms"].c_str(), khal["khal_cold_ms"].c_str(),
+                khal["khal_events"].c_str());
+            printf("phonectl today %.1f ms; khal warm / phonectl today = %.1f\n", reporter.milliseconds,
+                reporter.milliseconds > 0 ? peer / reporter.milliseconds : 0.0);
+        } else {
+            printf("khal peer not measured (bench/khal_peer.sh failed)\n");
+        }
+    }
+    benchmark::Shutdown();
+    return 0;
+}
