@@ -147,10 +147,13 @@ TEST_F(PhoneTodayTest, TheWholeDayOfAStoppedPhoneSaysWhatHappensAndWhyTheRestDoe
     EXPECT_EQ(reasons(report, "Evening")["School play"], "followsNetwork");
     EXPECT_EQ(reasons(report, "Family")["Standup"], "calendarNotChosen");
     EXPECT_EQ(reasons(report, "Family").count("School play"), 0u);
-    for (const auto& profile : list(report["profiles"]))
-        for (const auto& passed : list(profile["notActedUpon"]))
-            if (text(passed["reason"]) == "attendance")
+    for (const auto& profile : list(report["profiles"])) {
+        for (const auto& passed : list(profile["notActedUpon"])) {
+            if (text(passed["reason"]) == "attendance") {
                 EXPECT_EQ(text(passed["text"]), "filtered by attendance: \"Accepted\" wanted, event \"Tentative\"");
+            }
+        }
+    }
 }
 
 TEST_F(PhoneTodayTest, TheTextSaysTheSameInOneLineEach)

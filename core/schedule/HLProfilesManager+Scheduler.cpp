@@ -201,6 +201,10 @@ std::shared_ptr<EKEvent> HLProfilesManager::eventToBeScheduled(const std::option
             }
             if (isFilteredOutByAttendance(event, false))
                 continue;
+            // An all-day event its profile ignores starts at midnight: taken here, it would only
+            // be dropped below and hide the day's timed events from a pass run at midnight.
+            if (event->isAllDay() && hl_profile(event) && hl_profile(event)->isAllDayEventsIgnored())
+                continue;
             if (event->startDate() < now)
                 continue;
             // Of equal starts the later one in the store's order wins.

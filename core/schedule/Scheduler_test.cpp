@@ -346,3 +346,15 @@ TEST_F(SchedulerTest, SwitchedBackOnDuringTheMeetingTheProfileAppliesAgain)
     EXPECT_FALSE(appliedInFile(work->identifier()));
     EXPECT_FLOAT_EQ(ringer(), 0.5f);
 }
+
+TEST_F(SchedulerTest, AnIgnoredAllDayEventDoesNotHideTheDaysMeetingsFromAPassAtMidnight)
+{
+    addAllDayEvent("Holiday");
+    addEvent("Standup", "10:00", "11:00");
+    auto work = addProfile("Work", "", "", [](HLProfile& p) { p.setAllDayEventsIgnored(true); });
+    setClock("2026-12-08T00:00:00");
+    store().schedulePowerEventsForProfiles(true);
+    EXPECT_EQ(armedWakeUps(), std::vector<NSDate> { today("10:00") });
+    runUntil("10:00:03");
+    EXPECT_TRUE(appliedInFile(work->identifier()));
+}
