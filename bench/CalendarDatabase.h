@@ -3,7 +3,7 @@
 // each with its VTIMEZONE), in a device root of its own that lives as long as the process.
 #pragma once
 
-#include "core/schedule/NSDate+HLAdditions.h"
+#include "core/NSDate+HLAdditions.h"
 #include "platform/eventkit/EKEventStore.h"
 #include "platform/foundation/Clock.h"
 

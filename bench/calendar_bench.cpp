@@ -6,7 +6,7 @@
 #include "bench/CalendarDatabase.h"
 #include "core/profile/HLProfile.h"
 #include "core/schedule/HLEventManager.h"
-#include "core/schedule/NSDate+HLAdditions.h"
+#include "core/NSDate+HLAdditions.h"
 #include "platform/eventkit/EKEventStore.h"
 #include "platform/foundation/Clock.h"
 

@@ -4,7 +4,7 @@
 #include "apps/phonectl/TodayReport.h"
 #include "core/profile/HLProfilesManager.h"
 #include "core/schedule/HLEventManager.h"
-#include "core/schedule/NSDate+HLAdditions.h"
+#include "core/NSDate+HLAdditions.h"
 #include "core/schedule/HLWiFiManager.h"
 #include "platform/eventkit/EKEventStore.h"
 #include "platform/foundation/Clock.h"

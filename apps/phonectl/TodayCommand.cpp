@@ -4,7 +4,7 @@
 #include "apps/phonectl/Json.h"
 #include "apps/phonectl/ShadowDay.h"
 #include "apps/phonectl/ShadowRoot.h"
-#include "core/schedule/NSDate+HLAdditions.h"
+#include "core/NSDate+HLAdditions.h"
 
 #include <cerrno>
 #include <cstring>

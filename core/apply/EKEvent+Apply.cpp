@@ -1,7 +1,7 @@
 #include "core/apply/EKEvent+Apply.h"
 
 #include "core/profile/HLProfile.h"
-#include "core/schedule/EKEvent+Hushline.h"
+#include "core/profile/EKEvent+Hushline.h"
 
 void applyProfile(const std::shared_ptr<EKEvent>& event)
 {

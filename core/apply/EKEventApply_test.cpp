@@ -1,7 +1,7 @@
 #include "core/apply/ApplyFixture.h"
 
 #include "core/apply/EKEvent+Apply.h"
-#include "core/schedule/EKEvent+Hushline.h"
+#include "core/profile/EKEvent+Hushline.h"
 #include "platform/foundation/DarwinNotifyCenter.h"
 
 #include <algorithm>

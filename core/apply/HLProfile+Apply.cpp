@@ -5,7 +5,7 @@
 #include "core/apply/HLSavedState.h"
 #include "core/apply/NSObject+Hushline.h"
 #include "core/profile/HLProfilesManager.h"
-#include "core/schedule/HLUtils.h"
+#include "core/HLUtils.h"
 #include "platform/audiotoolbox/AudioToolbox.h"
 #include "platform/celestial/AVController.h"
 #include "platform/celestial/AVSystemController.h"

@@ -2,7 +2,7 @@
 
 #include "core/HLLog.h"
 #include "core/apply/HLSavedState.h"
-#include "core/schedule/HLUtils.h"
+#include "core/HLUtils.h"
 #include "platform/foundation/DeviceRoot.h"
 #include "platform/foundation/NSUserDefaults.h"
 #include "platform/foundation/ObjCRuntime.h"

@@ -4,7 +4,7 @@
 #include "core/profile/HLProfileEntryReader.h"
 #include "core/profile/HLProfileProperties.h"
 #include "core/profile/HLProfilesManager.h"
-#include "core/schedule/HLGroupedCalendars.h"
+#include "core/HLGroupedCalendars.h"
 
 #include <cmath>
 #include <cstdio>

@@ -4,9 +4,9 @@
 #include "core/HLTrace.h"
 #include "core/profile/HLProfile.h"
 #include "core/profile/HLProfilesManager.h"
-#include "core/schedule/EKEvent+Hushline.h"
+#include "core/profile/EKEvent+Hushline.h"
 #include "core/schedule/HLEventWindow.h"
-#include "core/schedule/NSDate+HLAdditions.h"
+#include "core/NSDate+HLAdditions.h"
 #include "platform/foundation/NSNotificationCenter.h"
 
 #include <mutex>

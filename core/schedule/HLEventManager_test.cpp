@@ -2,7 +2,7 @@
 
 #include "core/profile/HLProfile.h"
 #include "core/profile/HLProfilesManager.h"
-#include "core/schedule/EKEvent+Hushline.h"
+#include "core/profile/EKEvent+Hushline.h"
 #include "platform/eventkit/EKEventStore.h"
 #include "platform/eventkit/ICalendarWriter.h"
 #include "platform/testsupport/DeviceFixture.h"

@@ -1,4 +1,4 @@
-#include "core/schedule/HLGroupedCalendars.h"
+#include "core/HLGroupedCalendars.h"
 
 #include "core/schedule/HLEventManager.h"
 

@@ -1,6 +1,6 @@
 #include "core/profile/HLProfile.h"
 
-#include "core/schedule/NSDate+HLAdditions.h"
+#include "core/NSDate+HLAdditions.h"
 #include "platform/foundation/NSCalendar.h"
 #include "platform/foundation/PlistValue.h"
 

@@ -1,6 +1,6 @@
 #include "core/profile/HLProfilesManager.h"
 
-#include "core/schedule/NSDate+HLAdditions.h"
+#include "core/NSDate+HLAdditions.h"
 
 #include <set>
 

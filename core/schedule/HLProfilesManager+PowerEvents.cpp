@@ -3,10 +3,10 @@
 #include "core/HLLog.h"
 #include "core/HLTrace.h"
 #include "core/apply/EKEvent+Apply.h"
-#include "core/schedule/EKEvent+Hushline.h"
+#include "core/profile/EKEvent+Hushline.h"
 #include "core/schedule/HLEventWindow.h"
 #include "core/schedule/HLWiFiManager.h"
-#include "core/schedule/NSDate+HLAdditions.h"
+#include "core/NSDate+HLAdditions.h"
 #include "platform/eventkit/EKEvent.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include "core/HLTrace.h"
 #include "core/schedule/HLEventWindow.h"
 #include "core/schedule/HLWiFiManager.h"
-#include "core/schedule/NSDate+HLAdditions.h"
+#include "core/NSDate+HLAdditions.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 #include "core/profile/HLProfile.h"
-#include "core/schedule/NSDate+HLAdditions.h"
+#include "core/NSDate+HLAdditions.h"
 #include "platform/testsupport/DeviceFixture.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "core/schedule/HLUtils.h"
+#include "core/HLUtils.h"
 
 #include "platform/foundation/NSUserDefaults.h"
 #include "platform/testsupport/DeviceFixture.h"

@@ -1,7 +1,7 @@
-#include "core/schedule/EKEvent+Hushline.h"
+#include "core/profile/EKEvent+Hushline.h"
 
 #include "core/profile/HLProfile.h"
-#include "core/schedule/NSDate+HLAdditions.h"
+#include "core/NSDate+HLAdditions.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "core/schedule/HLUtils.h"
+#include "core/HLUtils.h"
 
 #include "platform/foundation/UIDevice.h"
 

@@ -1,4 +1,4 @@
-#include "core/schedule/NSDate+HLAdditions.h"
+#include "core/NSDate+HLAdditions.h"
 
 #include "platform/foundation/NSCalendar.h"
 
