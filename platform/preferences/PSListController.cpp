@@ -9,6 +9,12 @@
 
 #include <algorithm>
 
+void PSListController::viewDidLoad()
+{
+    PSViewController::viewDidLoad();
+    specifiers();
+}
+
 void PSListController::reloadSpecifiers()
 {
     m_specifiers.clear();

@@ -20,6 +20,8 @@ public:
 
     // initForContentSize:
     virtual void initForContentSize() { }
+    // The list's rows are built when its view loads.
+    void viewDidLoad() override;
 
     virtual const Specifiers& specifiers() { return m_specifiers; }
     // Drops the list and builds it again through specifiers().

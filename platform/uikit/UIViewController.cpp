@@ -1,5 +1,6 @@
 #include "platform/uikit/UIViewController.h"
 
+#include "platform/uikit/UINavigationController.h"
 #include "platform/uikit/UIWindow.h"
 
 void UIViewController::setTitle(std::optional<std::string> title)
@@ -36,8 +37,11 @@ void UIViewController::presentViewController(std::shared_ptr<UIViewController> c
 void UIViewController::dismissViewControllerAnimated(bool animated, Completion completion)
 {
     if (!m_presented) {
+        // A screen inside a presented navigation controller dismisses that controller.
         if (auto presenting = m_presenting.lock())
             presenting->dismissViewControllerAnimated(animated, std::move(completion));
+        else if (auto navigation = navigationController(); navigation && navigation.get() != this)
+            navigation->dismissViewControllerAnimated(animated, std::move(completion));
         return;
     }
     auto dismissed = std::move(m_presented);
