@@ -179,8 +179,8 @@ std::shared_ptr<PSViewController> PSListController::controllerForSpecifier(const
 
 void PSListController::pushController(const std::shared_ptr<PSViewController>& controller, bool animated)
 {
-    if (!controller->title() && specifier())
-        controller->setTitle(controller->specifier() ? controller->specifier()->name() : std::nullopt);
+    if (!controller->title() && controller->specifier())
+        controller->setTitle(controller->specifier()->name());
     if (auto navigation = navigationController())
         navigation->pushViewController(controller, animated);
 }
