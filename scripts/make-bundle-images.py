@@ -31,9 +31,9 @@ def rgba(color, alpha=255):
 
 
 def nav(x, y):
-    # A soft vertical gradient that tiles seamlessly across.
-    t = y / 63
-    return rgba(tuple(int(c * (1 - 0.15 * t)) for c in NAV))
+    # A fine diagonal weave that tiles without seams in either direction.
+    shade = 0.96 if (x + y) % 8 < 4 else 1.0
+    return rgba(tuple(int(c * shade) for c in NAV))
 
 
 def circle_icon(inner):
@@ -80,7 +80,7 @@ def title(x, y):
 
 
 def main():
-    png(OUT / "nav.png", 64, 64, nav)
+    png(OUT / "nav.png", 8, 8, nav)
     png(OUT / "twitter.png", 60, 60, circle_icon(bubble))
     png(OUT / "email.png", 60, 60, circle_icon(envelope))
     png(OUT / "Misc.png", 60, 60, circle_icon(gear))

@@ -136,10 +136,11 @@ struct HttpServer::Callbacks {
     static void freeStream(void* cls)
     {
         auto* stream = static_cast<Stream*>(cls);
-        auto& streams = stream->server->m_streams;
-        streams.remove_if([stream](const auto& open) { return open.get() == stream; });
-        if (streams.empty())
-            stream->server->setHeartbeat(false);
+        // Removing the stream destroys it: the server is taken first.
+        HttpServer* server = stream->server;
+        server->m_streams.remove_if([stream](const auto& open) { return open.get() == stream; });
+        if (server->m_streams.empty())
+            server->setHeartbeat(false);
     }
 };
 
@@ -173,6 +174,7 @@ HttpServer::HttpServer(uint16_t port, std::filesystem::path webFolder, Handlers 
             if (stream->suspended) {
                 stream->suspended = false;
                 MHD_resume_connection(stream->connection);
+                m_resumed = true;
             }
         }
         serve();
@@ -199,11 +201,15 @@ void HttpServer::serve()
     if (m_serving)
         return;
     m_serving = true;
-    // A connection resumed while a request is handled is only served by another run.
-    do {
+    // A resumed connection is only taken up by the run after the one that notices the resume:
+    // run again while resumes are pending, before or during a run.
+    for (int round = 0; round < 4; ++round) {
+        bool resumedBefore = m_resumed;
         m_resumed = false;
         MHD_run(m_daemon);
-    } while (m_resumed);
+        if (!resumedBefore && !m_resumed)
+            break;
+    }
     m_serving = false;
     armTimeout();
 }
@@ -235,6 +241,8 @@ void HttpServer::broadcast(const std::string& state)
             m_resumed = true;
         }
     }
+    if (m_resumed)
+        serve();
 }
 
 int HttpServer::respond(MHD_Connection* connection, unsigned status, const std::string& body, const char* contentType)
