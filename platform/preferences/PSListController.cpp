@@ -114,7 +114,12 @@ std::shared_ptr<PSTableCell> PSListController::tableViewCellForRow(size_t index)
     if (!specifier || specifier->isGroup())
         return nullptr;
     auto cellClass = specifier->propertyForKey("cellClass").asString();
-    return PSTableCell::cellForSpecifier(specifier, cellClass ? *cellClass : std::string());
+    auto cell = PSTableCell::cellForSpecifier(specifier, cellClass ? *cellClass : std::string());
+    // A row without a reader of its own shows the value the list keeps for it.
+    if (!specifier->hasGetter())
+        if (auto value = readPreferenceValue(specifier); !value.isNone())
+            cell->setValue(value);
+    return cell;
 }
 
 std::shared_ptr<PSTableCell> PSListController::headerCellForGroup(size_t index)
