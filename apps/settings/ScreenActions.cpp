@@ -29,7 +29,7 @@ std::optional<PlistValue> plistValue(const json& value)
 std::optional<size_t> index(const json& action, const char* key)
 {
     auto it = action.find(key);
-    if (it == action.end() || !it->is_number_unsigned())
+    if (it == action.end() || !it->is_number_integer() || it->get<int64_t>() < 0)
         return std::nullopt;
     return it->get<size_t>();
 }
