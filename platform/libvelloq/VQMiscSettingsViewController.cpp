@@ -10,15 +10,14 @@
 void VQMiscSettingsViewController::viewDidLoad()
 {
     PSListController::viewDidLoad();
-    std::weak_ptr<VQMiscSettingsViewController> weakSelf = std::static_pointer_cast<VQMiscSettingsViewController>(shared_from_this());
-    auto share = UIBarButtonItem::initWithBarButtonSystemItem(UIBarButtonSystemItem::None, nullptr);
-    if (auto image = twitterImage())
-        share = UIBarButtonItem::initWithImage(image, UIBarButtonItemStyle::Plain, [weakSelf](const auto&) {
+    auto image = twitterImage();
+    if (image && !navigationItem().rightBarButtonItem()) {
+        std::weak_ptr<VQMiscSettingsViewController> weakSelf = std::static_pointer_cast<VQMiscSettingsViewController>(shared_from_this());
+        navigationItem().setRightBarButtonItem(UIBarButtonItem::initWithImage(image, UIBarButtonItemStyle::Plain, [weakSelf](const auto&) {
             if (auto self = weakSelf.lock())
                 self->shareTapped();
-        });
-    if (share->image() && !navigationItem().rightBarButtonItem())
-        navigationItem().setRightBarButtonItem(share);
+        }));
+    }
     applyCopyRightFooter();
 }
 
