@@ -87,6 +87,7 @@ function toolbar(screen, bar) {
 function rowNode(screen, row) {
   const act = (type, extra = {}) => send({ type, screen: screen.id, row: row.index, ...extra });
   const icon = row.icon ? el('img', { class: 'icon', slot: 'start', src: row.icon, alt: '' }) : null;
+  const check = row.checked ? paint(el('span', { slot: 'end', class: 'checkmark', role: 'img', 'aria-label': 'selected' }, '✓'), row.tint, { text: true }) : null;
   const remove = row.deletable ? el('ion-button', { slot: 'end', fill: 'clear', color: 'danger', class: 'delete',
     'aria-label': `Delete ${row.title}`, onclick: (event) => { event.stopPropagation(); act('delete'); } }, 'Delete') : null;
   switch (row.kind) {
@@ -116,10 +117,11 @@ function rowNode(screen, row) {
   case 'confirm': {
     const label = el('ion-label', { color: row.destructive ? 'danger' : undefined }, row.title);
     const detail = row.detail ? paint(el('ion-note', { slot: 'end', class: 'detail' }, row.detail), row.detailColor, { text: true }) : null;
-    return el('ion-item', { button: true, detail: row.kind === 'link' ? 'true' : 'false', onclick: () => act('select') }, icon, label, detail, remove);
+    return el('ion-item', { button: true, detail: row.kind === 'link' ? 'true' : 'false', onclick: () => act('select') }, icon, label, detail, check, remove);
   }
   default:
-    return el('ion-item', {}, icon, el('ion-label', {}, row.title), row.detail ? el('ion-note', { slot: 'end' }, row.detail) : null);
+    return el('ion-item', { button: !!row.checked || undefined, onclick: () => act('select') }, icon, el('ion-label', {}, row.title),
+      row.detail ? el('ion-note', { slot: 'end' }, row.detail) : null, check);
   }
 }
 
