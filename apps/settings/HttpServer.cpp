@@ -245,12 +245,13 @@ void HttpServer::broadcast(const std::string& state)
         serve();
 }
 
-int HttpServer::respond(MHD_Connection* connection, unsigned status, const std::string& body, const char* contentType)
+int HttpServer::respond(MHD_Connection* connection, unsigned status, const std::string& body, const char* contentType, bool cacheable)
 {
     auto* response = MHD_create_response_from_buffer(body.size(), const_cast<char*>(body.data()), MHD_RESPMEM_MUST_COPY);
     MHD_add_response_header(response, "Content-Type", contentType);
     MHD_add_response_header(response, "X-Content-Type-Options", "nosniff");
-    MHD_add_response_header(response, "Cache-Control", "no-store");
+    // The npm packages are pinned by the lockfile, so a browser may keep them; the rest changes.
+    MHD_add_response_header(response, "Cache-Control", cacheable ? "max-age=86400" : "no-store");
     MHD_add_response_header(response, "Content-Security-Policy",
         "default-src 'self'; style-src 'self' 'unsafe-inline'; img-src 'self' data:; connect-src 'self'; frame-ancestors 'none'");
     auto result = MHD_queue_response(connection, status, response);
@@ -258,13 +259,13 @@ int HttpServer::respond(MHD_Connection* connection, unsigned status, const std::
     return result == MHD_YES;
 }
 
-int HttpServer::serveFile(MHD_Connection* connection, const std::filesystem::path& base, const std::string& relative)
+int HttpServer::serveFile(MHD_Connection* connection, const std::filesystem::path& base, const std::string& relative, bool cacheable)
 {
     auto path = inside(base, relative);
     std::string bytes;
     if (!path || !std::filesystem::is_regular_file(*path) || !readFile(*path, bytes))
         return respond(connection, MHD_HTTP_NOT_FOUND, "not found\n", "text/plain");
-    return respond(connection, MHD_HTTP_OK, bytes, contentTypeOf(*path));
+    return respond(connection, MHD_HTTP_OK, bytes, contentTypeOf(*path), cacheable);
 }
 
 int HttpServer::openStream(MHD_Connection* connection)
@@ -309,7 +310,7 @@ int HttpServer::handle(MHD_Connection* connection, const std::string& url, const
     if (url.starts_with("/page/"))
         return serveFile(connection, m_webFolder / "page", url.substr(6));
     if (url.starts_with("/node_modules/"))
-        return serveFile(connection, m_webFolder / "node_modules", url.substr(14));
+        return serveFile(connection, m_webFolder / "node_modules", url.substr(14), true);
     if (url.starts_with("/phone/") && url.ends_with(".png")) {
         std::string phonePath = url.substr(7);
         if (phonePath.starts_with("Library/PreferenceBundles/") || phonePath.starts_with("System/Library/"))

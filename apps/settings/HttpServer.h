@@ -51,9 +51,9 @@ private:
     struct Callbacks;
 
     int handle(MHD_Connection*, const std::string& url, const std::string& method, Request&);
-    int serveFile(MHD_Connection*, const std::filesystem::path& base, const std::string& relative);
+    int serveFile(MHD_Connection*, const std::filesystem::path& base, const std::string& relative, bool cacheable = false);
     int openStream(MHD_Connection*);
-    int respond(MHD_Connection*, unsigned status, const std::string& body, const char* contentType);
+    int respond(MHD_Connection*, unsigned status, const std::string& body, const char* contentType, bool cacheable = false);
     void serve();
     void armTimeout();
     void setHeartbeat(bool on);

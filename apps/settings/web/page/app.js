@@ -236,4 +236,5 @@ function listen() {
   };
 }
 
-customElements.whenDefined('ion-app').then(listen);
+// The state is fetched while Ionic loads; its elements upgrade as their definitions arrive.
+listen();
