@@ -82,10 +82,20 @@ long PreferencesFixture::rowIndex(PSListController& list, const std::string& nam
 
 std::shared_ptr<UIAlertController> PreferencesFixture::presentedAlert(UIViewController& controller)
 {
+    // Up the chain of presented controllers; a presented navigation controller's screen may
+    // present in its turn.
     auto presented = controller.presentedViewController();
-    while (presented && presented->presentedViewController())
-        presented = presented->presentedViewController();
-    return std::dynamic_pointer_cast<UIAlertController>(presented);
+    for (;;) {
+        if (!presented)
+            return nullptr;
+        if (auto alert = std::dynamic_pointer_cast<UIAlertController>(presented))
+            return alert;
+        auto next = presented->presentedViewController();
+        if (!next)
+            if (auto navigation = std::dynamic_pointer_cast<UINavigationController>(presented); navigation && navigation->topViewController())
+                next = navigation->topViewController()->presentedViewController();
+        presented = next;
+    }
 }
 
 bool PreferencesFixture::tapAlertAction(UIViewController& controller, const std::string& title)
