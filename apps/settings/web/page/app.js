@@ -1,7 +1,8 @@
 // The page of the phone's Settings app: one generic renderer of the screens the Settings host
 // sends (GET /events, Server-Sent Events of the whole screen state), drawn with Ionic in its iOS
 // mode. Every tap goes back as one POST /action, one at a time and in order.
-import { alertController, actionSheetController } from '/node_modules/@ionic/core/dist/ionic/index.esm.js';
+// The overlay controllers load on the first dialog, so that they do not hold up the first screen.
+const overlays = () => import('/node_modules/@ionic/core/dist/ionic/index.esm.js');
 
 const screenHost = document.getElementById('screen');
 const modalHost = document.getElementById('modal');
@@ -173,6 +174,7 @@ function composerPage(overlay) {
 }
 
 async function showDialog(overlay) {
+  const { alertController, actionSheetController } = await overlays();
   const buttons = overlay.actions.map((action, index) => ({
     text: action.title,
     role: action.style === 'cancel' ? 'cancel' : action.style === 'destructive' ? 'destructive' : undefined,
