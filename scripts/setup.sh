@@ -1,6 +1,6 @@
 # Shared set-up of ./test and ./run: the Debian packages the build and the simulated phone need.
 HUSHLINE_PACKAGES=(cmake ninja-build g++ pkg-config ccache libgtest-dev libgmock-dev libbenchmark-dev
-    libplist-dev libical-dev libsystemd-dev dbus-daemon)
+    libplist-dev libical-dev libsystemd-dev dbus-daemon libmicrohttpd-dev nlohmann-json3-dev chromium)
 
 hushline_install_packages() {
     local missing=()
@@ -15,4 +15,15 @@ hushline_install_packages() {
         "${sudo[@]}" apt-get update -qq
         "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
     fi
+}
+
+# The settings page's npm packages (Ionic; playwright-core for its browser tests), exactly as the
+# committed lockfile pins them. Runs `npm ci` when they are missing or the lockfile changed.
+hushline_install_page_packages() {
+    local web=apps/settings/web
+    if [ -f "$web/node_modules/.package-lock.json" ] && [ "$web/node_modules/.package-lock.json" -nt "$web/package-lock.json" ]; then
+        return 0
+    fi
+    echo "Installing the settings page's npm packages (npm ci)" >&2
+    (cd "$web" && npm ci --no-audit --no-fund --loglevel=error >/dev/null)
 }

@@ -346,3 +346,23 @@ int supervisePhone(const std::filesystem::path& root, const std::optional<std::s
 {
     return Supervisor(root, clock).run();
 }
+
+pid_t startDetachedProcess(const std::vector<std::string>& arguments, const std::filesystem::path& output)
+{
+    return spawn(arguments, output, true);
+}
+
+bool isProcessAlive(pid_t pid)
+{
+    return processAlive(pid);
+}
+
+std::optional<pid_t> readProcessFile(const std::filesystem::path& file)
+{
+    return readPid(file);
+}
+
+std::string lastLinesOf(const std::filesystem::path& file, size_t lines)
+{
+    return tail(file, lines);
+}

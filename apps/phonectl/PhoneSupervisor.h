@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 #include <sys/types.h>
 
 // Keeping a simulated phone running (phonectl boot / stop). Booting lays the build out into the
@@ -33,3 +34,12 @@ std::optional<pid_t> runningSupervisor(const std::filesystem::path& root);
 
 // The supervisor itself (phonectl's hidden command "__supervise"); returns its exit status.
 int supervisePhone(const std::filesystem::path& root, const std::optional<std::string>& clock);
+
+// Process helpers that phonectl's commands share.
+// Starts a program in a session of its own (it outlives phonectl), its output appended to a file.
+pid_t startDetachedProcess(const std::vector<std::string>& arguments, const std::filesystem::path& output);
+bool isProcessAlive(pid_t);
+// The process id written in a file (a pid file), if it holds one.
+std::optional<pid_t> readProcessFile(const std::filesystem::path& file);
+// The last lines of a file, each on a line of its own indented by two blanks.
+std::string lastLinesOf(const std::filesystem::path& file, size_t lines);

@@ -7,12 +7,14 @@
 #include "apps/phonectl/PhoneSupervisor.h"
 #include "apps/phonectl/TodayCommand.h"
 #include "apps/phonectl/TodayText.h"
+#include "apps/phonectl/SettingsLauncher.h"
 #include "platform/appsupport/CPDistributedMessagingCenter.h"
 #include "platform/eventkit/ICalendarWriter.h"
 #include "platform/foundation/AtomicFile.h"
 #include "platform/foundation/BusDarwinNotifyCenter.h"
 #include "platform/foundation/DarwinNotifyCenter.h"
 #include "platform/foundation/PhoneBusConnection.h"
+#include "platform/messageui/MFMailComposeViewController.h"
 #include "platform/mobilewifi/WiFiState.h"
 
 #include <cmath>
@@ -47,6 +49,8 @@ constexpr const char* kUsage = R"(usage: phonectl [--root DIR] COMMAND ...
                                                            the whole day), and why; the phone is only read
   send NAME [--user-info JSON]                             a message to the server "com.velloq.hushline"
   post NAME                                                a Darwin notification
+  settings [--port N]                                      start the Settings app; prints the page's address
+  mail-account add ADDRESS                                 give the phone a mail account (the problem report)
 The phone is the device root DIR, else $HUSHLINE_DEVICE_ROOT. TIME is local: YYYY-MM-DDTHH:MM:SS.
 )";
 
@@ -412,6 +416,35 @@ int todayCommand(const std::filesystem::path& root, Arguments& args)
     return 0;
 }
 
+int settingsCommand(const std::filesystem::path& root, Arguments& args)
+{
+    auto portText = args.option("--port");
+    args.finish();
+    long port = 0;
+    if (portText) {
+        char* end = nullptr;
+        port = std::strtol(portText->c_str(), &end, 10);
+        if (portText->empty() || *end || port < 0 || port > 65535)
+            throw UsageError("settings --port " + *portText + ": expected 0 to 65535");
+    }
+    std::cout << startSettings(existingRoot(root), static_cast<uint16_t>(port)) << "\n";
+    return 0;
+}
+
+int mailAccountCommand(const std::filesystem::path& root, Arguments& args)
+{
+    if (args.next("add") != "add")
+        throw UsageError("mail-account: expected mail-account add ADDRESS");
+    std::string address = args.next("the address");
+    args.finish();
+    if (address.find('@') == std::string::npos || address.find_first_of(" \t\r\n<>") != std::string::npos)
+        throw UsageError("mail-account add " + address + ": expected a mail address");
+    setenv("HUSHLINE_DEVICE_ROOT", existingRoot(root).c_str(), 1);
+    if (!MFMailComposeViewController::addAccount(address))
+        throw PhonectlError("cannot write the phone's mail accounts");
+    return 0;
+}
+
 int lockCommand(const std::filesystem::path& root, Arguments& args, bool locked)
 {
     args.finish();
@@ -425,6 +458,7 @@ int dispatch(const std::filesystem::path& root, const std::string& command, Argu
         return bootCommand(root, args);
     if (command == "stop") {
         args.finish();
+        stopSettings(existingRoot(root));
         stopPhone(existingRoot(root));
         return 0;
     }
@@ -463,6 +497,10 @@ int dispatch(const std::filesystem::path& root, const std::string& command, Argu
         return sendCommand(root, args);
     if (command == "today")
         return todayCommand(root, args);
+    if (command == "settings")
+        return settingsCommand(root, args);
+    if (command == "mail-account")
+        return mailAccountCommand(root, args);
     if (command == "post")
         return postCommand(root, args);
     if (command == "__supervise") {

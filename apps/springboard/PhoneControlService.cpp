@@ -22,6 +22,13 @@
 namespace {
 
 constexpr const char* kNotSupported = "org.freedesktop.DBus.Error.NotSupported";
+
+// The phone's other processes read the shared clock but nothing wakes them when it moves; this
+// Darwin notification does, so that their own timers run once their time has come.
+void announceClockMoved()
+{
+    CFNotificationCenterPostNotification(CFNotificationCenterGetDarwinNotifyCenter(), PhoneControl::kClockMovedNotification, nullptr, nullptr, true);
+}
 constexpr const char* kFailed = "org.freedesktop.DBus.Error.Failed";
 
 PhoneControlService& service(void* userdata)
@@ -187,6 +194,7 @@ int PhoneControlService::onSetClock(sd_bus_message* call, void* userdata, sd_bus
         if (self.m_hooks.clockWasSet)
             self.m_hooks.clockWasSet();
         NSRunLoop::main().runPending();
+        announceClockMoved();
         return clockResult();
     });
     return 1;
@@ -205,6 +213,7 @@ int PhoneControlService::onAdvanceClock(sd_bus_message* call, void* userdata, sd
     // Every timer and delayed step on the way fires at its own moment.
     service(userdata).replyLater(call, [seconds] {
         NSRunLoop::main().advanceBy(seconds);
+        announceClockMoved();
         return clockResult();
     });
     return 1;

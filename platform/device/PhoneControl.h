@@ -11,6 +11,8 @@ namespace PhoneControl {
 inline constexpr const char* kServiceName = "com.velloq.phone.Control";
 inline constexpr const char* kObjectPath = "/com/velloq/phone/Control";
 inline constexpr const char* kInterface = "com.velloq.phone.Control";
+// Posted (Darwin) by the home-screen host after it moved the phone's virtual clock.
+inline constexpr const char* kClockMovedNotification = "com.velloq.phone.ClockMoved";
 
 // Where a booted phone keeps its run-time files, under the device root.
 // The home-screen host writes its process id here once it has finished launching (and removes

@@ -21,6 +21,37 @@ std::string UIDevice::systemVersion() const
     return text ? *text : std::string();
 }
 
+namespace {
+
+std::string deviceInfo(const char* key, const char* fallback)
+{
+    auto info = PropertyList::read(DeviceRoot::resolve("/System/Library/CoreServices/DeviceInfo.plist"));
+    const std::string* text = info ? (*info)[key].asString() : nullptr;
+    return text && !text->empty() ? *text : std::string(fallback);
+}
+
+}
+
+std::string UIDevice::modelCode() const
+{
+    return deviceInfo("ProductType", "iPhone12,1");
+}
+
+std::string UIDevice::serialNumber() const
+{
+    return deviceInfo("SerialNumber", "");
+}
+
+std::string UIDevice::uniqueDeviceIdentifier() const
+{
+    return deviceInfo("UniqueDeviceID", "");
+}
+
+long UIDevice::userInterfaceIdiom() const
+{
+    return modelCode().starts_with("iPad") ? 1 : 0;
+}
+
 std::shared_ptr<UIScreen> UIScreen::mainScreen()
 {
     static auto screen = std::make_shared<UIScreen>();

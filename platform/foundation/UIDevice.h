@@ -10,6 +10,15 @@ class UIDevice {
 public:
     static std::shared_ptr<UIDevice> currentDevice();
     std::string systemVersion() const;
+
+    // The hardware's own facts, from "/System/Library/CoreServices/DeviceInfo.plist":
+    // "ProductType" (the model code, "iPhone12,1" when unset), "SerialNumber" and
+    // "UniqueDeviceID" (empty when unset).
+    std::string modelCode() const;
+    std::string serialNumber() const;
+    std::string uniqueDeviceIdentifier() const;
+    // 1 (a tablet) for an "iPad" model code, 0 (a phone) otherwise.
+    long userInterfaceIdiom() const;
 };
 
 enum class UIUserInterfaceStyle : long { Unspecified = 0, Light = 1, Dark = 2 };
@@ -31,4 +40,6 @@ class UIScreen {
 public:
     static std::shared_ptr<UIScreen> mainScreen();
     UITraitCollection traitCollection() const;
+    // Pixels per point.
+    double scale() const { return 2.0; }
 };

@@ -18,6 +18,7 @@ public:
     PeerProcess(const PeerProcess&) = delete;
     PeerProcess& operator=(const PeerProcess&) = delete;
 
+    pid_t pid() const { return m_pid; }
     const std::vector<std::string>& lines() const { return m_lines; }
     bool hasLine(const std::string& line) const;
     bool hasExited() const { return m_exited; }

@@ -3,6 +3,7 @@
 #include "platform/device/Device.h"
 #include "platform/foundation/NSLog.h"
 #include "platform/foundation/ObjCRuntime.h"
+#include "platform/uikit/UIWindow.h"
 
 #include <algorithm>
 #include <deque>
@@ -73,6 +74,7 @@ void UIAlertView::putOnScreen()
         buttons.push_back(button);
     Device::current().showAlert(
         PlistDictionary { { "title", m_title }, { "message", m_message }, { "buttons", buttons }, { "tag", static_cast<int64_t>(m_tag) } });
+    UIWindow::keyWindow().setNeedsDisplay();
 }
 
 bool UIAlertView::isVisible() const
@@ -100,6 +102,7 @@ void UIAlertView::dismissWithClickedButtonIndex(long buttonIndex, bool)
         }
     }
     Device::current().dismissAlert(buttonIndex);
+    UIWindow::keyWindow().setNeedsDisplay();
     if (next)
         next->putOnScreen();
 }

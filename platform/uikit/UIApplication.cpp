@@ -1,6 +1,10 @@
 #include "platform/uikit/UIApplication.h"
 
 #include "platform/device/Device.h"
+#include "platform/foundation/DeviceRoot.h"
+#include "platform/uikit/UIWindow.h"
+
+#include <filesystem>
 
 #include <mutex>
 
@@ -44,4 +48,25 @@ bool UIApplication::hasSharedApplication()
 void UIApplication::setSystemVolumeHUDEnabled(bool enabled)
 {
     Device::current().setVolumeDisplayEnabled(enabled);
+}
+
+bool UIApplication::canOpenURL(const std::string& url) const
+{
+    auto colon = url.find(':');
+    if (colon == std::string::npos || colon == 0)
+        return false;
+    std::string scheme = url.substr(0, colon);
+    if (scheme == "http" || scheme == "https")
+        return true;
+    std::error_code error;
+    return std::filesystem::is_directory(DeviceRoot::resolve("/Applications/" + scheme + ".app"), error);
+}
+
+bool UIApplication::openURL(const std::string& url)
+{
+    if (!canOpenURL(url))
+        return false;
+    m_openedURLs.push_back(url);
+    UIWindow::keyWindow().setNeedsDisplay();
+    return true;
 }

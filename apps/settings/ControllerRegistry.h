@@ -1,0 +1,25 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+
+class UIViewController;
+
+// Names the screens the page sees ("s1", "s2", ...) so that a tap sent back names the screen
+// it was made on. A screen keeps its name while it lives; names of gone screens are forgotten.
+class ControllerRegistry {
+public:
+    std::string nameOf(const std::shared_ptr<UIViewController>&);
+    std::shared_ptr<UIViewController> controllerNamed(const std::string& name);
+    void forgetGone();
+
+private:
+    struct Entry {
+        std::string name;
+        std::weak_ptr<UIViewController> controller;
+    };
+    std::map<const UIViewController*, Entry> m_entries;
+    uint64_t m_next { 1 };
+};

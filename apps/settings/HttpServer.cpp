@@ -1,0 +1,320 @@
+#include "apps/settings/HttpServer.h"
+
+#include "apps/settings/RequestGuard.h"
+#include "platform/foundation/AtomicFile.h"
+#include "platform/foundation/DeviceRoot.h"
+
+#include <algorithm>
+#include <arpa/inet.h>
+#include <microhttpd.h>
+#include <netinet/in.h>
+#include <stdexcept>
+#include <sys/epoll.h>
+#include <sys/timerfd.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr size_t kMaxBody = 64 * 1024;
+constexpr time_t kHeartbeatSeconds = 15;
+
+std::optional<std::string> header(MHD_Connection* connection, const char* name)
+{
+    const char* value = MHD_lookup_connection_value(connection, MHD_HEADER_KIND, name);
+    return value ? std::optional<std::string>(value) : std::nullopt;
+}
+
+const char* contentTypeOf(const std::filesystem::path& path)
+{
+    auto extension = path.extension().string();
+    if (extension == ".html")
+        return "text/html; charset=utf-8";
+    if (extension == ".js" || extension == ".mjs")
+        return "text/javascript; charset=utf-8";
+    if (extension == ".css")
+        return "text/css; charset=utf-8";
+    if (extension == ".png")
+        return "image/png";
+    if (extension == ".svg")
+        return "image/svg+xml";
+    if (extension == ".json" || extension == ".map")
+        return "application/json";
+    return "application/octet-stream";
+}
+
+// A path inside the folder, or nothing for a path that would leave it.
+std::optional<std::filesystem::path> inside(const std::filesystem::path& base, const std::string& relative)
+{
+    std::filesystem::path wanted(relative);
+    if (relative.empty() || wanted.is_absolute())
+        return std::nullopt;
+    for (const auto& part : wanted)
+        if (part == ".." || part == ".")
+            return std::nullopt;
+    std::error_code error;
+    auto root = std::filesystem::canonical(base, error);
+    if (error)
+        return std::nullopt;
+    auto resolved = std::filesystem::weakly_canonical(root / wanted, error);
+    if (error || !resolved.string().starts_with(root.string() + "/"))
+        return std::nullopt;
+    return resolved;
+}
+
+void armTimer(int fd, time_t seconds, long nanoseconds, bool repeat)
+{
+    itimerspec spec { };
+    spec.it_value.tv_sec = seconds;
+    spec.it_value.tv_nsec = nanoseconds;
+    if (repeat)
+        spec.it_interval = spec.it_value;
+    timerfd_settime(fd, 0, &spec, nullptr);
+}
+
+void drainTimer(int fd)
+{
+    uint64_t expirations = 0;
+    [[maybe_unused]] auto ignored = read(fd, &expirations, sizeof expirations);
+}
+
+}
+
+struct HttpServer::Request {
+    std::string body;
+    bool tooLarge { false };
+};
+
+struct HttpServer::Stream {
+    HttpServer* server { nullptr };
+    MHD_Connection* connection { nullptr };
+    std::string pending;
+    bool suspended { false };
+};
+
+struct HttpServer::Callbacks {
+    static MHD_Result request(void* cls, MHD_Connection* connection, const char* url, const char* method, const char*,
+        const char* uploadData, size_t* uploadSize, void** context)
+    {
+        auto* server = static_cast<HttpServer*>(cls);
+        if (!*context) {
+            *context = new Request;
+            return MHD_YES;
+        }
+        auto* request = static_cast<Request*>(*context);
+        if (*uploadSize) {
+            if (request->body.size() + *uploadSize > kMaxBody)
+                request->tooLarge = true;
+            else
+                request->body.append(uploadData, *uploadSize);
+            *uploadSize = 0;
+            return MHD_YES;
+        }
+        return server->handle(connection, url, method, *request) ? MHD_YES : MHD_NO;
+    }
+
+    static void completed(void*, MHD_Connection*, void** context, MHD_RequestTerminationCode)
+    {
+        delete static_cast<Request*>(*context);
+        *context = nullptr;
+    }
+
+    static ssize_t readStream(void* cls, uint64_t, char* buffer, size_t max)
+    {
+        auto* stream = static_cast<Stream*>(cls);
+        if (!stream->pending.empty()) {
+            size_t n = std::min(max, stream->pending.size());
+            stream->pending.copy(buffer, n);
+            stream->pending.erase(0, n);
+            return static_cast<ssize_t>(n);
+        }
+        // Nothing to send: the connection sleeps until the next broadcast resumes it.
+        MHD_suspend_connection(stream->connection);
+        stream->suspended = true;
+        return 0;
+    }
+
+    static void freeStream(void* cls)
+    {
+        auto* stream = static_cast<Stream*>(cls);
+        // Removing the stream destroys it: the server is taken first.
+        HttpServer* server = stream->server;
+        server->m_streams.remove_if([stream](const auto& open) { return open.get() == stream; });
+        if (server->m_streams.empty())
+            server->setHeartbeat(false);
+    }
+};
+
+HttpServer::HttpServer(uint16_t port, std::filesystem::path webFolder, Handlers handlers)
+    : m_webFolder(std::move(webFolder))
+    , m_handlers(std::move(handlers))
+{
+    sockaddr_in address { };
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    m_daemon = MHD_start_daemon(MHD_USE_EPOLL | MHD_USE_ITC | MHD_ALLOW_SUSPEND_RESUME, port, nullptr, nullptr, &Callbacks::request, this,
+        MHD_OPTION_SOCK_ADDR, &address, MHD_OPTION_NOTIFY_COMPLETED, &Callbacks::completed, this, MHD_OPTION_CONNECTION_LIMIT, 64u,
+        MHD_OPTION_END);
+    if (!m_daemon)
+        throw std::runtime_error("cannot listen on 127.0.0.1:" + std::to_string(port));
+    m_port = MHD_get_daemon_info(m_daemon, MHD_DAEMON_INFO_BIND_PORT)->port;
+    int epoll = MHD_get_daemon_info(m_daemon, MHD_DAEMON_INFO_EPOLL_FD)->epoll_fd;
+    m_source = NSRunLoop::main().addSource(epoll, EPOLLIN, [this](uint32_t) { serve(); });
+    m_timeoutFd = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
+    m_timeoutSource = NSRunLoop::main().addSource(m_timeoutFd, EPOLLIN, [this](uint32_t) {
+        drainTimer(m_timeoutFd);
+        serve();
+    });
+    m_heartbeatFd = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
+    m_heartbeatSource = NSRunLoop::main().addSource(m_heartbeatFd, EPOLLIN, [this](uint32_t) {
+        drainTimer(m_heartbeatFd);
+        // A comment line: a stream whose page has gone fails to take it and is closed.
+        for (const auto& stream : m_streams) {
+            stream->pending += ": heartbeat\n\n";
+            if (stream->suspended) {
+                stream->suspended = false;
+                MHD_resume_connection(stream->connection);
+                m_resumed = true;
+            }
+        }
+        serve();
+    });
+}
+
+HttpServer::~HttpServer()
+{
+    NSRunLoop::main().removeSource(m_source);
+    NSRunLoop::main().removeSource(m_timeoutSource);
+    NSRunLoop::main().removeSource(m_heartbeatSource);
+    for (const auto& stream : m_streams)
+        if (stream->suspended) {
+            stream->suspended = false;
+            MHD_resume_connection(stream->connection);
+        }
+    MHD_stop_daemon(m_daemon);
+    close(m_timeoutFd);
+    close(m_heartbeatFd);
+}
+
+void HttpServer::serve()
+{
+    if (m_serving)
+        return;
+    m_serving = true;
+    // A resumed connection is only taken up by the run after the one that notices the resume:
+    // run again while resumes are pending, before or during a run.
+    for (int round = 0; round < 4; ++round) {
+        bool resumedBefore = m_resumed;
+        m_resumed = false;
+        MHD_run(m_daemon);
+        if (!resumedBefore && !m_resumed)
+            break;
+    }
+    m_serving = false;
+    armTimeout();
+}
+
+void HttpServer::armTimeout()
+{
+    MHD_UNSIGNED_LONG_LONG milliseconds = 0;
+    if (MHD_get_timeout(m_daemon, &milliseconds) != MHD_YES) {
+        armTimer(m_timeoutFd, 0, 0, false);
+        return;
+    }
+    // Zero would disarm the timer: due now is one nanosecond from now.
+    armTimer(m_timeoutFd, static_cast<time_t>(milliseconds / 1000), milliseconds ? static_cast<long>(milliseconds % 1000) * 1000000 : 1, false);
+}
+
+void HttpServer::setHeartbeat(bool on)
+{
+    armTimer(m_heartbeatFd, on ? kHeartbeatSeconds : 0, 0, on);
+}
+
+void HttpServer::broadcast(const std::string& state)
+{
+    m_lastState = state;
+    for (const auto& stream : m_streams) {
+        stream->pending += "data: " + state + "\n\n";
+        if (stream->suspended) {
+            stream->suspended = false;
+            MHD_resume_connection(stream->connection);
+            m_resumed = true;
+        }
+    }
+    if (m_resumed)
+        serve();
+}
+
+int HttpServer::respond(MHD_Connection* connection, unsigned status, const std::string& body, const char* contentType, bool cacheable)
+{
+    auto* response = MHD_create_response_from_buffer(body.size(), const_cast<char*>(body.data()), MHD_RESPMEM_MUST_COPY);
+    MHD_add_response_header(response, "Content-Type", contentType);
+    MHD_add_response_header(response, "X-Content-Type-Options", "nosniff");
+    // The npm packages are pinned by the lockfile, so a browser may keep them; the rest changes.
+    MHD_add_response_header(response, "Cache-Control", cacheable ? "max-age=86400" : "no-store");
+    MHD_add_response_header(response, "Content-Security-Policy",
+        "default-src 'self'; style-src 'self' 'unsafe-inline'; img-src 'self' data:; connect-src 'self'; frame-ancestors 'none'");
+    auto result = MHD_queue_response(connection, status, response);
+    MHD_destroy_response(response);
+    return result == MHD_YES;
+}
+
+int HttpServer::serveFile(MHD_Connection* connection, const std::filesystem::path& base, const std::string& relative, bool cacheable)
+{
+    auto path = inside(base, relative);
+    std::string bytes;
+    if (!path || !std::filesystem::is_regular_file(*path) || !readFile(*path, bytes))
+        return respond(connection, MHD_HTTP_NOT_FOUND, "not found\n", "text/plain");
+    return respond(connection, MHD_HTTP_OK, bytes, contentTypeOf(*path), cacheable);
+}
+
+int HttpServer::openStream(MHD_Connection* connection)
+{
+    auto stream = std::make_shared<Stream>();
+    stream->server = this;
+    stream->connection = connection;
+    stream->pending = "retry: 1000\n\ndata: " + (m_handlers.state ? m_handlers.state() : std::string("{}")) + "\n\n";
+    m_streams.push_back(stream);
+    if (m_streams.size() == 1)
+        setHeartbeat(true);
+    auto* response = MHD_create_response_from_callback(MHD_SIZE_UNKNOWN, 16 * 1024, &Callbacks::readStream, stream.get(), &Callbacks::freeStream);
+    MHD_add_response_header(response, "Content-Type", "text/event-stream");
+    MHD_add_response_header(response, "Cache-Control", "no-store");
+    auto result = MHD_queue_response(connection, MHD_HTTP_OK, response);
+    MHD_destroy_response(response);
+    return result == MHD_YES;
+}
+
+int HttpServer::handle(MHD_Connection* connection, const std::string& url, const std::string& method, Request& request)
+{
+    RequestGuard guard(m_port);
+    if (!guard.allows(header(connection, "Host"), header(connection, "Origin")))
+        return respond(connection, MHD_HTTP_FORBIDDEN, "forbidden\n", "text/plain");
+    if (method == "POST" && url == "/action") {
+        auto type = header(connection, "Content-Type");
+        if (request.tooLarge || !type || !type->starts_with("application/json"))
+            return respond(connection, MHD_HTTP_BAD_REQUEST, "an action is a JSON body of at most 64 KB\n", "text/plain");
+        std::string problem = m_handlers.action ? m_handlers.action(request.body) : "no screens";
+        if (!problem.empty())
+            return respond(connection, MHD_HTTP_BAD_REQUEST, problem + "\n", "text/plain");
+        return respond(connection, MHD_HTTP_NO_CONTENT, "", "text/plain");
+    }
+    if (method != "GET" && method != "HEAD")
+        return respond(connection, MHD_HTTP_METHOD_NOT_ALLOWED, "method not allowed\n", "text/plain");
+    if (url == "/" || url == "/index.html")
+        return serveFile(connection, m_webFolder / "page", "index.html");
+    if (url == "/state")
+        return respond(connection, MHD_HTTP_OK, m_handlers.state ? m_handlers.state() : "{}", "application/json");
+    if (url == "/events")
+        return openStream(connection);
+    if (url.starts_with("/page/"))
+        return serveFile(connection, m_webFolder / "page", url.substr(6));
+    if (url.starts_with("/node_modules/"))
+        return serveFile(connection, m_webFolder / "node_modules", url.substr(14), true);
+    if (url.starts_with("/phone/") && url.ends_with(".png")) {
+        std::string phonePath = url.substr(7);
+        if (phonePath.starts_with("Library/PreferenceBundles/") || phonePath.starts_with("System/Library/"))
+            return serveFile(connection, DeviceRoot::path(), phonePath);
+    }
+    return respond(connection, MHD_HTTP_NOT_FOUND, "not found\n", "text/plain");
+}

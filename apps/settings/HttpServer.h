@@ -1,0 +1,74 @@
+#pragma once
+
+#include "platform/foundation/NSRunLoop.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <list>
+#include <memory>
+#include <string>
+
+struct MHD_Daemon;
+struct MHD_Connection;
+
+// The Settings host's web server: libmicrohttpd on the main run loop (its epoll descriptor is a
+// source of the loop, so every request is handled on the main thread, where the screens live,
+// and no thread is started). It serves
+//   GET  /                      the page (index.html of the page folder)
+//   GET  /page/<file>           the page's scripts and styles
+//   GET  /node_modules/<file>   the page's npm packages (Ionic)
+//   GET  /phone/<path>.png      an image of the phone (the settings bundle, the system's images)
+//   GET  /state                 the screen as JSON
+//   GET  /events                the screen as Server-Sent Events: now, and after every change
+//   POST /action                a tap (JSON), answered 204
+// Requests for another host or from another origin get 403, malformed ones 400; neither changes
+// anything.
+class HttpServer {
+public:
+    struct Handlers {
+        std::function<std::string()> state;
+        // Empty when done, else why the action is malformed.
+        std::function<std::string(const std::string& body)> action;
+    };
+
+    // Listens on 127.0.0.1:port (0: a free port). Throws std::runtime_error when it cannot.
+    HttpServer(uint16_t port, std::filesystem::path webFolder, Handlers handlers);
+    ~HttpServer();
+    HttpServer(const HttpServer&) = delete;
+    HttpServer& operator=(const HttpServer&) = delete;
+
+    uint16_t port() const { return m_port; }
+    // Sends the state to every open event stream.
+    void broadcast(const std::string& state);
+    size_t openStreams() const { return m_streams.size(); }
+
+private:
+    struct Stream;
+    struct Request;
+
+    // libmicrohttpd's callbacks.
+    struct Callbacks;
+
+    int handle(MHD_Connection*, const std::string& url, const std::string& method, Request&);
+    int serveFile(MHD_Connection*, const std::filesystem::path& base, const std::string& relative, bool cacheable = false);
+    int openStream(MHD_Connection*);
+    int respond(MHD_Connection*, unsigned status, const std::string& body, const char* contentType, bool cacheable = false);
+    void serve();
+    void armTimeout();
+    void setHeartbeat(bool on);
+
+    std::filesystem::path m_webFolder;
+    Handlers m_handlers;
+    MHD_Daemon* m_daemon { nullptr };
+    uint16_t m_port { 0 };
+    NSRunLoop::SourceID m_source { 0 };
+    int m_timeoutFd { -1 };
+    NSRunLoop::SourceID m_timeoutSource { 0 };
+    int m_heartbeatFd { -1 };
+    NSRunLoop::SourceID m_heartbeatSource { 0 };
+    std::list<std::shared_ptr<Stream>> m_streams;
+    std::string m_lastState;
+    bool m_resumed { false };
+    bool m_serving { false };
+};

@@ -1,0 +1,120 @@
+#include "apps/settings/ScreenActions.h"
+
+#include "platform/messageui/MFMailComposeViewController.h"
+#include "platform/preferences/PSEditableListController.h"
+#include "platform/preferences/PSSpecifier.h"
+#include "platform/social/SLComposeViewController.h"
+#include "platform/uikit/UIAlertController.h"
+#include "platform/uikit/UIAlertView.h"
+#include "platform/uikit/UIBarButtonItem.h"
+#include "platform/uikit/UINavigationController.h"
+
+using nlohmann::json;
+
+namespace {
+
+std::optional<PlistValue> plistValue(const json& value)
+{
+    if (value.is_boolean())
+        return PlistValue(value.get<bool>());
+    if (value.is_number_integer())
+        return PlistValue(value.get<int64_t>());
+    if (value.is_number())
+        return PlistValue(value.get<double>());
+    if (value.is_string())
+        return PlistValue(value.get<std::string>());
+    return std::nullopt;
+}
+
+std::optional<size_t> index(const json& action, const char* key)
+{
+    auto it = action.find(key);
+    if (it == action.end() || !it->is_number_integer() || it->get<int64_t>() < 0)
+        return std::nullopt;
+    return it->get<size_t>();
+}
+
+std::string text(const json& action, const char* key)
+{
+    auto it = action.find(key);
+    return it != action.end() && it->is_string() ? it->get<std::string>() : std::string();
+}
+
+}
+
+std::string ScreenActions::perform(const json& action)
+{
+    if (!action.is_object())
+        return "an action is a JSON object";
+    std::string type = text(action, "type");
+    if (type == "alertView") {
+        auto button = index(action, "button");
+        auto alert = UIAlertView::visibleAlertView();
+        if (!button || !alert || !alert->clickButtonAtIndex(static_cast<long>(*button)))
+            return "no such button on the alert";
+        return {};
+    }
+    auto controller = m_registry.controllerNamed(text(action, "screen"));
+    if (!controller)
+        return "no such screen";
+    auto list = std::dynamic_pointer_cast<PSListController>(controller);
+    auto row = index(action, "row");
+    auto rowOk = [&] { return list && row && *row < list->specifiers().size() && !list->specifiers()[*row]->isGroup(); };
+
+    if (type == "select") {
+        if (!rowOk())
+            return "no such row";
+        list->tableViewDidSelectRow(*row);
+    } else if (type == "change") {
+        auto value = action.contains("value") ? plistValue(action["value"]) : std::nullopt;
+        if (!rowOk() || !value)
+            return "a change names a row and a value";
+        list->controlChanged(*row, *value);
+    } else if (type == "delete") {
+        auto editable = std::dynamic_pointer_cast<PSEditableListController>(controller);
+        if (!rowOk() || !editable || editable->tableViewEditingStyleForRow(*row) != UITableViewCellEditingStyle::Delete)
+            return "the row cannot be deleted";
+        editable->setEditing(true);
+        editable->tableViewCommitEditingStyle(UITableViewCellEditingStyle::Delete, *row);
+    } else if (type == "bar") {
+        auto button = index(action, "button");
+        std::string side = text(action, "side");
+        const auto& items = side == "left" ? controller->navigationItem().leftBarButtonItems() : controller->navigationItem().rightBarButtonItems();
+        if ((side != "left" && side != "right") || !button || *button >= items.size())
+            return "no such bar button";
+        items[*button]->tap();
+    } else if (type == "back") {
+        auto navigation = controller->navigationController();
+        if (!navigation || navigation->topViewController() != controller || navigation->viewControllers().size() < 2)
+            return "the screen has no back button";
+        navigation->popViewControllerAnimated(true);
+    } else if (type == "alert") {
+        auto alert = std::dynamic_pointer_cast<UIAlertController>(controller);
+        auto button = index(action, "action");
+        if (!alert || !button || !alert->tapActionAtIndex(*button))
+            return "no such action";
+    } else if (type == "mail") {
+        auto mail = std::dynamic_pointer_cast<MFMailComposeViewController>(controller);
+        std::string result = text(action, "result");
+        if (!mail || (result != "send" && result != "cancel"))
+            return "a mail is sent or cancelled";
+        if (result == "send")
+            mail->send();
+        else
+            mail->cancel();
+    } else if (type == "share") {
+        auto share = std::dynamic_pointer_cast<SLComposeViewController>(controller);
+        std::string result = text(action, "result");
+        if (!share || (result != "post" && result != "cancel"))
+            return "a post is posted or cancelled";
+        if (action.contains("text") && action["text"].is_string())
+            share->setText(action["text"].get<std::string>());
+        if (result == "post")
+            share->post();
+        else
+            share->cancel();
+    } else {
+        return "unknown action type";
+    }
+    return {};
+}

@@ -1,0 +1,128 @@
+#include "apps/settings/ControllerRegistry.h"
+#include "apps/settings/RequestGuard.h"
+#include "apps/settings/ScreenActions.h"
+#include "apps/settings/ScreenSnapshot.h"
+#include "platform/foundation/NSRunLoop.h"
+#include "platform/preferences/PSEditableListController.h"
+#include "platform/preferences/PSSpecifier.h"
+#include "platform/testsupport/DeviceFixture.h"
+#include "platform/uikit/UIAlertController.h"
+#include "platform/uikit/UIAlertView.h"
+#include "platform/uikit/UINavigationController.h"
+#include "platform/uikit/UIWindow.h"
+
+#include <gmock/gmock.h>
+
+using nlohmann::json;
+
+namespace {
+
+// A list with a switch, a group with a footer and a confirmation button.
+class SampleList : public PSEditableListController {
+public:
+    const Specifiers& specifiers() override
+    {
+        if (!m_specifiers.empty())
+            return m_specifiers;
+        auto toggle = PSSpecifier::preferenceSpecifierNamed("Enabled", nullptr, nullptr, {}, PSCellType::Switch);
+        toggle->setProperty(false, "default");
+        auto group = PSSpecifier::groupSpecifierWithName("Danger");
+        group->setProperty("Think twice.", "footerText");
+        auto erase = PSSpecifier::confirmationSpecifier("Erase", PlistDictionary { { "prompt", "Sure?" }, { "isDestructive", true } },
+            [this](const auto&) { ++erased; });
+        m_specifiers = { toggle, group, erase };
+        return m_specifiers;
+    }
+    int erased { 0 };
+};
+
+}
+
+class ScreenActionsTest : public DeviceFixture {
+protected:
+    void SetUp() override
+    {
+        DeviceFixture::SetUp();
+        m_list = std::make_shared<SampleList>();
+        UIWindow::keyWindow().setRootViewController(UINavigationController::initWithRootViewController(m_list));
+    }
+    void TearDown() override
+    {
+        UIWindow::keyWindow().setRootViewController(nullptr);
+        NSRunLoop::main().reset();
+        DeviceFixture::TearDown();
+    }
+    std::string screenId() { return m_snapshot.take()["navigation"]["screens"][0]["id"]; }
+
+    ControllerRegistry m_registry;
+    ScreenSnapshot m_snapshot { m_registry };
+    ScreenActions m_actions { m_registry };
+    std::shared_ptr<SampleList> m_list;
+};
+
+TEST_F(ScreenActionsTest, TheSnapshotGroupsRowsWithTheirValuesAndFooters)
+{
+    json state = m_snapshot.take();
+    const json& screen = state["navigation"]["screens"][0];
+    ASSERT_EQ(screen["groups"].size(), 2u);
+    EXPECT_EQ(screen["groups"][0]["rows"][0]["kind"], "switch");
+    EXPECT_EQ(screen["groups"][0]["rows"][0]["value"], false);
+    EXPECT_EQ(screen["groups"][1]["title"], "Danger");
+    EXPECT_EQ(screen["groups"][1]["footer"], "Think twice.");
+    EXPECT_EQ(screen["groups"][1]["rows"][0]["kind"], "confirm");
+    EXPECT_EQ(screen["groups"][1]["rows"][0]["index"], 2);
+    EXPECT_EQ(screen["groups"][1]["rows"][0]["destructive"], true);
+    EXPECT_TRUE(state["overlays"].empty());
+    EXPECT_TRUE(state["alertView"].is_null());
+}
+
+TEST_F(ScreenActionsTest, TapsReachTheScreensAndTheSheetItOpens)
+{
+    std::string screen = screenId();
+    EXPECT_EQ(m_actions.perform({ { "type", "change" }, { "screen", screen }, { "row", 0 }, { "value", true } }), "");
+    EXPECT_EQ(m_snapshot.take()["navigation"]["screens"][0]["groups"][0]["rows"][0]["value"], true);
+
+    EXPECT_EQ(m_actions.perform({ { "type", "select" }, { "screen", screen }, { "row", 2 } }), "");
+    json state = m_snapshot.take();
+    ASSERT_EQ(state["overlays"].size(), 1u);
+    EXPECT_EQ(state["overlays"][0]["kind"], "sheet");
+    EXPECT_EQ(state["overlays"][0]["message"], "Sure?");
+    EXPECT_EQ(m_actions.perform({ { "type", "alert" }, { "screen", state["overlays"][0]["id"] }, { "action", 0 } }), "");
+    EXPECT_EQ(m_list->erased, 1);
+    EXPECT_TRUE(m_snapshot.take()["overlays"].empty());
+
+    UIAlertView::initWithTitle("Error", "Broken", {}, "Close", {})->show();
+    EXPECT_EQ(m_snapshot.take()["alertView"]["title"], "Error");
+    EXPECT_EQ(m_actions.perform({ { "type", "alertView" }, { "button", 0 } }), "");
+    EXPECT_TRUE(m_snapshot.take()["alertView"].is_null());
+}
+
+TEST_F(ScreenActionsTest, MalformedActionsAreRefusedAndChangeNothing)
+{
+    std::string screen = screenId();
+    for (const json& action : { json::array(), json { { "type", "launch" }, { "screen", screen } },
+             json { { "type", "select" }, { "screen", "s999" }, { "row", 0 } }, json { { "type", "select" }, { "screen", screen }, { "row", 1 } },
+             json { { "type", "select" }, { "screen", screen }, { "row", -1 } }, json { { "type", "change" }, { "screen", screen }, { "row", 0 } },
+             json { { "type", "change" }, { "screen", screen }, { "row", 0 }, { "value", json::object() } },
+             json { { "type", "delete" }, { "screen", screen }, { "row", 1 } }, json { { "type", "back" }, { "screen", screen } },
+             json { { "type", "bar" }, { "screen", screen }, { "side", "middle" }, { "button", 0 } },
+             json { { "type", "alertView" }, { "button", 0 } } })
+        EXPECT_NE(m_actions.perform(action), "") << action.dump();
+    EXPECT_EQ(m_snapshot.take()["navigation"]["screens"][0]["groups"][0]["rows"][0]["value"], false);
+    EXPECT_EQ(m_list->erased, 0);
+    EXPECT_TRUE(m_snapshot.take()["overlays"].empty());
+}
+
+TEST(RequestGuardTest, OnlyThePagesOwnAddressMayAsk)
+{
+    RequestGuard guard(8080);
+    EXPECT_TRUE(guard.allows("127.0.0.1:8080", std::nullopt));
+    EXPECT_TRUE(guard.allows("localhost:8080", "http://127.0.0.1:8080"));
+    EXPECT_FALSE(guard.allows(std::nullopt, std::nullopt));
+    EXPECT_FALSE(guard.allows("127.0.0.1:8081", std::nullopt));
+    EXPECT_FALSE(guard.allows("evil.example:8080", std::nullopt));
+    EXPECT_FALSE(guard.allows("127.0.0.1:8080", "http://evil.example"));
+    EXPECT_FALSE(guard.allows("127.0.0.1:8080", "https://127.0.0.1:8080"));
+    EXPECT_FALSE(guard.allows("127.0.0.1:8080", "null"));
+    EXPECT_FALSE(guard.allows("127.0.0.1:8080", "http://127.0.0.1:8080.evil.example"));
+}

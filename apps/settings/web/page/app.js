@@ -1,0 +1,242 @@
+// The page of the phone's Settings app: one generic renderer of the screens the Settings host
+// sends (GET /events, Server-Sent Events of the whole screen state), drawn with Ionic in its iOS
+// mode. Every tap goes back as one POST /action, one at a time and in order.
+// The overlay controllers load on the first dialog, so that they do not hold up the first screen.
+const overlays = () => import('/node_modules/@ionic/core/dist/ionic/index.esm.js');
+
+const screenHost = document.getElementById('screen');
+const modalHost = document.getElementById('modal');
+const panelHost = document.getElementById('panel');
+let sending = Promise.resolve();
+let shownOverlay = null;   // { key, element }
+let lastDrawn = '';
+
+function send(action) {
+  sending = sending.then(() => fetch('/action', {
+    method: 'POST',
+    headers: { 'Content-Type': 'application/json' },
+    body: JSON.stringify(action),
+  })).catch(() => {});
+  return sending;
+}
+
+function el(tag, attributes = {}, ...children) {
+  const node = document.createElement(tag);
+  for (const [name, value] of Object.entries(attributes)) {
+    if (value === undefined || value === null || value === false) continue;
+    if (name.startsWith('on')) node.addEventListener(name.slice(2), value);
+    else if (name in node && typeof value !== 'string') node[name] = value;
+    else node.setAttribute(name, value === true ? '' : value);
+  }
+  for (const child of children.flat()) {
+    if (child !== null && child !== undefined && child !== false)
+      node.append(typeof child === 'string' ? document.createTextNode(child) : child);
+  }
+  return node;
+}
+
+// A colour of the host: plain CSS, or an image that tiles.
+function paint(node, color, { text = false } = {}) {
+  if (!color) return node;
+  if (color.css) {
+    if (text) node.style.color = color.css; else node.style.background = color.css;
+  } else if (color.image) {
+    node.style.backgroundImage = `url("${color.image}")`;
+    if (text) node.classList.add('pattern-text');
+    if (color.alpha !== undefined && color.alpha < 1 && !text) node.style.opacity = String(Math.max(color.alpha, 0.85));
+  }
+  return node;
+}
+
+function barButton(screen, side, button, index) {
+  const label = button.title || { add: 'Add', save: 'Save', cancel: 'Cancel', done: 'Done', edit: 'Edit' }[button.system]
+    || (button.image ? (button.image.includes('twitter') ? 'Share' : button.image.split('/').pop().replace('.png', '')) : 'Button');
+  const content = button.system === 'add' ? el('span', { 'aria-hidden': 'true', style: 'font-size:28px;font-weight:300' }, '+')
+    : button.image ? el('img', { src: button.image, alt: '' }) : label;
+  return el('ion-button', {
+    'aria-label': label, disabled: !button.enabled, strong: button.done,
+    onclick: () => send({ type: 'bar', screen: screen.id, side, button: index }),
+  }, content);
+}
+
+function toolbar(screen, bar) {
+  const start = el('ion-buttons', { slot: 'start' });
+  if (screen.back !== undefined) {
+    start.append(el('ion-button', { class: 'back', 'aria-label': `Back to ${screen.back || 'previous screen'}`,
+      onclick: () => send({ type: 'back', screen: screen.id }) },
+    el('span', { 'aria-hidden': 'true', style: 'font-size:30px;margin-right:2px' }, '‹'),
+    // A back button with an image shows the image alone.
+    screen.backImage ? el('img', { src: screen.backImage, alt: '' }) : screen.back || 'Back'));
+  }
+  screen.left.forEach((button, index) => start.append(barButton(screen, 'left', button, index)));
+  const end = el('ion-buttons', { slot: 'end' });
+  // The first right button is the outermost.
+  screen.right.slice().reverse().forEach((button, reversed) => end.append(barButton(screen, 'right', button, screen.right.length - 1 - reversed)));
+  let title;
+  if (screen.titleLabel) title = screen.titleLabel;
+  else if (screen.titleImage) title = el('img', { class: 'title-image', src: screen.titleImage, alt: screen.title || 'Hushline',
+    style: `animation-duration:${screen.titleFade || 0}s` });
+  else title = screen.title;
+  const node = el('ion-toolbar', { class: bar && bar.barTint ? 'tinted' : '' }, start, el('ion-title', {}, title), end);
+  if (bar && bar.barTint) {
+    node.style.setProperty('--background', bar.barTint.css || `url("${bar.barTint.image}")`);
+    node.style.setProperty('--color', (bar.tint && bar.tint.css) || '#fff');
+  }
+  return el('ion-header', {}, node);
+}
+
+function rowNode(screen, row) {
+  const act = (type, extra = {}) => send({ type, screen: screen.id, row: row.index, ...extra });
+  const icon = row.icon ? el('img', { class: 'icon', slot: 'start', src: row.icon, alt: '' }) : null;
+  const check = row.checked ? paint(el('span', { slot: 'end', class: 'checkmark', role: 'img', 'aria-label': 'selected' }, '✓'), row.tint, { text: true }) : null;
+  const remove = row.deletable ? el('ion-button', { slot: 'end', fill: 'clear', color: 'danger', class: 'delete',
+    'aria-label': `Delete ${row.title}`, onclick: (event) => { event.stopPropagation(); act('delete'); } }, 'Delete') : null;
+  switch (row.kind) {
+  case 'switch': {
+    const toggle = el('ion-toggle', { checked: !!row.value, 'aria-label': row.title, 'data-key': `${screen.id}:${row.index}`,
+      onionChange: (event) => act('change', { value: event.detail.checked }) }, row.title);
+    if (row.onTint) toggle.style.setProperty('--track-background-checked', row.onTint.css || `url("${row.onTint.image}")`);
+    return el('ion-item', {}, icon, toggle);
+  }
+  case 'slider': {
+    const range = el('ion-range', { min: row.min, max: row.max, step: (row.max - row.min) / 100, value: Number(row.value) || 0,
+      'aria-label': row.title, label: row.titleHidden ? undefined : row.title, 'label-placement': row.titleAbove ? 'stacked' : 'start',
+      onionChange: (event) => act('change', { value: Number(event.detail.value) }) },
+    row.minImage ? el('img', { slot: 'start', src: row.minImage, alt: '' }) : null,
+    row.maxImage ? el('img', { slot: 'end', src: row.maxImage, alt: '' }) : null);
+    return el('ion-item', { class: row.height >= 70 ? 'tall' : '' }, range);
+  }
+  case 'text': {
+    const input = el('ion-input', { label: row.title, value: row.value ?? '', placeholder: row.placeholder, 'data-key': `${screen.id}:${row.index}`,
+      autocapitalize: row.autoCaps === 'words' ? 'words' : 'off', enterkeyhint: row.returnKey === 'done' ? 'done' : undefined,
+      onionChange: (event) => act('change', { value: String(event.detail.value ?? '') }),
+      onkeydown: (event) => { if (event.key === 'Enter') event.target.closest('ion-input').getInputElement().then((field) => field.blur()); } });
+    return el('ion-item', {}, input);
+  }
+  case 'link':
+  case 'button':
+  case 'confirm': {
+    const label = el('ion-label', { color: row.destructive ? 'danger' : undefined }, row.title);
+    const detail = row.detail ? paint(el('ion-note', { slot: 'end', class: 'detail' }, row.detail), row.detailColor, { text: true }) : null;
+    return el('ion-item', { button: true, detail: row.kind === 'link' ? 'true' : 'false', onclick: () => act('select') }, icon, label, detail, check, remove);
+  }
+  default:
+    return el('ion-item', { button: !!row.checked || undefined, onclick: () => act('select') }, icon, el('ion-label', {}, row.title),
+      row.detail ? el('ion-note', { slot: 'end' }, row.detail) : null, check);
+  }
+}
+
+function content(screen) {
+  const body = el('ion-content', { color: 'light' });
+  for (const group of screen.groups || []) {
+    if (group.header) {
+      body.append(paint(el('div', { class: 'package-header', role: 'banner' },
+        el('h1', {}, group.header.title), el('p', {}, group.header.subTitle)), group.header.background));
+    }
+    if (group.rows.length) {
+      const list = el('ion-list', { inset: true },
+        group.title ? el('ion-list-header', {}, el('ion-label', {}, group.title)) : null,
+        group.rows.map((row) => rowNode(screen, row)));
+      body.append(list);
+    }
+    if (group.footer) body.append(el('div', { class: 'group-footer' }, group.footer));
+  }
+  return body;
+}
+
+function drawNavigation(host, navigation) {
+  const screen = navigation.screens[navigation.screens.length - 1];
+  const focused = document.activeElement && document.activeElement.closest && document.activeElement.closest('[data-key]');
+  const focusKey = focused && focused.getAttribute('data-key');
+  host.replaceChildren(toolbar(screen, navigation.bar), content(screen));
+  host.dataset.screen = screen.id;
+  if (focusKey) {
+    const again = host.querySelector(`[data-key="${focusKey}"]`);
+    if (again && again.setFocus) again.setFocus();
+  }
+}
+
+function composerPage(overlay) {
+  const mail = overlay.kind === 'mail';
+  const text = el('textarea', { 'aria-label': 'Text' });
+  text.value = overlay.text || '';
+  const buttons = (...items) => el('ion-buttons', { slot: items[0] }, items[1]);
+  const cancel = el('ion-button', { onclick: () => send({ type: overlay.kind, screen: overlay.id, result: 'cancel' }) }, 'Cancel');
+  const done = el('ion-button', { strong: true, onclick: () => send({ type: overlay.kind, screen: overlay.id,
+    result: mail ? 'send' : 'post', ...(mail ? {} : { text: text.value }) }) }, mail ? 'Send' : 'Post');
+  const title = mail ? 'New Message' : (overlay.service.includes('sinaweibo') ? 'Sina Weibo' : 'Twitter');
+  const details = mail ? el('dl', {}, el('dt', {}, 'To'), el('dd', {}, overlay.to.join(', ')), el('dt', {}, 'Subject'),
+    el('dd', {}, overlay.subject), el('dt', {}, 'Message'), el('dd', { class: 'mail-body' }, overlay.body),
+    el('dt', {}, 'Attachments'), el('dd', {}, overlay.attachments.map((file) => `${file.fileName} (${file.bytes} bytes)`).join(', ') || 'none'))
+    : text;
+  return [el('ion-header', {}, el('ion-toolbar', {}, buttons('start', cancel), el('ion-title', {}, title), buttons('end', done))),
+    el('ion-content', {}, el('div', { class: 'composer' }, details))];
+}
+
+async function showDialog(overlay) {
+  const { alertController, actionSheetController } = await overlays();
+  const buttons = overlay.actions.map((action, index) => ({
+    text: action.title,
+    role: action.style === 'cancel' ? 'cancel' : action.style === 'destructive' ? 'destructive' : undefined,
+    // The host decides when the dialog goes: the next state no longer has it.
+    handler: () => { send({ type: 'alert', screen: overlay.id, action: index }); return false; },
+  }));
+  const options = { header: overlay.title ?? undefined, message: overlay.message ?? undefined, buttons, backdropDismiss: false };
+  if (overlay.kind === 'sheet') {
+    // An action sheet has no message line of its own: the message stands as its sub-header.
+    return actionSheetController.create({ header: options.header ?? options.message, subHeader: options.header ? options.message : undefined,
+      buttons, backdropDismiss: false });
+  }
+  return alertController.create(options);
+}
+
+async function drawDialog(overlay) {
+  const key = overlay ? JSON.stringify(overlay) : '';
+  if (shownOverlay && shownOverlay.key === key) return;
+  const previous = shownOverlay;
+  shownOverlay = overlay ? { key, element: null } : null;
+  if (previous && previous.element) previous.element.dismiss(undefined, 'host');
+  if (!overlay) return;
+  const element = await showDialog(overlay);
+  if (!shownOverlay || shownOverlay.key !== key) return;
+  shownOverlay.element = element;
+  element.dataset.overlay = overlay.id;
+  await element.present();
+}
+
+function drawPanel(alertView) {
+  panelHost.hidden = !alertView;
+  if (!alertView) { panelHost.replaceChildren(); return; }
+  panelHost.replaceChildren(el('div', { class: 'panel', role: 'alertdialog', 'aria-label': alertView.title },
+    el('h2', {}, alertView.title), el('p', {}, alertView.message),
+    alertView.progress ? el('ion-spinner', { name: 'lines', 'aria-label': 'In progress' }) : null,
+    el('div', { class: 'buttons' }, alertView.buttons.map((title, index) =>
+      el('ion-button', { expand: 'block', fill: 'clear', onclick: () => send({ type: 'alertView', button: index }) }, title)))));
+}
+
+function draw(state) {
+  if (state.navigation) drawNavigation(screenHost, state.navigation);
+  const overlays = state.overlays || [];
+  const pages = overlays.filter((overlay) => overlay.kind === 'modal' || overlay.kind === 'mail' || overlay.kind === 'share');
+  const page = pages[pages.length - 1];
+  modalHost.hidden = !page;
+  if (!page) modalHost.replaceChildren();
+  else if (page.kind === 'modal') drawNavigation(modalHost, page.navigation);
+  else modalHost.replaceChildren(...composerPage(page));
+  const dialog = overlays.filter((overlay) => overlay.kind === 'alert' || overlay.kind === 'sheet').pop();
+  drawDialog(dialog || null);
+  drawPanel(state.alertView);
+  document.body.dataset.drawn = String(Number(document.body.dataset.drawn || 0) + 1);
+}
+
+function listen() {
+  const events = new EventSource('/events');
+  events.onmessage = (message) => {
+    if (message.data === lastDrawn) return;
+    lastDrawn = message.data;
+    draw(JSON.parse(message.data));
+  };
+}
+
+// The state is fetched while Ionic loads; its elements upgrade as their definitions arrive.
+listen();

@@ -1,0 +1,90 @@
+// A simulated phone for the page's tests: a fresh device root, booted with phonectl on a
+// virtual clock, with the Settings host serving the page, and headless Chromium at 390x844.
+import { execFile, spawn } from 'node:child_process';
+import { openSync } from 'node:fs';
+import { mkdtemp, readFile, rm } from 'node:fs/promises';
+import { tmpdir } from 'node:os';
+import path from 'node:path';
+import { promisify } from 'node:util';
+import { chromium } from 'playwright-core';
+
+const run = promisify(execFile);
+const phonectlProgram = process.env.HUSHLINE_PHONECTL;
+const settingsProgram = process.env.HUSHLINE_SETTINGS;
+export const screenshots = process.env.HUSHLINE_SCREENSHOTS || tmpdir();
+
+export class Phone {
+  static async boot({ clock = '2026-12-08T08:55:00', before = async () => {} } = {}) {
+    const phone = new Phone(await mkdtemp(path.join(tmpdir(), 'hushline-page-')));
+    await before(phone);
+    await phone.phonectl('boot', '--clock', clock);
+    return phone;
+  }
+
+  constructor(root) {
+    this.root = root;
+  }
+
+  async phonectl(...args) {
+    const { stdout } = await run(phonectlProgram, ['--root', this.root, ...args], { env: process.env });
+    return stdout;
+  }
+
+  async state() {
+    return JSON.parse(await this.phonectl('state'));
+  }
+
+  async file(phonePath) {
+    return readFile(path.join(this.root, phonePath), 'utf8').catch(() => null);
+  }
+
+  // Waits (in real time, bounded) until the condition over the phone's state holds.
+  async waitForState(condition, what, seconds = 15) {
+    const deadline = Date.now() + seconds * 1000;
+    for (;;) {
+      const state = await this.state();
+      if (condition(state)) return state;
+      if (Date.now() > deadline) throw new Error(`the phone never showed ${what}: ${JSON.stringify(state.profiles)}`);
+      await new Promise((resolve) => setTimeout(resolve, 100));
+    }
+  }
+
+  // Starts the Settings host; resolves with the page's address once it serves.
+  async startSettings() {
+    // The host's own log goes where the phone keeps its logs.
+    const log = openSync(path.join(this.root, 'var/log/settings.log'), 'a');
+    this.settings = spawn(settingsProgram, ['--root', this.root, '--port', '0'], { stdio: ['ignore', 'pipe', log] });
+    this.address = await new Promise((resolve, reject) => {
+      let text = '';
+      this.settings.stdout.on('data', (chunk) => {
+        text += chunk;
+        const line = text.split('\n').find((candidate) => candidate.startsWith('http://'));
+        if (line) resolve(line.trim());
+      });
+      this.settings.on('exit', (code) => reject(new Error(`the Settings host ended with ${code}`)));
+    });
+    return this.address;
+  }
+
+  async openPage() {
+    this.browser = await chromium.launch({ executablePath: '/usr/bin/chromium' });
+    this.page = await this.browser.newPage({ viewport: { width: 390, height: 844 } });
+    this.pageErrors = [];
+    this.page.on('pageerror', (error) => this.pageErrors.push(error.message));
+    await this.page.goto(this.address);
+    await this.page.getByRole('switch', { name: 'Enabled' }).waitFor();
+    return this.page;
+  }
+
+  async shutdown() {
+    await this.browser?.close();
+    if (this.settings && this.settings.exitCode === null) {
+      const ended = new Promise((resolve) => this.settings.once('exit', resolve));
+      this.settings.kill('SIGTERM');
+      await ended;
+    }
+    await this.phonectl('stop').catch(() => {});
+    if (!process.env.HUSHLINE_KEEP_ROOTS)
+      await rm(this.root, { recursive: true, force: true });
+  }
+}

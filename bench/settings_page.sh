@@ -1,0 +1,10 @@
+#!/usr/bin/env bash
+# Figures of the settings page: first screen, a switch's round trip, the Settings host's memory.
+# usage: bench/settings_page.sh [BUILD_DIR]   (default build/release, as bench/run builds it)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build/release}
+source scripts/setup.sh
+hushline_install_page_packages
+cd apps/settings/web
+HUSHLINE_PHONECTL="$OLDPWD/$build/apps/phonectl" HUSHLINE_SETTINGS="$OLDPWD/$build/apps/Settings" node bench/figures.mjs 2> >(grep -v 'unexpected operator' >&2)

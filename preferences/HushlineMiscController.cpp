@@ -1,0 +1,199 @@
+#include "preferences/HushlineMiscController.h"
+
+#include "core/HLLog.h"
+#include "core/profile/HLProfilesManager.h"
+#include "platform/foundation/AtomicFile.h"
+#include "platform/foundation/DeviceRoot.h"
+#include "platform/foundation/NSCalendar.h"
+#include "platform/foundation/NSRunLoop.h"
+#include "platform/foundation/ObjCRuntime.h"
+#include "platform/foundation/UIDevice.h"
+#include "platform/libvelloq/VQActivityAlertView.h"
+#include "platform/libvelloq/VQUtils.h"
+#include "platform/preferences/PSSpecifier.h"
+#include "platform/uikit/UIAlertController.h"
+#include "platform/uikit/UIImage.h"
+#include "preferences/HLBundleImages.h"
+#include "preferences/HLLocalizedString.h"
+#include "preferences/HLVersionFooter.h"
+
+#include <cstdio>
+#include <filesystem>
+
+namespace {
+
+[[maybe_unused]] const bool registered = ObjCRuntime::registerClass<HushlineMiscController>(
+    "HushlineMiscController", {}, [] { return std::make_shared<HushlineMiscController>(); });
+
+constexpr const char* kLogFilePath = "/tmp/velloq.log";
+constexpr const char* kSupportAddress = "support@velloq.com";
+
+// printf-style "%@" placeholders filled in order.
+std::string fill(std::string pattern, std::initializer_list<std::string> arguments)
+{
+    size_t from = 0;
+    for (const auto& argument : arguments) {
+        auto at = pattern.find("%@", from);
+        if (at == std::string::npos)
+            break;
+        pattern.replace(at, 2, argument);
+        from = at + argument.size();
+    }
+    return pattern;
+}
+
+}
+
+const PSListController::Specifiers& HushlineMiscController::specifiers()
+{
+    if (!m_specifiers.empty())
+        return m_specifiers;
+    std::weak_ptr<HushlineMiscController> weakSelf = std::static_pointer_cast<HushlineMiscController>(shared_from_this());
+
+    auto resetGroup = PSSpecifier::groupSpecifierWithName(HLLocalizedString("Reset Profiles"));
+    resetGroup->setProperty(HLLocalizedString("If there is any problem with configured profiles, use this option to reset all profiles."), "footerText");
+    auto reset = PSSpecifier::confirmationSpecifier(HLLocalizedString("Reset Profiles"),
+        PlistDictionary {
+            { "title", HLLocalizedString("Continue") },
+            { "prompt", HLLocalizedString("Are you sure you want to continue? Your device will repsring once done.") },
+            { "okTitle", HLLocalizedString("OK") },
+            { "cancelTitle", HLLocalizedString("Cancel") },
+            { "isDestructive", true },
+        },
+        [weakSelf](const auto& specifier) {
+            if (auto self = weakSelf.lock())
+                self->showActivityIndicator(specifier);
+        });
+    reset->setIdentifier("resetProfiles");
+
+    auto contactGroup = PSSpecifier::groupSpecifierWithName(HLLocalizedString("Contact Velloq"));
+    contactGroup->setIdentifier("CopyRightHeader");
+    contactGroup->setProperty(hl_versionFooter(NSCalendar::currentCalendar().components(NSDate::date()).year.value_or(1970)), "footerText");
+    auto report = PSSpecifier::confirmationSpecifier(HLLocalizedString("Report Problem"),
+        PlistDictionary {
+            { "title", HLLocalizedString("Send Now") },
+            { "prompt", HLLocalizedString("Are you sure you want to share log file with Velloq Support Team?") },
+            { "okTitle", HLLocalizedString("Send Now") },
+            { "cancelTitle", HLLocalizedString("Cancel") },
+            { "isDestructive", false },
+        },
+        [weakSelf](const auto& specifier) {
+            if (auto self = weakSelf.lock())
+                self->emailLogFile(specifier);
+        });
+    report->setIdentifier("report");
+    report->setProperty(hl_bundleImage("email"), "iconImage");
+
+    m_specifiers = { resetGroup, reset, contactGroup, report };
+    return m_specifiers;
+}
+
+void HushlineMiscController::viewDidLoad()
+{
+    PSListController::viewDidLoad();
+    m_chrome.viewDidLoad(*this);
+}
+
+void HushlineMiscController::viewWillAppear(bool animated)
+{
+    PSListController::viewWillAppear(animated);
+    m_chrome.viewWillAppear(*this);
+}
+
+void HushlineMiscController::viewWillDisappear(bool animated)
+{
+    m_chrome.viewWillDisappear(*this);
+    PSListController::viewWillDisappear(animated);
+}
+
+void HushlineMiscController::__tesselTwitterAction()
+{
+    hl_tesselTwitterAction(*this);
+}
+
+void HushlineMiscController::shareAction()
+{
+    hl_shareAction(*this);
+}
+
+void HushlineMiscController::showActivityIndicator(const std::shared_ptr<PSSpecifier>& specifier)
+{
+    if (specifier->name() != HLLocalizedString("Reset Profiles"))
+        return;
+    m_activityAlert = VQActivityAlertView::initWithTitle(HLLocalizedString("Resetting"), HLLocalizedString("Your device will be respring once it is done."));
+    m_activityAlert->show();
+    auto self = std::static_pointer_cast<HushlineMiscController>(shared_from_this());
+    performSelector(self, "resetProfiles:", &HushlineMiscController::resetProfiles, specifier, 2.0);
+}
+
+void HushlineMiscController::resetProfiles(const std::shared_ptr<PSSpecifier>&)
+{
+    bool reset = resetProfilesInfo(true);
+    if (m_activityAlert)
+        m_activityAlert->close();
+    if (reset)
+        VQUtils::killProcessByName("SpringBoard");
+    else
+        showError(HLLocalizedString("The profiles could not be reset."));
+}
+
+bool HushlineMiscController::resetProfilesInfo(bool reset)
+{
+    if (!reset)
+        return false;
+    auto path = DeviceRoot::resolve(kHLProfilesFilePath);
+    std::error_code error;
+    if (!std::filesystem::exists(path, error))
+        return false;
+    if (std::filesystem::remove(path, error))
+        return true;
+    HLLogError("Error while deleting the configuration file. Error: %s", error.message().c_str());
+    return false;
+}
+
+void HushlineMiscController::showError(const std::string& message)
+{
+    showMessage(VQUtils::localizedLabelFromUIKit("Error"), message);
+}
+
+void HushlineMiscController::showMessage(const std::string& title, const std::string& message)
+{
+    UIAlertView::initWithTitle(title, message, {}, VQUtils::localizedLabelFromUIKit("Close"), {})->show();
+}
+
+void HushlineMiscController::emailLogFile(const std::shared_ptr<PSSpecifier>&)
+{
+    if (!MFMailComposeViewController::canSendMail()) {
+        auto alert = UIAlertController::alertControllerWithTitle(HLLocalizedString("Information"), HLLocalizedString("No email accounts configured."),
+            UIAlertControllerStyle::Alert);
+        alert->addAction(UIAlertAction::actionWithTitle(HLLocalizedString("Close"), UIAlertActionStyle::Cancel, nullptr));
+        presentViewController(alert, true);
+        return;
+    }
+    auto composer = std::make_shared<MFMailComposeViewController>();
+    composer->setMailComposeDelegate(std::static_pointer_cast<HushlineMiscController>(shared_from_this()));
+    composer->setSubject(fill("%@ - %@", { HLLocalizedString("HushlineMe"), "velloq.log" }));
+    composer->setToRecipients({ kSupportAddress });
+    composer->setMessageBody(reportBody(), true);
+    std::string log;
+    if (readFile(DeviceRoot::resolve(kLogFilePath), log))
+        composer->addAttachmentData(PlistData(log.begin(), log.end()), "mime", "velloq.log");
+    presentViewController(composer, true);
+}
+
+std::string HushlineMiscController::reportBody()
+{
+    auto device = UIDevice::currentDevice();
+    std::string body = fill(HLLocalizedString("Please donot remove the below information.\nSerial number: %@\n%@ with iOS:%@, UDID:%@."),
+        { device->serialNumber(), VQUtils::platform(), device->systemVersion(), device->uniqueDeviceIdentifier() });
+    const auto& rows = specifiers();
+    if (rows.size() >= 2)
+        if (auto footer = rows[rows.size() - 2]->propertyForKey("footerText").asString())
+            body = fill("%@\n%@", { body, *footer });
+    return body;
+}
+
+void HushlineMiscController::mailComposeControllerDidFinish(MFMailComposeViewController&, MFMailComposeResult, const std::optional<std::string>&)
+{
+    dismissViewControllerAnimated(true);
+}
