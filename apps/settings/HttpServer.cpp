@@ -63,12 +63,12 @@ std::optional<std::filesystem::path> inside(const std::filesystem::path& base, c
 
 void armTimer(int fd, time_t seconds, long nanoseconds, bool repeat)
 {
-    itimerspec spec { };
-    spec.it_value.tv_sec = seconds;
-    spec.it_value.tv_nsec = nanoseconds;
+    itimerspec timeout { };
+    timeout.it_value.tv_sec = seconds;
+    timeout.it_value.tv_nsec = nanoseconds;
     if (repeat)
-        spec.it_interval = spec.it_value;
-    timerfd_settime(fd, 0, &spec, nullptr);
+        timeout.it_interval = timeout.it_value;
+    timerfd_settime(fd, 0, &timeout, nullptr);
 }
 
 void drainTimer(int fd)
