@@ -1,5 +1,6 @@
 #include "apps/settings/SettingsHost.h"
 
+#include "apps/common/StopSignals.h"
 #include "apps/settings/ControllerRegistry.h"
 #include "apps/settings/HttpServer.h"
 #include "apps/settings/PreferenceBundleLoader.h"
@@ -20,43 +21,12 @@
 #include <csignal>
 #include <stdexcept>
 #include <sys/epoll.h>
-#include <sys/signalfd.h>
 #include <unistd.h>
 
 namespace {
 
 constexpr const char* kBundleIdentifier = "com.apple.Preferences";
 constexpr const char* kHushlineBundle = "/Library/PreferenceBundles/HushlinePreferences.bundle";
-
-// SIGTERM, SIGINT and SIGHUP stop the run loop, so the host ends as a whole.
-class StopSignals {
-public:
-    StopSignals()
-    {
-        sigset_t signals;
-        sigemptyset(&signals);
-        for (int signal : { SIGTERM, SIGINT, SIGHUP })
-            sigaddset(&signals, signal);
-        sigprocmask(SIG_BLOCK, &signals, nullptr);
-        m_fd = signalfd(-1, &signals, SFD_NONBLOCK | SFD_CLOEXEC);
-        if (m_fd < 0)
-            throw std::runtime_error("cannot watch for the stop signals");
-        m_source = NSRunLoop::main().addSource(m_fd, EPOLLIN, [this](uint32_t) {
-            signalfd_siginfo info { };
-            while (read(m_fd, &info, sizeof info) == sizeof info) { }
-            NSRunLoop::main().stop();
-        });
-    }
-    ~StopSignals()
-    {
-        NSRunLoop::main().removeSource(m_source);
-        close(m_fd);
-    }
-
-private:
-    int m_fd { -1 };
-    NSRunLoop::SourceID m_source { 0 };
-};
 
 void clockMoved(CFNotificationCenterRef, void*, const std::string&, const void*, const void*)
 {

@@ -1,5 +1,6 @@
 #include "apps/springboard/SpringBoardHost.h"
 
+#include "apps/common/StopSignals.h"
 #include "apps/common/LocalTime.h"
 #include "apps/springboard/MidnightWatch.h"
 #include "apps/springboard/PhoneControlService.h"
@@ -20,7 +21,6 @@
 #include <csignal>
 #include <stdexcept>
 #include <sys/epoll.h>
-#include <sys/signalfd.h>
 #include <unistd.h>
 
 namespace {
@@ -46,39 +46,6 @@ void installClock(const std::filesystem::path& root, const std::optional<std::st
     }
     Clock::install(SharedClock::open(root, start ? &*start : nullptr));
 }
-
-// SIGTERM, SIGINT and SIGHUP stop the run loop, so the host ends as a whole.
-class StopSignals {
-public:
-    StopSignals()
-    {
-        sigset_t signals;
-        sigemptyset(&signals);
-        for (int signal : { SIGTERM, SIGINT, SIGHUP })
-            sigaddset(&signals, signal);
-        sigprocmask(SIG_BLOCK, &signals, nullptr);
-        m_fd = signalfd(-1, &signals, SFD_NONBLOCK | SFD_CLOEXEC);
-        if (m_fd < 0)
-            throw std::runtime_error("cannot watch for the stop signals");
-        m_source = NSRunLoop::main().addSource(m_fd, EPOLLIN, [this](uint32_t) {
-            signalfd_siginfo info { };
-            while (read(m_fd, &info, sizeof info) == sizeof info)
-                m_received = static_cast<int>(info.ssi_signo);
-            NSRunLoop::main().stop();
-        });
-    }
-    ~StopSignals()
-    {
-        NSRunLoop::main().removeSource(m_source);
-        close(m_fd);
-    }
-    int received() const { return m_received; }
-
-private:
-    int m_fd { -1 };
-    NSRunLoop::SourceID m_source { 0 };
-    int m_received { 0 };
-};
 
 }
 
