@@ -123,7 +123,7 @@ TEST_F(SpringBoardHostTest, VolumeButtonsAlarmsAndRefusalsThroughTheControlInter
 TEST_F(SpringBoardHostTest, TheServedInterfaceIsTheDocumentedOne)
 {
     launch("2026-12-08T08:00:00");
-    std::ifstream in(sourcePath("apps/springboard/com.velloq.phone.Control.xml"));
+    std::ifstream in(sourcePath("dbus/com.velloq.phone.Control.xml"));
     std::stringstream documented;
     documented << in.rdbuf();
     sd_bus_error error = SD_BUS_ERROR_NULL;

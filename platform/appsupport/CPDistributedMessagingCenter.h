@@ -12,7 +12,7 @@
 class PhoneBusConnection;
 
 // A named message server and its clients, on the phone's bus (the D-Bus API is documented in
-// com.velloq.hushline.MessagingCenter.xml beside this file, which the server also answers
+// dbus/com.velloq.hushline.MessagingCenter.xml, which the server also answers
 // Introspect with). A message is a name and a user-info dictionary of property-list values;
 // messages are one-way.
 //

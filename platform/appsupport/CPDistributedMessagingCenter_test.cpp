@@ -215,7 +215,7 @@ TEST_F(MessagingCenterTest, IntrospectionServesTheInterfaceFile)
 {
     startServer();
     std::string documented;
-    ASSERT_TRUE(readFile(sourcePath("platform/appsupport/com.velloq.hushline.MessagingCenter.xml"), documented));
+    ASSERT_TRUE(readFile(sourcePath("dbus/com.velloq.hushline.MessagingCenter.xml"), documented));
     Reply introspection;
     callAndWait(newCall("org.freedesktop.DBus.Introspectable", "Introspect"), introspection);
     EXPECT_EQ(introspection.error, "");

@@ -5,7 +5,7 @@
 // The simulated phone's control interface: a service of the home-screen host on the phone's
 // bus, through which phonectl (and tests) read the phone's state and act on it as a person
 // would. Its methods and signals are documented in
-// apps/springboard/com.velloq.phone.Control.xml.
+// dbus/com.velloq.phone.Control.xml.
 namespace PhoneControl {
 
 inline constexpr const char* kServiceName = "com.velloq.phone.Control";

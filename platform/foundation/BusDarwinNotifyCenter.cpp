@@ -92,18 +92,18 @@ void BusDarwinNotifyCenter::addObserver(const void* observer, const std::string&
 {
     if (!subscribe(name))
         return;
-    m_registrations.push_back({ observer, name, std::make_shared<Handler>(std::move(handler)) });
+    m_observers.add(observer, name, std::move(handler));
 }
 
 void BusDarwinNotifyCenter::removeObserver(const void* observer, const std::string& name)
 {
-    std::erase_if(m_registrations, [&](const Registration& r) { return r.observer == observer && r.name == name; });
+    m_observers.remove(observer, name);
     unsubscribeUnobserved();
 }
 
 void BusDarwinNotifyCenter::removeEveryObserver(const void* observer)
 {
-    std::erase_if(m_registrations, [&](const Registration& r) { return r.observer == observer; });
+    m_observers.removeEvery(observer);
     unsubscribeUnobserved();
 }
 
@@ -131,8 +131,8 @@ bool BusDarwinNotifyCenter::subscribe(const std::string& name)
 void BusDarwinNotifyCenter::unsubscribeUnobserved()
 {
     std::set<std::string> needed;
-    for (const auto& r : m_registrations)
-        needed.insert(matchRule(r.name));
+    for (const auto& name : m_observers.names())
+        needed.insert(matchRule(name));
     for (auto it = m_matches.begin(); it != m_matches.end();) {
         if (needed.contains(it->first)) {
             ++it;
@@ -175,11 +175,5 @@ void BusDarwinNotifyCenter::dispatch(sd_bus_message* message)
     m_lastSender = from;
     m_lastCookie = cookie;
 
-    std::vector<std::weak_ptr<Handler>> matching;
-    for (const auto& r : m_registrations)
-        if (r.name == name)
-            matching.push_back(r.handler);
-    for (auto& weak : matching)
-        if (auto handler = weak.lock())
-            (*handler)(name);
+    m_observers.deliver(name);
 }

@@ -20,7 +20,8 @@ class PhoneBusConnection;
 // process only the names it observes. Observers are called on the main run loop, in the order
 // they were added, once per signal, whichever process posted it: a process's own posts come
 // back to it through the bus, as on the phone, so its own observers hear them exactly once
-// and only after the loop turns. No payload, as on the phone.
+// and only after the loop turns. No payload, as on the phone. The interface is documented in
+// dbus/com.velloq.DarwinNotifyCenter.xml.
 //
 // Observing and posting belong to the main thread; a post from another thread is handed to the
 // main run loop and sent from there.
@@ -48,12 +49,6 @@ public:
     const std::shared_ptr<PhoneBusConnection>& connection() const { return m_connection; }
 
 private:
-    struct Registration {
-        const void* observer;
-        std::string name;
-        std::shared_ptr<Handler> handler;
-    };
-
     void send(const std::string& name);
     bool subscribe(const std::string& name);
     void unsubscribeUnobserved();
@@ -61,7 +56,7 @@ private:
     static int onSignal(sd_bus_message*, void* userdata, sd_bus_error*);
 
     std::shared_ptr<PhoneBusConnection> m_connection;
-    std::vector<Registration> m_registrations;
+    DarwinObservers m_observers;
     // One match (and so one delivery) per observed name, however many observers it has.
     std::map<std::string, sd_bus_slot*> m_matches;
     // The signal last handed to the observers (sender and serial), so that a match installed

@@ -26,28 +26,22 @@ void DarwinNotifyCenter::install(std::shared_ptr<DarwinNotifyCenter> center)
 void InProcessDarwinNotifyCenter::post(const std::string& name)
 {
     recordPost(name);
-    std::vector<std::weak_ptr<Handler>> matching;
-    for (const auto& r : m_registrations)
-        if (r.name == name)
-            matching.push_back(r.handler);
-    for (auto& weak : matching)
-        if (auto handler = weak.lock())
-            (*handler)(name);
+    m_observers.deliver(name);
 }
 
 void InProcessDarwinNotifyCenter::addObserver(const void* observer, const std::string& name, Handler handler)
 {
-    m_registrations.push_back({ observer, name, std::make_shared<Handler>(std::move(handler)) });
+    m_observers.add(observer, name, std::move(handler));
 }
 
 void InProcessDarwinNotifyCenter::removeObserver(const void* observer, const std::string& name)
 {
-    std::erase_if(m_registrations, [&](const Registration& r) { return r.observer == observer && r.name == name; });
+    m_observers.remove(observer, name);
 }
 
 void InProcessDarwinNotifyCenter::removeEveryObserver(const void* observer)
 {
-    std::erase_if(m_registrations, [&](const Registration& r) { return r.observer == observer; });
+    m_observers.removeEvery(observer);
 }
 
 CFNotificationCenterRef CFNotificationCenterGetDarwinNotifyCenter()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/foundation/DarwinObservers.h"
+
 #include <functional>
 #include <memory>
 #include <string>
@@ -43,12 +45,7 @@ public:
     void removeEveryObserver(const void* observer) override;
 
 private:
-    struct Registration {
-        const void* observer;
-        std::string name;
-        std::shared_ptr<Handler> handler;
-    };
-    std::vector<Registration> m_registrations;
+    DarwinObservers m_observers;
 };
 
 // The phone's C calls.
