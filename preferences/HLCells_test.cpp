@@ -1,4 +1,4 @@
-#include "preferences/PreferencesFixture.h"
+#include "preferences/testsupport/PreferencesFixture.h"
 
 #include "platform/foundation/PropertyList.h"
 #include "platform/preferences/PSSpecifier.h"

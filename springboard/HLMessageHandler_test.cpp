@@ -1,4 +1,4 @@
-#include "springboard/SpringBoardFixture.h"
+#include "springboard/testsupport/SpringBoardFixture.h"
 
 #include "platform/appsupport/CPDistributedMessagingCenter.h"
 #include "platform/foundation/DarwinNotifyCenter.h"

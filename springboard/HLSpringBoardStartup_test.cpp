@@ -1,4 +1,4 @@
-#include "springboard/SpringBoardFixture.h"
+#include "springboard/testsupport/SpringBoardFixture.h"
 
 #include "core/HLLog.h"
 

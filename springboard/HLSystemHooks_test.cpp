@@ -1,4 +1,4 @@
-#include "springboard/SpringBoardFixture.h"
+#include "springboard/testsupport/SpringBoardFixture.h"
 
 #include "core/apply/NSObject+Hushline.h"
 #include "platform/celestial/AVSystemController.h"

@@ -1,4 +1,4 @@
-#include "apps/phonectl/PhonectlFixture.h"
+#include "apps/testsupport/PhonectlFixture.h"
 
 #include "platform/foundation/PropertyList.h"
 #include "platform/mobilewifi/WiFiState.h"

@@ -1,4 +1,4 @@
-#include "core/apply/ApplyFixture.h"
+#include "core/testsupport/ApplyFixture.h"
 
 #include "core/apply/EKEvent+Apply.h"
 #include "core/profile/EKEvent+Hushline.h"

@@ -1,4 +1,4 @@
-#include "core/apply/ApplyFixture.h"
+#include "core/testsupport/ApplyFixture.h"
 #include "platform/uikit/UIAlertView.h"
 
 #include "core/apply/NSObject+Hushline.h"

@@ -1,4 +1,4 @@
-#include "core/apply/ApplyFixture.h"
+#include "core/testsupport/ApplyFixture.h"
 
 #include "platform/device/Device.h"
 #include "platform/foundation/ObjCRuntime.h"

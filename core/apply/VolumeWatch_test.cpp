@@ -1,4 +1,4 @@
-#include "core/apply/ApplyFixture.h"
+#include "core/testsupport/ApplyFixture.h"
 #include "core/apply/NSObject+Hushline.h"
 #include "platform/celestial/AVSystemController.h"
 #include "platform/foundation/NSNotificationCenter.h"

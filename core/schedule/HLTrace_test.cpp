@@ -1,6 +1,6 @@
 #include "core/HLTrace.h"
 #include "core/profile/HLProfile.h"
-#include "core/schedule/SchedulerFixture.h"
+#include "core/testsupport/SchedulerFixture.h"
 #include "platform/eventkit/EKEvent.h"
 #include "platform/mobilewifi/WiFiState.h"
 

@@ -1,4 +1,4 @@
-#include "core/schedule/SchedulerFixture.h"
+#include "core/testsupport/SchedulerFixture.h"
 
 #include "core/schedule/HLEventManager.h"
 #include "platform/foundation/NSNotificationCenter.h"

@@ -1,7 +1,7 @@
 #include "platform/device/Device.h"
 
 #include "platform/celestial/AVSystemController.h"
-#include "platform/device/PhoneFixture.h"
+#include "platform/testsupport/PhoneFixture.h"
 #include "platform/foundation/DarwinNotifyCenter.h"
 #include "platform/foundation/NSNotificationCenter.h"
 #include "platform/foundation/NSUserDefaults.h"

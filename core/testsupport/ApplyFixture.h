@@ -4,7 +4,7 @@
 
 #include "core/profile/HLProfile.h"
 #include "core/profile/HLProfilesManager.h"
-#include "platform/device/PhoneFixture.h"
+#include "platform/testsupport/PhoneFixture.h"
 #include "platform/foundation/NSBundle.h"
 #include "platform/foundation/NSUserDefaults.h"
 #include "platform/springboard/SpringBoard.h"

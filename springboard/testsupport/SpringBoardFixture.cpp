@@ -1,4 +1,4 @@
-#include "springboard/SpringBoardFixture.h"
+#include "springboard/testsupport/SpringBoardFixture.h"
 
 #include "platform/foundation/NSBundle.h"
 #include "platform/foundation/PropertyList.h"

@@ -1,4 +1,4 @@
-#include "core/schedule/SchedulerFixture.h"
+#include "core/testsupport/SchedulerFixture.h"
 
 #include "platform/foundation/NSBundle.h"
 #include "platform/foundation/NSRunLoop.h"

@@ -1,4 +1,4 @@
-#include "preferences/PreferencesFixture.h"
+#include "preferences/testsupport/PreferencesFixture.h"
 
 #include "core/profile/HLProfilesManager.h"
 #include "platform/foundation/NSBundle.h"
