@@ -8,7 +8,6 @@
 #include "platform/foundation/ObjCRuntime.h"
 #include "platform/foundation/PropertyList.h"
 #include "platform/persistentconnection/PCSimpleTimer.h"
-#include "platform/springboard/SBStatusBarStateAggregator.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -113,7 +112,7 @@ void AlarmManager::removeAlarm(const std::shared_ptr<Alarm>& alarm)
     disarm(*alarm);
     std::erase(m_alarms, alarm);
     save();
-    updateStatusBar();
+    tellAlarmState();
 }
 
 void AlarmManager::setAlarm(const std::shared_ptr<Alarm>& alarm, bool active)
@@ -131,7 +130,7 @@ void AlarmManager::switchAlarm(Alarm& alarm, bool active)
     else
         disarm(alarm);
     save();
-    updateStatusBar();
+    tellAlarmState();
 }
 
 void AlarmManager::loadScheduledNotifications()
@@ -141,7 +140,7 @@ void AlarmManager::loadScheduledNotifications()
         if (alarm->isActive())
             arm(*alarm);
     }
-    updateStatusBar();
+    tellAlarmState();
 }
 
 void AlarmManager::arm(Alarm& alarm)
@@ -161,10 +160,27 @@ void AlarmManager::disarm(Alarm& alarm)
         timer->invalidate();
 }
 
-void AlarmManager::updateStatusBar() const
+namespace {
+
+AlarmManager::AlarmStateWatcher& alarmStateWatcher()
+{
+    static AlarmManager::AlarmStateWatcher watcher;
+    return watcher;
+}
+
+}
+
+bool AlarmManager::watchAlarmState(AlarmStateWatcher watcher)
+{
+    alarmStateWatcher() = std::move(watcher);
+    return true;
+}
+
+void AlarmManager::tellAlarmState() const
 {
     bool anySet = std::any_of(m_alarms.begin(), m_alarms.end(), [](const auto& alarm) { return alarm->isActive(); });
-    SBStatusBarStateAggregator::sharedInstance()->setAlarmEnabled(anySet);
+    if (const auto& watcher = alarmStateWatcher())
+        watcher(anySet);
 }
 
 void AlarmManager::alarmTimerFired(const std::shared_ptr<PCSimpleTimer>& timer)

@@ -4,6 +4,7 @@
 #include "platform/foundation/PlistValue.h"
 #include "platform/mobiletimer/Alarm.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -17,8 +18,8 @@ class PCSimpleTimer;
 // Each active alarm is rung by a wake-up timer of the service "com.apple.mobiletimer", created
 // through PCSimpleTimer's initWithAbsoluteTime:... and invalidated when the alarm is switched
 // off or removed (or has rung: an alarm rings once and then switches itself off). Whenever the
-// clock's idea of "an alarm is set" may have changed it tells the status bar
-// (SBStatusBarStateAggregator setAlarmEnabled:).
+// clock's idea of "an alarm is set" may have changed it tells whoever watches the alarms'
+// state (SpringBoard's status bar registers itself, so the clock never reaches up into it).
 //
 // Used on the main thread, like the rest of SpringBoard.
 class AlarmManager : public NSObject {
@@ -50,13 +51,18 @@ public:
     // A new alarm identifier (a random UUID in upper-case text).
     static std::string newAlarmId();
 
+    // The one watcher of "an alarm is set" (true) or "none is" (false), told after every change
+    // that may have changed it; registered once when the process loads the status bar.
+    using AlarmStateWatcher = std::function<void(bool anyActive)>;
+    static bool watchAlarmState(AlarmStateWatcher);
+
 private:
     void save() const;
     // Stores the active state, arms or disarms the alarm's timer, saves, tells the status bar.
     void switchAlarm(Alarm&, bool active);
     void arm(Alarm&);
     void disarm(Alarm&);
-    void updateStatusBar() const;
+    void tellAlarmState() const;
     void alarmTimerFired(const std::shared_ptr<PCSimpleTimer>&);
 
     std::vector<std::shared_ptr<Alarm>> m_alarms;

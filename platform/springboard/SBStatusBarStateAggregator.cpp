@@ -1,11 +1,18 @@
 #include "platform/springboard/SBStatusBarStateAggregator.h"
 
 #include "platform/device/Device.h"
+#include "platform/mobiletimer/AlarmManager.h"
 #include "platform/foundation/ObjCRuntime.h"
 
 namespace {
 
 [[maybe_unused]] const bool registered = ObjCRuntime::registerClass<SBStatusBarStateAggregator>("SBStatusBarStateAggregator");
+
+// The status bar follows the clock's alarms: whenever the clock believes an alarm is set (or
+// none is) it calls setAlarmEnabled:, through which the plug-in's hook sees it.
+[[maybe_unused]] const bool watching = AlarmManager::watchAlarmState([](bool anyActive) {
+    SBStatusBarStateAggregator::sharedInstance()->setAlarmEnabled(anyActive);
+});
 
 }
 
