@@ -4,6 +4,7 @@
 // file; the files themselves are in the page cache), a warm query through HLEventManager, and,
 // as the peer, khal's `khal list today today` on the same folders (bench/khal_peer.sh).
 #include "bench/CalendarDatabase.h"
+#include "bench/KhalPeer.h"
 #include "core/profile/HLProfile.h"
 #include "core/schedule/HLEventManager.h"
 #include "core/NSDate+HLAdditions.h"
@@ -80,25 +81,6 @@ public:
     std::map<std::string, double> milliseconds;
 };
 
-std::map<std::string, std::string> runKhal()
-{
-    std::string script = std::filesystem::path(__FILE__).parent_path() / "khal_peer.sh";
-    std::string command = "bash '" + script + "' '" + EKEventStore::calendarsFolder().string() + "'";
-    std::map<std::string, std::string> figures;
-    FILE* output = popen(command.c_str(), "r");
-    if (!output)
-        return figures;
-    char line[256];
-    while (fgets(line, sizeof line, output)) {
-        std::istringstream fields(line);
-        std::string key, value;
-        if (fields >> key >> value)
-            figures[key] = value;
-    }
-    pclose(output);
-    return figures;
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -112,7 +94,7 @@ int main(int argc, char** argv)
     Reporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     if (!std::getenv("HUSHLINE_BENCH_NO_KHAL")) {
-        auto khal = runKhal();
+        auto khal = runKhalPeer();
         if (khal.count("khal_warm_ms")) {
             double warm = reporter.milliseconds["BM_WarmEventsForProfile"];
             double peer = std::stod(khal["khal_warm_ms"]);

@@ -2,6 +2,7 @@
 // calendar database from cold), for 5 profiles over the 10,000-event calendar database; and, as
 // the peer, khal's `khal list today today` on the same folders (bench/khal_peer.sh).
 #include "bench/CalendarDatabase.h"
+#include "bench/KhalPeer.h"
 #include "core/profile/HLProfilesManager.h"
 #include "platform/foundation/PropertyList.h"
 
@@ -76,24 +77,6 @@ public:
     double milliseconds { 0 };
 };
 
-std::map<std::string, std::string> runKhal()
-{
-    std::string script = std::filesystem::path(__FILE__).parent_path() / "khal_peer.sh";
-    std::string command = "bash '" + script + "' '" + EKEventStore::calendarsFolder().string() + "'";
-    std::map<std::string, std::string> figures;
-    FILE* output = popen(command.c_str(), "r");
-    if (!output)
-        return figures;
-    char line[256];
-    while (fgets(line, sizeof line, output)) {
-        char key[128], value[128];
-        if (sscanf(line, "%127s %127s", key, value) == 2)
-            figures[key] = value;
-    }
-    pclose(output);
-    return figures;
-}
-
 }
 
 int main(int argc, char** argv)
@@ -107,7 +90,7 @@ int main(int argc, char** argv)
     Reporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     if (!std::getenv("HUSHLINE_BENCH_NO_KHAL")) {
-        auto khal = runKhal();
+        auto khal = runKhalPeer();
         if (khal.count("khal_warm_ms")) {
             double peer = std::stod(khal["khal_warm_ms"]);
             printf("khal list today today: warm %s ms, cold %s ms, %s events\n", khal["khal_warm_ms"].c_str(), khal["khal_cold_ms"].c_str(),

@@ -169,21 +169,25 @@ std::set<std::string> TodayRecorder::networksFollowed(int64_t profile) const
 std::vector<std::pair<NSDate, NSDate>> TodayRecorder::appliedSpans(int64_t profile) const
 {
     std::vector<std::pair<NSDate, NSDate>> spans;
-    std::optional<NSDate> open;
+    // The start of the span being walked; a plain flag beside it, as GCC 12 takes a moved
+    // optional date for uninitialised.
+    bool isOpen = false;
+    NSDate open(0.0);
     for (const auto& moment : m_appliedAtStart)
         if (moment.profile == profile)
-            open = NSDate(0.0);
+            isOpen = true;
     for (const auto& moment : moments()) {
         if (moment.profile != profile)
             continue;
-        if (moment.action == Action::Applied && !open)
+        if (moment.action == Action::Applied && !isOpen) {
             open = moment.date;
-        else if (isRevert(moment.action) && open) {
-            spans.emplace_back(*open, moment.date);
-            open.reset();
+            isOpen = true;
+        } else if (isRevert(moment.action) && isOpen) {
+            spans.emplace_back(open, moment.date);
+            isOpen = false;
         }
     }
-    if (open)
-        spans.emplace_back(*open, m_dayEnd);
+    if (isOpen)
+        spans.emplace_back(open, m_dayEnd);
     return spans;
 }

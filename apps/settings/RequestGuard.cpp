@@ -2,7 +2,7 @@
 
 bool RequestGuard::isOwnHost(const std::string& host) const
 {
-    std::string port = ":" + std::to_string(m_port);
+    std::string port = std::string(":").append(std::to_string(m_port));
     return host == "127.0.0.1" + port || host == "localhost" + port;
 }
 

@@ -40,7 +40,12 @@ bool SLComposeViewController::post()
     PlistArray images;
     for (const auto& image : m_images)
         images.push_back(image->name());
-    posts.push_back(PlistDictionary { { "service", m_serviceType }, { "text", m_text }, { "images", images }, { "date", NSDate::date() } });
+    PlistDictionary post;
+    post["service"] = m_serviceType;
+    post["text"] = m_text;
+    post["images"] = std::move(images);
+    post["date"] = NSDate::date();
+    posts.emplace_back(std::move(post));
     std::error_code ignored;
     std::filesystem::create_directories(path.parent_path(), ignored);
     bool written = PropertyList::write(path, posts);

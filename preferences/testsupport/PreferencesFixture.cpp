@@ -66,7 +66,7 @@ std::vector<std::string> PreferencesFixture::rowNames(PSListController& list)
     std::vector<std::string> names;
     for (const auto& specifier : list.specifiers()) {
         if (specifier->isGroup())
-            names.push_back("[" + specifier->name().value_or("group") + "]");
+            names.push_back(std::string("[").append(specifier->name().value_or("group")).append("]"));
         else
             names.push_back(specifier->name().value_or(""));
     }
