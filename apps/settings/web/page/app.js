@@ -149,7 +149,7 @@ function localDate() {
 
 // A pane's table rows; the selected row is marked.
 function paneRows(screen, table) {
-  return el('ion-list', { inset: true, class: 'pane-table', style: `margin-top:${Math.max(16, Math.min(table.insetTop, 40))}px` },
+  return el('ion-list', { inset: true, class: 'pane-table' },
     table.rows.map((row) => el('ion-item', { button: true, detail: 'false', class: row.index === table.selected ? 'selected' : '',
       'aria-selected': String(row.index === table.selected), onclick: () => send({ type: 'select', screen: screen.id, row: row.index }) },
     paint(el('ion-label', { class: `align-${row.align}` }, row.text), row.color, { text: true }))));
@@ -168,14 +168,16 @@ function panePicker(screen, picker) {
     } });
   datetime.dataset.time = picker.time;
   datetime.dataset.tag = String(picker.tag);
-  return el('div', { class: 'pane-picker' }, datetime);
+  return el('div', { class: 'pane-picker', style: `height:${picker.height}px` }, datetime);
 }
 
+// The table fills the room above the picker, its rows in the middle of it.
 function paneContent(screen) {
-  const body = el('ion-content', { color: 'light', class: 'pane' });
-  if (screen.pane.table) body.append(paneRows(screen, screen.pane.table));
-  if (screen.pane.picker) body.append(panePicker(screen, screen.pane.picker));
-  return body;
+  const { table, picker } = screen.pane;
+  const area = el('div', { class: 'pane-area' },
+    table ? el('div', { class: 'pane-rows', style: `margin-top:${table.top}px` }, paneRows(screen, table)) : null,
+    picker ? panePicker(screen, picker) : null);
+  return el('ion-content', { color: 'light', class: 'pane', 'scroll-y': table && !table.scrolls ? 'false' : undefined }, area);
 }
 
 // The pane of the screen already on show takes the new rows; its picker is kept (so that a
