@@ -12,6 +12,7 @@
 #include "preferences/HLBundleImages.h"
 #include "preferences/HLLocalizedString.h"
 
+#include <algorithm>
 #include <dlfcn.h>
 
 namespace {
@@ -210,8 +211,10 @@ void HushlineProflePreferencesController::enabledChange()
         insertContiguousSpecifiers(profileEnabledSpecifiers(), kEnabledSectionIndex, true);
         return;
     }
-    for (size_t index = specifiers().size(); index-- > kEnabledSectionIndex;)
-        removeSpecifierAtIndex(index, true);
+    // From the last row up to the first of the section, in one change of the screen.
+    const auto& list = specifiers();
+    Specifiers rows(list.rbegin(), list.rend() - static_cast<long>(std::min(kEnabledSectionIndex, list.size())));
+    removeContiguousSpecifiers(rows, true);
 }
 
 void HushlineProflePreferencesController::alertToneChange(bool animated)

@@ -108,7 +108,8 @@ std::shared_ptr<PSTableCell> HushlineProflePreferencesController::tableViewCellF
     auto specifier = specifierAtIndex(index);
     if (cell && specifier && specifier->identifier() == "alertToneIdentifier" && m_profile) {
         cell->detailTextLabel().text = toneName(m_profile->alertToneIdentifier());
-        cell->detailTextLabel().textColor = UIColor::colorWithWhite(0.6, 1);
+        // Light grey, as the system's lightGrayColor.
+        cell->detailTextLabel().textColor = UIColor::colorWithWhite(2.0 / 3.0, 1);
     }
     return cell;
 }

@@ -217,9 +217,10 @@ function content(screen) {
 
 function drawNavigation(host, navigation) {
   const screen = navigation.screens[navigation.screens.length - 1];
+  // A pane's wheel is not rebuilt while the user may be turning it.
   const drawn = JSON.stringify(navigation);
-  if (host.dataset.drawnNavigation === drawn) return;
   const samePane = screen.pane && host.dataset.screen === screen.id;
+  if (samePane && host.dataset.drawnNavigation === drawn) return;
   host.dataset.drawnNavigation = drawn;
   if (samePane && updatePane(host, screen)) return;
   const focused = document.activeElement && document.activeElement.closest && document.activeElement.closest('[data-key]');
