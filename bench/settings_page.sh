@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Figures of the settings page: first screen, a switch's round trip, the Settings host's memory.
+# Figures of the settings page: first screen, a switch's round trip, a volume slider's round trip to the
+# phone's ringer, the Settings host's memory.
 # usage: bench/settings_page.sh [BUILD_DIR]   (default build/release, as bench/run builds it)
 set -euo pipefail
 cd "$(dirname "$0")/.."

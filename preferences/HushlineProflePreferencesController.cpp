@@ -2,20 +2,47 @@
 
 #include "core/profile/HLProfile.h"
 #include "core/profile/HLProfilesManager.h"
+#include "platform/foundation/NSBundle.h"
+#include "platform/foundation/NSNotificationCenter.h"
 #include "platform/foundation/ObjCRuntime.h"
 #include "platform/libvelloq/PSViewController+Velloq.h"
 #include "platform/preferences/PSSpecifier.h"
+#include "platform/preferences/PSTableCell.h"
 #include "platform/uikit/UIBarButtonItem.h"
+#include "platform/uikit/UIColor.h"
 #include "preferences/HLBundleImages.h"
+#include "preferences/HLEditorNotifications.h"
 #include "preferences/HLLocalizedString.h"
 #include "preferences/HLVersionFooter.h"
 #include "preferences/PSViewController+Hushline_Addons.h"
+
+#include <algorithm>
+#include <cctype>
 
 namespace {
 
 [[maybe_unused]] const bool registered = ObjCRuntime::registerClass<HushlineProflePreferencesController>(
     "HushlineProflePreferencesController", {}, [] { return std::make_shared<HushlineProflePreferencesController>(); });
 
+bool isBlank(const std::optional<std::string>& text)
+{
+    return !text || std::all_of(text->begin(), text->end(), [](unsigned char c) { return std::isspace(c); });
+}
+
+// The tone's name: the part of its identifier after the last ":" ("texttone:Calendar Alert").
+std::string toneName(const std::optional<std::string>& identifier)
+{
+    if (!identifier)
+        return HLLocalizedString("None");
+    auto colon = identifier->rfind(':');
+    return HLLocalizedString(colon == std::string::npos ? *identifier : identifier->substr(colon + 1));
+}
+
+}
+
+HushlineProflePreferencesController::~HushlineProflePreferencesController()
+{
+    NSNotificationCenter::defaultCenter().removeObserver(this);
 }
 
 void HushlineProflePreferencesController::setSpecifier(std::shared_ptr<PSSpecifier> specifier)
@@ -27,44 +54,64 @@ void HushlineProflePreferencesController::setSpecifier(std::shared_ptr<PSSpecifi
 
 const PSListController::Specifiers& HushlineProflePreferencesController::specifiers()
 {
-    if (!m_specifiers.empty() || !m_profile)
+    if (!m_specifiers.empty() || !specifier())
         return m_specifiers;
-    auto title = PSSpecifier::preferenceSpecifierNamed(HLLocalizedString("Title"), nullptr, nullptr, {}, PSCellType::EditText);
-    title->setIdentifier("title");
-    title->setProperty("HLEditableTableCell", "cellClass");
-    title->setProperty(m_profile->title().value_or(""), "value");
-    title->setProperty(HLLocalizedString("Required"), "placeholder");
-    title->setProperty("words", "autoCaps");
-    title->setProperty(false, "noAutoCorrect");
-    std::weak_ptr<HushlineProflePreferencesController> weakSelf = std::static_pointer_cast<HushlineProflePreferencesController>(shared_from_this());
-    title->setGetter([weakSelf](const auto& specifier) {
-        auto self = weakSelf.lock();
-        return self ? self->readPreferenceValue(specifier) : PlistValue();
-    });
-    title->setSetter([weakSelf](const PlistValue& value, const auto& specifier) {
-        if (auto self = weakSelf.lock())
-            self->setPreferenceValue(value, specifier);
-    });
-    auto footer = PSSpecifier::emptyGroupSpecifier();
-    footer->setIdentifier("CopyRightHeader");
-    m_specifiers = { PSSpecifier::emptyGroupSpecifier(), title, footer };
+    m_profile = specifier()->userInfo().asObject<HLProfile>();
+    if (!m_profile)
+        return m_specifiers;
+    m_specifiers.push_back(PSSpecifier::emptyGroupSpecifier());
+    const auto& rows = profilesSpecifiers();
+    m_specifiers.insert(m_specifiers.end(), rows.begin(), rows.end());
     return m_specifiers;
+}
+
+void HushlineProflePreferencesController::reloadSpecifiers()
+{
+    m_profilesSpecifiers.reset();
+    VQMiscSettingsViewController::reloadSpecifiers();
+    if (!m_profile || !m_profile->isEnabled() || !m_profile->isPlayAlert())
+        return;
+    long ringAlert = vq__indexByIdentifier(m_specifiers, "playAlert");
+    auto next = ringAlert >= 0 ? specifierAtIndex(static_cast<size_t>(ringAlert) + 1) : nullptr;
+    if (!next || next->identifier() != "alertToneIdentifier")
+        alertToneChange(false);
 }
 
 void HushlineProflePreferencesController::viewDidLoad()
 {
     VQMiscSettingsViewController::viewDidLoad();
+    std::weak_ptr<HushlineProflePreferencesController> weakSelf = std::static_pointer_cast<HushlineProflePreferencesController>(shared_from_this());
+    auto& center = NSNotificationCenter::defaultCenter();
+    center.addObserver(this, kHLProfileDataUpdateNotification, nullptr, [weakSelf](const NSNotification& notification) {
+        if (auto self = weakSelf.lock())
+            self->profileUpdated(notification);
+    });
+    center.addObserver(this, kHLProfileAppliedStateChangedNotification, nullptr, [weakSelf](const NSNotification& notification) {
+        if (auto self = weakSelf.lock())
+            self->profileAppliedStateChanged(notification);
+    });
     if (!m_profile || !m_profile->isNewProfile())
         return;
-    std::weak_ptr<HushlineProflePreferencesController> weakSelf = std::static_pointer_cast<HushlineProflePreferencesController>(shared_from_this());
     navigationItem().setLeftBarButtonItem(UIBarButtonItem::initWithBarButtonSystemItem(UIBarButtonSystemItem::Cancel, [weakSelf](const auto&) {
         if (auto self = weakSelf.lock())
-            self->cancelProfile();
+            self->dismissVieControllerAction();
     }));
     navigationItem().setRightBarButtonItem(UIBarButtonItem::initWithBarButtonSystemItem(UIBarButtonSystemItem::Save, [weakSelf](const auto&) {
         if (auto self = weakSelf.lock())
-            self->saveProfile();
+            self->addProfileAction();
     }));
+}
+
+std::shared_ptr<PSTableCell> HushlineProflePreferencesController::tableViewCellForRow(size_t index)
+{
+    auto cell = VQMiscSettingsViewController::tableViewCellForRow(index);
+    auto specifier = specifierAtIndex(index);
+    if (cell && specifier && specifier->identifier() == "alertToneIdentifier" && m_profile) {
+        cell->detailTextLabel().text = toneName(m_profile->alertToneIdentifier());
+        // Light grey, as the system's lightGrayColor.
+        cell->detailTextLabel().textColor = UIColor::colorWithWhite(2.0 / 3.0, 1);
+    }
+    return cell;
 }
 
 PlistValue HushlineProflePreferencesController::readPreferenceValue(const std::shared_ptr<PSSpecifier>& specifier)
@@ -78,7 +125,19 @@ void HushlineProflePreferencesController::setPreferenceValue(const PlistValue& v
         return;
     if (specifier->identifier() == "title")
         setTitle(m_profile->title());
-    if (m_profile->isNewProfile())
+    saveProfile();
+    sectionChangesAfterSetting(specifier->identifier());
+}
+
+void HushlineProflePreferencesController::setAllDayModeEnabled(const PlistValue& value, const std::shared_ptr<PSSpecifier>& specifier)
+{
+    setPreferenceValue(value, specifier);
+    activeTimeChange();
+}
+
+void HushlineProflePreferencesController::saveProfile()
+{
+    if (!m_profile || m_profile->isNewProfile())
         return;
     std::weak_ptr<HushlineProflePreferencesController> weakSelf = std::static_pointer_cast<HushlineProflePreferencesController>(shared_from_this());
     HLProfilesManager::sharedManager().updateProfile(m_profile, nullptr, [weakSelf](const NSError& error) {
@@ -87,16 +146,34 @@ void HushlineProflePreferencesController::setPreferenceValue(const PlistValue& v
     });
 }
 
-void HushlineProflePreferencesController::saveProfile()
+// A profile without a title could not be told apart from another in the list: the store's
+// refusal is shown in the store's own words.
+bool HushlineProflePreferencesController::refuseEmptyTitle()
 {
-    if (!m_profile)
+    if (!isBlank(m_profile->title()))
+        return false;
+    NSError error { NSBundle::mainBundle()->bundleIdentifier(), 1, {} };
+    error.userInfo[NSLocalizedDescriptionKey] = HLProfilesManager::localizedText("Unable to add profile.");
+    error.userInfo[NSLocalizedFailureReasonErrorKey] = HLProfilesManager::localizedText("Profile name is required.");
+    error.userInfo[NSLocalizedRecoverySuggestionErrorKey] = HLProfilesManager::localizedText("Enter profile name and try.");
+    hl_showError(*this, error);
+    return true;
+}
+
+void HushlineProflePreferencesController::addProfileAction()
+{
+    if (!m_profile || refuseEmptyTitle())
         return;
     std::weak_ptr<HushlineProflePreferencesController> weakSelf = std::static_pointer_cast<HushlineProflePreferencesController>(shared_from_this());
     auto profile = m_profile;
+    // The record is stored as it will be read back: no longer new.
     profile->setNewProfile(false);
     HLProfilesManager::sharedManager().addProfile(profile, [weakSelf] {
-        if (auto self = weakSelf.lock())
-            self->dismissViewControllerAnimated(true);
+        auto self = weakSelf.lock();
+        if (!self)
+            return;
+        self->navigationItem().setRightBarButtonItem(nullptr);
+        self->dismissViewControllerAnimated(true);
     }, [weakSelf, profile](const NSError& error) {
         profile->setNewProfile(true);
         if (auto self = weakSelf.lock())
@@ -104,9 +181,32 @@ void HushlineProflePreferencesController::saveProfile()
     });
 }
 
-void HushlineProflePreferencesController::cancelProfile()
+void HushlineProflePreferencesController::dismissVieControllerAction()
 {
     dismissViewControllerAnimated(true);
+}
+
+void HushlineProflePreferencesController::profileUpdated(const NSNotification&)
+{
+    saveProfile();
+    refreshFromStore();
+}
+
+void HushlineProflePreferencesController::profileAppliedStateChanged(const NSNotification&)
+{
+    refreshFromStore();
+}
+
+void HushlineProflePreferencesController::refreshFromStore()
+{
+    if (!m_profile)
+        return;
+    if (auto stored = HLProfilesManager::sharedManager().profileByIdentifier(m_profile->identifier(), false)) {
+        m_profile = stored;
+        if (specifier())
+            specifier()->setUserInfo(PlistValue(stored));
+    }
+    reloadSpecifiers();
 }
 
 std::shared_ptr<UIColor> HushlineProflePreferencesController::customNavigationBarColor()
@@ -122,14 +222,4 @@ std::string HushlineProflePreferencesController::twitterMessage()
 std::shared_ptr<UIImage> HushlineProflePreferencesController::twitterImage()
 {
     return hl_bundleImage("twitter");
-}
-
-std::shared_ptr<PSSpecifier> HushlineProflePreferencesController::copyRightSpecifier()
-{
-    return vq__specifierByIdentifier(m_specifiers, "CopyRightHeader");
-}
-
-std::string HushlineProflePreferencesController::copryRightSpecifierText(long year)
-{
-    return hl_versionFooter(year);
 }

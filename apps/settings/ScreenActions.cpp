@@ -1,13 +1,19 @@
 #include "apps/settings/ScreenActions.h"
 
+#include "platform/foundation/NSCalendar.h"
 #include "platform/messageui/MFMailComposeViewController.h"
+#include "platform/preferences/PSDetailController.h"
+#include "platform/preferences/PSEditingPane.h"
 #include "platform/preferences/PSEditableListController.h"
 #include "platform/preferences/PSSpecifier.h"
 #include "platform/social/SLComposeViewController.h"
 #include "platform/uikit/UIAlertController.h"
 #include "platform/uikit/UIAlertView.h"
 #include "platform/uikit/UIBarButtonItem.h"
+#include "platform/uikit/UIDatePicker.h"
 #include "platform/uikit/UINavigationController.h"
+#include "platform/uikit/UITableView.h"
+#include "platform/uikit/UIWindow.h"
 
 using nlohmann::json;
 
@@ -40,6 +46,34 @@ std::string text(const json& action, const char* key)
     return it != action.end() && it->is_string() ? it->get<std::string>() : std::string();
 }
 
+// The pane of a detail screen, when the screen has one.
+std::shared_ptr<PSEditingPane> paneOf(const std::shared_ptr<UIViewController>& controller)
+{
+    auto detail = std::dynamic_pointer_cast<PSDetailController>(controller);
+    return detail ? detail->pane() : nullptr;
+}
+
+// The user turns a time picker's wheels to hour:minute; the picker keeps its day.
+std::string pickTime(const std::shared_ptr<UIViewController>& controller, const json& action)
+{
+    auto pane = paneOf(controller);
+    auto picker = pane ? pane->datePicker() : nullptr;
+    auto hour = index(action, "hour");
+    auto minute = index(action, "minute");
+    if (!picker || !hour || !minute || *hour > 23 || *minute > 59)
+        return "a time names a screen with a picker, an hour and a minute";
+    const auto& calendar = NSCalendar::currentCalendar();
+    auto fields = calendar.components(picker->date());
+    fields.hour = static_cast<int>(*hour);
+    fields.minute = static_cast<int>(*minute);
+    fields.second = 0;
+    auto date = calendar.dateFromComponents(fields);
+    if (!date)
+        return "no such time";
+    picker->userDidPickDate(*date);
+    return {};
+}
+
 }
 
 std::string ScreenActions::perform(const json& action)
@@ -61,7 +95,17 @@ std::string ScreenActions::perform(const json& action)
     auto row = index(action, "row");
     auto rowOk = [&] { return list && row && *row < list->specifiers().size() && !list->specifiers()[*row]->isGroup(); };
 
-    if (type == "select") {
+    if (type == "select" && paneOf(controller) && paneOf(controller)->tableView()) {
+        auto table = paneOf(controller)->tableView();
+        if (!row || *row >= table->numberOfRows())
+            return "no such row";
+        table->userDidSelectRow(*row);
+        UIWindow::keyWindow().setNeedsDisplay();
+    } else if (type == "pick") {
+        std::string why = pickTime(controller, action);
+        UIWindow::keyWindow().setNeedsDisplay();
+        return why;
+    } else if (type == "select") {
         if (!rowOk())
             return "no such row";
         list->tableViewDidSelectRow(*row);

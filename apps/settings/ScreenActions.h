@@ -8,6 +8,7 @@
 // What the user does on the page, sent back as one JSON object per tap:
 //   { "type": "select", "screen": S, "row": N }            a tap on a row
 //   { "type": "change", "screen": S, "row": N, "value": V } a switch, slider or text field
+//   { "type": "pick", "screen": S, "hour": H, "minute": M }  the time picker of a detail screen
 //   { "type": "delete", "screen": S, "row": N }            the row's delete button
 //   { "type": "bar", "screen": S, "side": "left"|"right", "button": N }
 //   { "type": "back", "screen": S }                        the back button of the screen on top

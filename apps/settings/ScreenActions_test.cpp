@@ -3,11 +3,16 @@
 #include "apps/settings/ScreenActions.h"
 #include "apps/settings/ScreenSnapshot.h"
 #include "platform/foundation/NSRunLoop.h"
+#include "platform/foundation/NSCalendar.h"
+#include "platform/preferences/PSDetailController.h"
 #include "platform/preferences/PSEditableListController.h"
+#include "platform/preferences/PSEditingPane.h"
 #include "platform/preferences/PSSpecifier.h"
 #include "platform/testsupport/DeviceFixture.h"
 #include "platform/uikit/UIAlertController.h"
 #include "platform/uikit/UIAlertView.h"
+#include "platform/uikit/UIDatePicker.h"
+#include "platform/uikit/UITableView.h"
 #include "platform/uikit/UINavigationController.h"
 #include "platform/uikit/UIWindow.h"
 
@@ -34,6 +39,36 @@ public:
         return m_specifiers;
     }
     int erased { 0 };
+};
+
+// A detail screen whose pane has two rows above a time picker, and counts the picker's turns.
+class SamplePane : public PSEditingPane {
+public:
+    void initWithFrame(const CGRect& frame) override
+    {
+        PSEditingPane::initWithFrame(frame);
+        m_table->setDataSource([] { return size_t { 2 }; }, [](size_t row) { return UITableViewRow { row ? "To" : "From", nullptr, NSTextAlignment::Center }; });
+        m_picker->setDatePickerMode(UIDatePickerMode::Time);
+        m_picker->setDate(*NSCalendar::currentCalendar().dateFromComponents({ 2026, 12, 8, 8, 30, 0 }));
+        m_picker->setValueChangedAction([this](UIDatePicker&) { ++turns; });
+    }
+    std::shared_ptr<UITableView> tableView() const override { return m_table; }
+    std::shared_ptr<UIDatePicker> datePicker() const override { return m_picker; }
+    int turns { 0 };
+
+private:
+    std::shared_ptr<UITableView> m_table { std::make_shared<UITableView>() };
+    std::shared_ptr<UIDatePicker> m_picker { std::make_shared<UIDatePicker>() };
+};
+
+class SampleDetail : public PSDetailController {
+public:
+    void loadPane() override
+    {
+        auto pane = std::make_shared<SamplePane>();
+        pane->initWithFrame(viewFrame());
+        setPane(pane);
+    }
 };
 
 }
@@ -125,4 +160,32 @@ TEST(RequestGuardTest, OnlyThePagesOwnAddressMayAsk)
     EXPECT_FALSE(guard.allows("127.0.0.1:8080", "https://127.0.0.1:8080"));
     EXPECT_FALSE(guard.allows("127.0.0.1:8080", "null"));
     EXPECT_FALSE(guard.allows("127.0.0.1:8080", "http://127.0.0.1:8080.evil.example"));
+}
+
+TEST_F(ScreenActionsTest, APaneShowsItsRowsAndPickerAndTakesTapsAndTurnsOfTheWheels)
+{
+    auto detail = std::make_shared<SampleDetail>();
+    detail->setSpecifier(PSSpecifier::preferenceSpecifierNamed("Hours", nullptr, nullptr, {}, PSCellType::Link));
+    m_list->navigationController()->pushViewController(detail, false);
+    auto shown = m_snapshot.take()["navigation"]["screens"][1];
+    std::string id = shown["id"];
+    EXPECT_EQ(shown["pane"]["table"]["rows"][1]["text"], "To");
+    EXPECT_EQ(shown["pane"]["table"]["rows"][0]["align"], "center");
+    EXPECT_EQ(shown["pane"]["table"]["selected"], nullptr);
+    EXPECT_EQ(shown["pane"]["picker"]["mode"], "time");
+    EXPECT_EQ(shown["pane"]["picker"]["time"], "08:30");
+
+    EXPECT_EQ(m_actions.perform({ { "type", "select" }, { "screen", id }, { "row", 1 } }), "");
+    EXPECT_EQ(m_snapshot.take()["navigation"]["screens"][1]["pane"]["table"]["selected"], 1);
+    EXPECT_NE(m_actions.perform({ { "type", "select" }, { "screen", id }, { "row", 2 } }), "");
+    EXPECT_NE(m_actions.perform({ { "type", "pick" }, { "screen", id }, { "hour", 24 }, { "minute", 0 } }), "");
+    EXPECT_NE(m_actions.perform({ { "type", "pick" }, { "screen", id }, { "hour", 13 } }), "");
+    auto pane = std::static_pointer_cast<SamplePane>(detail->pane());
+    EXPECT_EQ(pane->turns, 0);
+
+    EXPECT_EQ(m_actions.perform({ { "type", "pick" }, { "screen", id }, { "hour", 13 }, { "minute", 5 } }), "");
+    EXPECT_EQ(pane->turns, 1);
+    EXPECT_EQ(m_snapshot.take()["navigation"]["screens"][1]["pane"]["picker"]["time"], "13:05");
+    // The picker keeps its day.
+    EXPECT_EQ(NSCalendar::currentCalendar().components(pane->datePicker()->date()).day, 8);
 }

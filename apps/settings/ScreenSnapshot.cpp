@@ -3,9 +3,12 @@
 #include "platform/libvelloq/VQActivityAlertView.h"
 #include "platform/libvelloq/VQPackageHeaderCell.h"
 #include "platform/messageui/MFMailComposeViewController.h"
+#include "platform/foundation/NSCalendar.h"
 #include "platform/preferences/PSControlTableCell.h"
+#include "platform/preferences/PSDetailController.h"
 #include "platform/preferences/PSEditableListController.h"
 #include "platform/preferences/PSEditableTableCell.h"
+#include "platform/preferences/PSEditingPane.h"
 #include "platform/preferences/PSSpecifier.h"
 #include "platform/social/SLComposeViewController.h"
 #include "platform/uikit/UIAlertController.h"
@@ -13,8 +16,10 @@
 #include "platform/uikit/UIApplication.h"
 #include "platform/uikit/UIBarButtonItem.h"
 #include "platform/uikit/UIColor.h"
+#include "platform/uikit/UIDatePicker.h"
 #include "platform/uikit/UIImage.h"
 #include "platform/uikit/UINavigationController.h"
+#include "platform/uikit/UITableView.h"
 #include "platform/uikit/UIWindow.h"
 
 #include <cstdio>
@@ -73,6 +78,18 @@ const char* kindOf(const PSSpecifier& specifier)
     }
 }
 
+const char* alignmentName(NSTextAlignment alignment)
+{
+    switch (alignment) {
+    case NSTextAlignment::Center:
+        return "center";
+    case NSTextAlignment::Right:
+        return "right";
+    default:
+        return "left";
+    }
+}
+
 json buttons(const std::vector<std::shared_ptr<UIBarButtonItem>>& items)
 {
     static const char* systemNames[] = { "", "done", "cancel", "edit", "save", "add" };
@@ -112,7 +129,16 @@ json row(PSListController& list, size_t index, const std::shared_ptr<PSSpecifier
     if (auto text = std::dynamic_pointer_cast<PSEditableTableCell>(cell)) {
         row["placeholder"] = text->placeholder();
         row["autoCaps"] = text->autocapitalization();
+        // The key the keyboard shows once the user types: this snapshot's own cell is told.
+        text->textFieldDidBeginEditing();
         row["returnKey"] = text->returnKeyType() == UIReturnKeyType::Done ? "done" : "default";
+    }
+    if (!cell->contentLabels().empty()) {
+        json labels = json::array();
+        for (const auto& label : cell->contentLabels())
+            labels.push_back({ { "text", label.text }, { "color", color(label.textColor) }, { "align", alignmentName(label.alignment) },
+                { "x", label.frame.x }, { "y", label.frame.y }, { "width", label.frame.width } });
+        row["labels"] = labels;
     }
     if (auto editable = dynamic_cast<PSEditableListController*>(&list))
         row["deletable"] = editable->tableViewEditingStyleForRow(index) == UITableViewCellEditingStyle::Delete;
@@ -146,6 +172,37 @@ json groups(PSListController& list)
     return groups;
 }
 
+// A time of day as the page's time picker takes it.
+std::string clockTime(const NSDate& date)
+{
+    auto fields = NSCalendar::currentCalendar().components(date);
+    char text[8];
+    std::snprintf(text, sizeof text, "%02d:%02d", fields.hour.value_or(0) % 24, fields.minute.value_or(0) % 60);
+    return text;
+}
+
+json pane(const PSEditingPane& pane)
+{
+    json result { { "frame", { { "width", pane.frame().width }, { "height", pane.frame().height } } } };
+    if (auto table = pane.tableView()) {
+        json rows = json::array();
+        for (size_t index = 0; index < table->numberOfRows(); ++index) {
+            auto row = table->cellForRow(index);
+            rows.push_back({ { "index", index }, { "text", row.text }, { "color", color(row.textColor) }, { "align", alignmentName(row.alignment) } });
+        }
+        const auto& selected = table->indexPathForSelectedRow();
+        result["table"] = { { "rows", rows }, { "selected", selected ? json(*selected) : json() }, { "top", table->frame.y },
+            { "height", table->frame.height }, { "insetTop", table->contentInsetTop }, { "rowHeight", table->rowHeight },
+            { "scrolls", table->scrollEnabled } };
+    }
+    if (auto picker = pane.datePicker()) {
+        static const char* modes[] = { "time", "date", "date-time" };
+        result["picker"] = { { "mode", modes[static_cast<int>(picker->datePickerMode())] }, { "tag", picker->tag() },
+            { "time", clockTime(picker->date()) }, { "height", picker->frame.height } };
+    }
+    return result;
+}
+
 json screen(ControllerRegistry& registry, const std::shared_ptr<UIViewController>& controller, const std::shared_ptr<UIViewController>& previous)
 {
     json screen { { "id", registry.nameOf(controller) }, { "title", controller->title().value_or("") } };
@@ -167,6 +224,8 @@ json screen(ControllerRegistry& registry, const std::shared_ptr<UIViewController
         if (auto editable = std::dynamic_pointer_cast<PSEditableListController>(controller))
             screen["editing"] = editable->isEditing();
     }
+    if (auto detail = std::dynamic_pointer_cast<PSDetailController>(controller); detail && detail->pane())
+        screen["pane"] = pane(*detail->pane());
     return screen;
 }
 

@@ -2,22 +2,18 @@
 
 #include "platform/foundation/NSObject.h"
 #include "platform/foundation/PlistValue.h"
+#include "platform/uikit/CGRect.h"
+#include "platform/uikit/NSTextAlignment.h"
 
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 class PSSpecifier;
 class UIColor;
 class UIImage;
 
-// The geometry of a view inside a cell, in points.
-struct CGRect {
-    double x { 0 };
-    double y { 0 };
-    double width { 0 };
-    double height { 0 };
-};
 
 // A label inside a cell, as data.
 struct UILabelData {
@@ -27,6 +23,7 @@ struct UILabelData {
     bool hidden { false };
     double alpha { 1 };
     long numberOfLines { 1 };
+    NSTextAlignment alignment { NSTextAlignment::Left };
     CGRect frame;
 };
 
@@ -62,6 +59,11 @@ public:
     void setBackgroundColor(std::shared_ptr<UIColor> color) { m_backgroundColor = std::move(color); }
     const std::shared_ptr<UIImage>& iconImage() const { return m_icon; }
     void setIconImage(std::shared_ptr<UIImage> icon) { m_icon = std::move(icon); }
+    // Labels a cell class adds to its content view, in drawing order.
+    std::vector<UILabelData>& contentLabels() { return m_contentLabels; }
+    const std::vector<UILabelData>& contentLabels() const { return m_contentLabels; }
+    // The width of the content view (the cell less its accessory).
+    static constexpr double kContentWidth = 342;
 
 private:
     std::weak_ptr<PSSpecifier> m_specifier;
@@ -72,4 +74,5 @@ private:
     std::shared_ptr<UIColor> m_tintColor;
     std::shared_ptr<UIColor> m_backgroundColor;
     std::shared_ptr<UIImage> m_icon;
+    std::vector<UILabelData> m_contentLabels;
 };

@@ -11,6 +11,8 @@
 #include "platform/uikit/UIWindow.h"
 #include "preferences/HushlinePreferencesController.h"
 
+#include <filesystem>
+
 void PreferencesFixture::SetUp()
 {
     DeviceFixture::SetUp();
@@ -18,6 +20,18 @@ void PreferencesFixture::SetUp()
     NSBundle::setMainBundleIdentifier("com.apple.Preferences");
     writeSystemVersion("13.3");
     installSettingsBundle();
+    // The Settings app's own images, which the volume sliders show.
+    auto framework = phonePath("/System/Library/PrivateFrameworks/PreferencesUI.framework");
+    std::filesystem::create_directories(framework);
+    std::filesystem::copy(std::filesystem::path(HUSHLINE_SOURCE_DIR) / "platform/preferences/PreferencesUI.framework", framework,
+        std::filesystem::copy_options::recursive | std::filesystem::copy_options::overwrite_existing);
+}
+
+void PreferencesFixture::installLibStatusbar() const
+{
+    auto target = phonePath("/Library/MobileSubstrate/DynamicLibraries/libstatusbar.dylib");
+    std::filesystem::create_directories(target.parent_path());
+    std::filesystem::copy_file(HUSHLINE_LIBSTATUSBAR_PATH, target, std::filesystem::copy_options::overwrite_existing);
 }
 
 void PreferencesFixture::TearDown()

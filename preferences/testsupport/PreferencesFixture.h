@@ -27,6 +27,9 @@ protected:
     // A profile entry as the profiles file holds it.
     static PlistDictionary profileEntry(int64_t identifier, const std::string& title, bool enabled, bool allDay);
 
+    // Puts the built status-bar library where the phone keeps it.
+    void installLibStatusbar() const;
+
     std::shared_ptr<HushlinePreferencesController> openRootList();
     // The names of the list's rows in order (a group without a name as "[group]", a group with
     // one as "[Name]").

@@ -1,6 +1,9 @@
 // Figures of the settings page (not a test): the time from opening the page to the root list
 // drawn, a switch's round trip (tap, POST, the host's change, SSE, drawn) as the median of 50,
-// and the Settings host's memory. Run by bench/settings_page.sh against an optimised build.
+// a volume slider's round trip on an applied profile (let go on the page to the phone's new
+// ringer volume, as `phonectl watch` reports it) as the median of 20, and the Settings host's
+// memory. Run by bench/settings_page.sh against an optimised build.
+import { spawn } from 'node:child_process';
 import { readFile } from 'node:fs/promises';
 import { Phone } from '../test/phone.mjs';
 
@@ -40,20 +43,68 @@ async function roundTrips(page, times) {
   }, times);
 }
 
+// The default profile is applied (a meeting runs now); its editor's ringer slider is dragged to
+// alternating volumes and let go, and the phone's change of the ringer is awaited.
+async function sliderRoundTrips(phone, page, times) {
+  const watch = spawn(process.env.HUSHLINE_PHONECTL, ['--root', phone.root, 'watch'], { stdio: ['ignore', 'pipe', 'ignore'] });
+  let waiting = null;
+  let buffered = '';
+  watch.stdout.on('data', (chunk) => {
+    buffered += chunk;
+    const lines = buffered.split('\n');
+    buffered = lines.pop();
+    if (waiting && lines.some((line) => /ringer/i.test(line))) waiting();
+  });
+  await page.getByText('Profile', { exact: true }).first().click();
+  const range = page.locator('ion-range[label="Ringer Volume"]');
+  await range.waitFor();
+  const results = [];
+  try {
+    for (let i = 0; i < times; ++i) {
+      await range.locator('.range-bar-container').waitFor();
+      const bar = await range.locator('.range-bar-container').boundingBox();
+      const knob = await range.getByRole('slider').boundingBox();
+      if (!bar || !knob) { --i; await page.waitForTimeout(50); continue; }
+      const y = knob.y + knob.height / 2;
+      await page.mouse.move(knob.x + knob.width / 2, y);
+      await page.mouse.down();
+      await page.mouse.move(bar.x + bar.width * (i % 2 ? 0.3 : 0.7), y, { steps: 4 });
+      const changed = new Promise((resolve) => { waiting = resolve; });
+      const start = performance.now();
+      await page.mouse.up();
+      await changed;
+      results.push(performance.now() - start);
+      waiting = null;
+      await page.waitForTimeout(100);
+    }
+  } finally {
+    watch.kill();
+  }
+  return results;
+}
+
 async function residentKilobytes(pid) {
   const status = await readFile(`/proc/${pid}/status`, 'utf8');
   return Number(/VmRSS:\s+(\d+)/.exec(status)[1]);
 }
 
-const phone = await Phone.boot({ clock: 'now' });
+const local = (date) => new Date(date.getTime() - date.getTimezoneOffset() * 60000).toISOString().slice(0, 19);
+const phone = await Phone.boot({
+  clock: 'now',
+  before: (p) => p.phonectl('calendar', 'add', 'Work', '--title', 'Figures', '--start', local(new Date(Date.now() - 60000)),
+    '--end', local(new Date(Date.now() + 3600000))),
+});
 try {
   await phone.startSettings();
   const page = await phone.openPage();
   const first = await firstScreen(phone, 10);
   const trips = await roundTrips(page, 50);
+  await phone.waitForState((state) => state.profiles[0].applied, 'the default profile applied', 30);
+  const sliders = await sliderRoundTrips(phone, page, 20);
   const rss = await residentKilobytes(phone.settings.pid);
   console.log(`first screen (open to root list drawn): median ${median(first)} ms of ${first.length} (min ${Math.min(...first)}, max ${Math.max(...first)})`);
   console.log(`switch round trip (tap, POST, SSE, drawn): median ${median(trips).toFixed(1)} ms of ${trips.length} (min ${Math.min(...trips).toFixed(1)}, max ${Math.max(...trips).toFixed(1)})`);
+  console.log(`ringer slider round trip on an applied profile (let go, POST, stored, home screen, phone's ringer): median ${median(sliders).toFixed(1)} ms of ${sliders.length} (min ${Math.min(...sliders).toFixed(1)}, max ${Math.max(...sliders).toFixed(1)})`);
   console.log(`Settings host resident memory: ${(rss / 1024).toFixed(1)} MB`);
 } finally {
   await phone.shutdown();

@@ -114,6 +114,8 @@ function rowNode(screen, row) {
     return el('ion-item', {}, input);
   }
   case 'link':
+    if (row.labels) return rangeRow(row, () => act('select'));
+  // falls through
   case 'button':
   case 'confirm': {
     const label = el('ion-label', { color: row.destructive ? 'danger' : undefined }, row.title);
@@ -126,7 +128,76 @@ function rowNode(screen, row) {
   }
 }
 
+// A cell of label pairs on lines of their own (the active hours: "From 8:00 AM", "To 5:00 PM").
+function rangeRow(row, select) {
+  const lines = [];
+  for (let i = 0; i + 1 < row.labels.length; i += 2) {
+    const [word, value] = [row.labels[i], row.labels[i + 1]];
+    lines.push(el('div', { class: 'range-line' }, paint(el('span', {}, word.text), word.color, { text: true }),
+      paint(el('span', { class: 'range-value' }, value.text), value.color, { text: true })));
+  }
+  const name = row.labels.map((label) => label.text).join(' ');
+  return el('ion-item', { button: true, detail: 'true', class: 'range', 'aria-label': name, onclick: select },
+    el('div', { class: 'range-lines' }, lines));
+}
+
+function localDate() {
+  const now = new Date();
+  const two = (n) => String(n).padStart(2, '0');
+  return `${now.getFullYear()}-${two(now.getMonth() + 1)}-${two(now.getDate())}`;
+}
+
+// A pane's table rows; the selected row is marked.
+function paneRows(screen, table) {
+  return el('ion-list', { inset: true, class: 'pane-table' },
+    table.rows.map((row) => el('ion-item', { button: true, detail: 'false', class: row.index === table.selected ? 'selected' : '',
+      'aria-selected': String(row.index === table.selected), onclick: () => send({ type: 'select', screen: screen.id, row: row.index }) },
+    paint(el('ion-label', { class: `align-${row.align}` }, row.text), row.color, { text: true }))));
+}
+
+// A wheel time picker on a 12-hour clock; a turn of the wheels sends the new time.
+function panePicker(screen, picker) {
+  const datetime = el('ion-datetime', { presentation: 'time', 'hour-cycle': 'h12', locale: 'en-US', 'prefer-wheel': true,
+    'aria-label': 'Time', 'data-key': `${screen.id}:picker`, value: `${localDate()}T${picker.time}:00`,
+    onionChange: (event) => {
+      const match = /T?(\d{2}):(\d{2})/.exec(String(event.detail.value || ''));
+      if (match && `${match[1]}:${match[2]}` !== datetime.dataset.time) {
+        datetime.dataset.time = `${match[1]}:${match[2]}`;
+        send({ type: 'pick', screen: screen.id, hour: Number(match[1]), minute: Number(match[2]) });
+      }
+    } });
+  datetime.dataset.time = picker.time;
+  datetime.dataset.tag = String(picker.tag);
+  return el('div', { class: 'pane-picker', style: `height:${picker.height}px` }, datetime);
+}
+
+// The table fills the room above the picker, its rows in the middle of it.
+function paneContent(screen) {
+  const { table, picker } = screen.pane;
+  const area = el('div', { class: 'pane-area' },
+    table ? el('div', { class: 'pane-rows', style: `margin-top:${table.top}px` }, paneRows(screen, table)) : null,
+    picker ? panePicker(screen, picker) : null);
+  return el('ion-content', { color: 'light', class: 'pane', 'scroll-y': table && !table.scrolls ? 'false' : undefined }, area);
+}
+
+// The pane of the screen already on show takes the new rows; its picker is kept (so that a
+// wheel the user is turning is not rebuilt) and moved only when the host moved it.
+function updatePane(host, screen) {
+  const body = host.querySelector('ion-content.pane');
+  const datetime = body && body.querySelector('ion-datetime');
+  if (!body || !datetime || !screen.pane.table || !screen.pane.picker) return false;
+  body.querySelector('.pane-table').replaceWith(paneRows(screen, screen.pane.table));
+  const { time, tag } = screen.pane.picker;
+  if (datetime.dataset.time !== time || datetime.dataset.tag !== String(tag)) {
+    datetime.dataset.time = time;
+    datetime.dataset.tag = String(tag);
+    datetime.value = `${localDate()}T${time}:00`;
+  }
+  return true;
+}
+
 function content(screen) {
+  if (screen.pane) return paneContent(screen);
   const body = el('ion-content', { color: 'light' });
   for (const group of screen.groups || []) {
     if (group.header) {
@@ -146,6 +217,12 @@ function content(screen) {
 
 function drawNavigation(host, navigation) {
   const screen = navigation.screens[navigation.screens.length - 1];
+  // A pane's wheel is not rebuilt while the user may be turning it.
+  const drawn = JSON.stringify(navigation);
+  const samePane = screen.pane && host.dataset.screen === screen.id;
+  if (samePane && host.dataset.drawnNavigation === drawn) return;
+  host.dataset.drawnNavigation = drawn;
+  if (samePane && updatePane(host, screen)) return;
   const focused = document.activeElement && document.activeElement.closest && document.activeElement.closest('[data-key]');
   const focusKey = focused && focused.getAttribute('data-key');
   host.replaceChildren(toolbar(screen, navigation.bar), content(screen));
@@ -220,9 +297,9 @@ function draw(state) {
   const pages = overlays.filter((overlay) => overlay.kind === 'modal' || overlay.kind === 'mail' || overlay.kind === 'share');
   const page = pages[pages.length - 1];
   modalHost.hidden = !page;
-  if (!page) modalHost.replaceChildren();
+  if (!page) { modalHost.replaceChildren(); delete modalHost.dataset.drawnNavigation; delete modalHost.dataset.screen; }
   else if (page.kind === 'modal') drawNavigation(modalHost, page.navigation);
-  else modalHost.replaceChildren(...composerPage(page));
+  else { modalHost.replaceChildren(...composerPage(page)); delete modalHost.dataset.drawnNavigation; }
   const dialog = overlays.filter((overlay) => overlay.kind === 'alert' || overlay.kind === 'sheet').pop();
   drawDialog(dialog || null);
   drawPanel(state.alertView);

@@ -38,13 +38,17 @@ export class Phone {
     return readFile(path.join(this.root, phonePath), 'utf8').catch(() => null);
   }
 
-  // Waits (in real time, bounded) until the condition over the phone's state holds.
+  // Waits (in real time, bounded) until the condition over the phone's state holds. While the
+  // home screen restarts the phone has no state to give; that counts as not yet.
   async waitForState(condition, what, seconds = 15) {
     const deadline = Date.now() + seconds * 1000;
     for (;;) {
-      const state = await this.state();
-      if (condition(state)) return state;
-      if (Date.now() > deadline) throw new Error(`the phone never showed ${what}: ${JSON.stringify(state.profiles)}`);
+      const state = await this.state().catch((error) => {
+        if (Date.now() > deadline) throw error;
+        return null;
+      });
+      if (state && condition(state)) return state;
+      if (Date.now() > deadline) throw new Error(`the phone never showed ${what}: ${JSON.stringify(state && state.profiles)}`);
       await new Promise((resolve) => setTimeout(resolve, 100));
     }
   }
