@@ -1,4 +1,4 @@
-#include "preferences/PreferencesFixture.h"
+#include "preferences/testsupport/PreferencesFixture.h"
 
 #include "core/profile/HLProfile.h"
 #include "platform/foundation/NSNotificationCenter.h"
