@@ -97,6 +97,8 @@ int runSettingsHost(const SettingsHostOptions& options)
             server.broadcast(last = state);
     });
     UIWindow::keyWindow().setRootViewController(UINavigationController::initWithRootViewController(rootList));
+    if (options.launched)
+        options.launched(*rootList);
 
     std::string address = "http://127.0.0.1:" + std::to_string(server.port()) + "/";
     std::string why;
