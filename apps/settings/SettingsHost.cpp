@@ -2,6 +2,7 @@
 
 #include "apps/settings/ControllerRegistry.h"
 #include "apps/settings/HttpServer.h"
+#include "apps/settings/PhoneToneRelay.h"
 #include "apps/settings/PreferenceBundleLoader.h"
 #include "apps/settings/ScreenActions.h"
 #include "apps/settings/ScreenSnapshot.h"
@@ -75,6 +76,7 @@ int runSettingsHost(const SettingsHostOptions& options)
     if (!BusDarwinNotifyCenter::installOnPhoneBus())
         throw std::runtime_error("the phone's bus is not running for " + root.string() + " (boot the phone with phonectl boot)");
     StopSignals stopSignals;
+    relayTonesToHomeScreen();
     CFNotificationCenterAddObserver(CFNotificationCenterGetDarwinNotifyCenter(), nullptr, clockMoved, PhoneControl::kClockMovedNotification,
         nullptr, CFNotificationSuspensionBehaviorDeliverImmediately);
 
