@@ -20,6 +20,10 @@ describe('the calendar and event-status pickers', () => {
       before: async (p) => {
         await p.phonectl('calendar', 'add', 'Work', '--title', 'Standup', '--start', '2026-12-08T09:00:00', '--end', '2026-12-08T10:00:00');
         await p.phonectl('calendar', 'add', 'icloud/Personal', '--title', 'Dentist', '--start', '2026-12-08T09:30:00', '--end', '2026-12-08T09:45:00');
+        await p.phonectl('calendar', 'add', 'icloud/Personal', '--title', 'Review', '--start', '2026-12-08T10:30:00', '--end', '2026-12-08T11:00:00',
+          '--status', 'confirmed');
+        await p.phonectl('calendar', 'add', 'icloud/Personal', '--title', 'Maybe lunch', '--start', '2026-12-08T11:30:00', '--end', '2026-12-08T12:00:00',
+          '--status', 'tentative');
         await writeFile(path.join(p.root, 'var/mobile/Calendars/local/Work/color'), '#3366FF\n');
         await writeFile(path.join(p.root, 'var/mobile/Calendars/icloud/Personal/color'), '#FF2D55\n');
       },
@@ -66,6 +70,13 @@ describe('the calendar and event-status pickers', () => {
     await page.getByRole('button', { name: /^Back/ }).click();
     await page.locator('ion-item', { has: title(page, 'Event Status') }).getByText('Tentative', { exact: true }).waitFor();
   });
+
+  test('with "Tentative" a confirmed meeting leaves the phone alone and a tentative one silences it', async () => {
+    await phone.phonectl('clock', 'set', '2026-12-08T10:35:00');
+    await phone.waitForState((state) => !state.profiles[0].applied, 'the profile not applied during the confirmed Review');
+    await phone.phonectl('clock', 'advance', '3600');
+    await phone.waitForState((state) => state.profiles[0].applied, 'the profile applied during the tentative lunch');
+  });
 });
 
 describe('the Wi-Fi picker', () => {
@@ -97,7 +108,9 @@ describe('the alert-tone picker', () => {
   let phone;
   let page;
   before(async () => {
-    phone = await Phone.boot();
+    phone = await Phone.boot({
+      before: (p) => p.phonectl('calendar', 'add', 'Work', '--title', 'Standup', '--start', '2026-12-08T09:00:00', '--end', '2026-12-08T09:30:00'),
+    });
     await phone.startSettings('HushlineAlertToneController');
     page = await phone.openPage((p) => title(p, 'Calendar Alert').waitFor());
   });
@@ -122,5 +135,12 @@ describe('the alert-tone picker', () => {
     const changes = await phone.phonectl('log');
     assert.match(changes, /tone.*texttone:Chord/);
     assert.deepEqual(phone.pageErrors, []);
+  });
+
+  test('the next start of the profile plays the chosen tone', async () => {
+    await phone.phonectl('clock', 'advance', '360');
+    const state = await phone.waitForState((s) => s.profiles[0].applied, 'the profile applied at the Standup');
+    await phone.waitForState((s) => s.tones.filter((tone) => tone.identifier === 'texttone:Chord').length === 2,
+      `the start tone Chord after the preview (tones: ${JSON.stringify(state.tones)})`);
   });
 });
