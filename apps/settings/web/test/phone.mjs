@@ -43,9 +43,10 @@ export class Phone {
   async waitForState(condition, what, seconds = 15) {
     const deadline = Date.now() + seconds * 1000;
     for (;;) {
-      const state = await this.state();
-      if (await condition(state)) return state;
-      if (Date.now() > deadline) throw new Error(`the phone never showed ${what}: ${JSON.stringify(state.profiles)}`);
+      // While the home screen restarts, phonectl cannot read the phone: try again.
+      const state = await this.state().catch(() => null);
+      if (state && await condition(state)) return state;
+      if (Date.now() > deadline) throw new Error(`the phone never showed ${what}: ${JSON.stringify(state?.profiles)}`);
       await new Promise((resolve) => setTimeout(resolve, 100));
     }
   }
