@@ -11,6 +11,7 @@
 #include "platform/uikit/UIImage.h"
 #include "preferences/HLBundleImages.h"
 #include "preferences/HLLocalizedString.h"
+#include "preferences/HLPickerUserInfo.h"
 
 #include <algorithm>
 #include <dlfcn.h>
@@ -154,7 +155,7 @@ PSListController::Specifiers HushlineProflePreferencesController::alertSpecifier
         switchRow("Ring Alert", "playAlert", true) };
     if (m_profile->isPlayAlert()) {
         auto tone = valueRow("Alert Tone", "alertToneIdentifier", PSCellType::Link, {}, "HushlineAlertToneController");
-        tone->setUserInfo(PlistValue(PlistDictionary { { "profile", PlistValue(m_profile) } }));
+        tone->setUserInfo(PlistValue(hl_pickerUserInfo(m_profile)));
         rows.push_back(tone);
     }
     rows.push_back(switchRow("Vibrate Alert", "vibrateAlert", true));
@@ -178,17 +179,10 @@ PSListController::Specifiers HushlineProflePreferencesController::wifiAndCalenda
 {
     auto wifi = PSSpecifier::preferenceSpecifierNamed(HLLocalizedString("WiFi Networks"), nullptr, nullptr, "HushlineWifiController", PSCellType::Link);
     wifi->setIdentifier("wifiNetworks");
-    wifi->setUserInfo(PlistValue(PlistDictionary { { "profile", PlistValue(m_profile) } }));
+    wifi->setUserInfo(PlistValue(hl_pickerUserInfo(m_profile)));
 
-    PlistDictionary calendars;
-    for (const auto& [account, list] : HLEventManager::sharedManager().groupedCalendars()) {
-        PlistArray entries;
-        for (const auto& calendar : list)
-            entries.push_back(PlistValue(calendar));
-        calendars[account] = PlistValue(std::move(entries));
-    }
     auto calendar = valueRow("Calendar", "calendarIdentifiers", PSCellType::Link, {}, "HushlineCalendarsController");
-    calendar->setUserInfo(PlistValue(PlistDictionary { { "profile", PlistValue(m_profile) }, { "calendars", PlistValue(std::move(calendars)) } }));
+    calendar->setUserInfo(PlistValue(hl_calendarPickerUserInfo(m_profile, HLEventManager::sharedManager().groupedCalendars())));
     return { group("WiFi Networks",
                  "Select WiFi network(s) on which you want to apply this profile automatically. HushlineMe ignores all the calendar events if this device is connected to these networks."),
         wifi,

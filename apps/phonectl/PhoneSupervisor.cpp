@@ -6,6 +6,7 @@
 #include "platform/foundation/AtomicFile.h"
 #include "platform/foundation/PhoneBus.h"
 #include "platform/foundation/PropertyList.h"
+#include "platform/tonelibrary/TLToneManager.h"
 
 #include <cerrno>
 #include <chrono>
@@ -169,6 +170,7 @@ void bootPhone(const BootOptions& options)
         throw PhonectlError("the phone at " + root.string() + " is already booted (process " + std::to_string(*pid) + "; phonectl stop first)");
 
     installBuild(root);
+    TLToneManager::installSystemTones(root);
     if (options.osVersion)
         writeSystemVersion(root, *options.osVersion);
     std::filesystem::create_directories(root / "var" / "log", error);

@@ -22,6 +22,7 @@
 #include "platform/uikit/UITableView.h"
 #include "platform/uikit/UIWindow.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 
@@ -29,9 +30,58 @@ using nlohmann::json;
 
 namespace {
 
+std::string cssColor(const UIColor& color)
+{
+    char css[64];
+    std::snprintf(css, sizeof css, "rgba(%d, %d, %d, %.3g)", static_cast<int>(color.red() * 255 + 0.5),
+        static_cast<int>(color.green() * 255 + 0.5), static_cast<int>(color.blue() * 255 + 0.5), color.alpha());
+    return css;
+}
+
+// A drawn image as an SVG document in a data address: its size, fill and rounded clip.
+std::string drawnImageAddress(const UIImage::Drawing& drawing)
+{
+    double width = drawing.size.width;
+    double height = drawing.size.height;
+    // A corner radius beyond half the shorter side rounds the whole side, as UIKit's paths do.
+    double radius = std::min(drawing.clipCornerRadius, std::min(width, height) / 2);
+    std::string fill = drawing.fillColor && !drawing.fillColor->patternImage() ? cssColor(*drawing.fillColor) : "transparent";
+    char svg[512];
+    std::snprintf(svg, sizeof svg,
+        "<svg xmlns='http://www.w3.org/2000/svg' width='%g' height='%g' viewBox='0 0 %g %g'><rect width='%g' height='%g' rx='%g' fill='%s'/></svg>",
+        width, height, width, height, width, height, radius, fill.c_str());
+    std::string address = "data:image/svg+xml,";
+    for (char c : std::string(svg)) {
+        if (c == '<' || c == '>' || c == '#' || c == '%' || c == '"' || c == ' ') {
+            char escaped[4];
+            std::snprintf(escaped, sizeof escaped, "%%%02X", static_cast<unsigned char>(c));
+            address += escaped;
+        } else {
+            address += c;
+        }
+    }
+    return address;
+}
+
 json image(const std::shared_ptr<UIImage>& image)
 {
-    return image ? json(ScreenSnapshot::imageAddress(image->phonePath())) : json();
+    if (!image)
+        return json();
+    if (image->drawing())
+        return drawnImageAddress(*image->drawing());
+    return ScreenSnapshot::imageAddress(image->phonePath());
+}
+
+const char* accessoryName(UITableViewCellAccessoryType type)
+{
+    switch (type) {
+    case UITableViewCellAccessoryType::DisclosureIndicator:
+        return "disclosure";
+    case UITableViewCellAccessoryType::Checkmark:
+        return "checkmark";
+    default:
+        return "none";
+    }
 }
 
 json color(const std::shared_ptr<UIColor>& color)
@@ -40,10 +90,7 @@ json color(const std::shared_ptr<UIColor>& color)
         return nullptr;
     if (color->patternImage())
         return { { "image", ScreenSnapshot::imageAddress(color->patternImage()->phonePath()) }, { "alpha", color->alpha() } };
-    char css[64];
-    std::snprintf(css, sizeof css, "rgba(%d, %d, %d, %.3g)", static_cast<int>(color->red() * 255 + 0.5),
-        static_cast<int>(color->green() * 255 + 0.5), static_cast<int>(color->blue() * 255 + 0.5), color->alpha());
-    return { { "css", css } };
+    return { { "css", cssColor(*color) } };
 }
 
 json value(const PlistValue& value)
@@ -106,13 +153,17 @@ json row(PSListController& list, size_t index, const std::shared_ptr<PSSpecifier
     json row { { "index", index }, { "id", specifier->identifier() }, { "kind", kindOf(*specifier) } };
     if (!cell)
         return row;
-    row["title"] = cell->textLabel().text;
-    row["titleHidden"] = cell->textLabel().hidden;
+    // A cell that hides the stock title and draws its own label shows that label's text.
+    const auto& title = cell->textLabel().hidden ? cell->displayedTitleLabel() : cell->textLabel();
+    row["title"] = title.text;
+    row["titleHidden"] = title.hidden;
+    row["titleColor"] = color(title.textColor);
     row["detail"] = cell->detailTextLabel().text;
     row["detailColor"] = color(cell->detailTextLabel().textColor);
     row["value"] = value(cell->value());
     row["icon"] = image(cell->iconImage());
     row["checked"] = cell->isChecked();
+    row["accessory"] = accessoryName(cell->accessoryType());
     row["tint"] = color(cell->tintColor());
     row["height"] = cell->defaultCellHeight();
     if (specifier->isConfirmation())

@@ -3,6 +3,7 @@
 #include "apps/common/StopSignals.h"
 #include "apps/settings/ControllerRegistry.h"
 #include "apps/settings/HttpServer.h"
+#include "apps/settings/PhoneToneRelay.h"
 #include "apps/settings/PreferenceBundleLoader.h"
 #include "apps/settings/ScreenActions.h"
 #include "apps/settings/ScreenSnapshot.h"
@@ -45,6 +46,7 @@ int runSettingsHost(const SettingsHostOptions& options)
     if (!BusDarwinNotifyCenter::installOnPhoneBus())
         throw std::runtime_error("the phone's bus is not running for " + root.string() + " (boot the phone with phonectl boot)");
     StopSignals stopSignals;
+    relayTonesToHomeScreen();
     CFNotificationCenterAddObserver(CFNotificationCenterGetDarwinNotifyCenter(), nullptr, clockMoved, PhoneControl::kClockMovedNotification,
         nullptr, CFNotificationSuspensionBehaviorDeliverImmediately);
 
@@ -67,6 +69,8 @@ int runSettingsHost(const SettingsHostOptions& options)
             server.broadcast(last = state);
     });
     UIWindow::keyWindow().setRootViewController(UINavigationController::initWithRootViewController(rootList));
+    if (options.launched)
+        options.launched(*rootList);
 
     std::string address = "http://127.0.0.1:" + std::to_string(server.port()) + "/";
     std::string why;

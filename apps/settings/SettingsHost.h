@@ -2,7 +2,10 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
+
+class PSListController;
 
 // The Settings app of the simulated phone: one process per phone (main bundle
 // "com.apple.Preferences", home <root>/var/mobile, the Darwin centre on the phone's bus, the
@@ -16,6 +19,9 @@ struct SettingsHostOptions {
     uint16_t port { 0 };
     // The folder with page/ and node_modules/.
     std::filesystem::path webFolder;
+    // Runs once the plug-in's first screen is shown, before the page is served: a test host
+    // opens a screen of its own choice with it.
+    std::function<void(PSListController& rootList)> launched;
 };
 
 int runSettingsHost(const SettingsHostOptions&);

@@ -25,7 +25,7 @@ int usage(const std::string& problem)
 
 int main(int argc, char** argv)
 {
-    SettingsHostOptions options { .port = 0, .webFolder = HUSHLINE_SETTINGS_WEB_DIR };
+    SettingsHostOptions options { .port = 0, .webFolder = HUSHLINE_SETTINGS_WEB_DIR, .launched = nullptr };
     for (int i = 1; i < argc; ++i) {
         std::string argument = argv[i];
         if ((argument == "--root" || argument == "--port" || argument == "--web") && i + 1 >= argc)

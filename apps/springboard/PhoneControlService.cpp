@@ -80,6 +80,8 @@ const sd_bus_vtable* PhoneControlService::vtable()
             SD_BUS_VTABLE_UNPRIVILEGED),
         SD_BUS_METHOD_WITH_NAMES("SetRingerVolume", "d", SD_BUS_PARAM(volume), "a{sv}", SD_BUS_PARAM(result), &onSetRingerVolume,
             SD_BUS_VTABLE_UNPRIVILEGED),
+        SD_BUS_METHOD_WITH_NAMES("PlayTone", "sxs", SD_BUS_PARAM(identifier) SD_BUS_PARAM(type) SD_BUS_PARAM(via), "a{sv}",
+            SD_BUS_PARAM(result), &onPlayTone, SD_BUS_VTABLE_UNPRIVILEGED),
         SD_BUS_SIGNAL_WITH_NAMES("Changed", "a{sv}", SD_BUS_PARAM(change), 0),
         SD_BUS_VTABLE_END,
     };
@@ -342,6 +344,23 @@ int PhoneControlService::onSetVibrate(sd_bus_message* call, void* userdata, sd_b
     service(userdata).replyLater(call, [] {
         return PlistDictionary { { "ringVibrate", Device::current().ringVibrate() }, { "silentVibrate", Device::current().silentVibrate() } };
     });
+    return 1;
+}
+
+int PhoneControlService::onPlayTone(sd_bus_message* call, void* userdata, sd_bus_error*)
+{
+    const char* identifier = nullptr;
+    int64_t type = 0;
+    const char* via = nullptr;
+    int r = sd_bus_message_read(call, "sxs", &identifier, &type, &via);
+    if (r < 0)
+        return r;
+    Device::Tone tone;
+    tone.identifier = identifier;
+    tone.type = type;
+    tone.via = via;
+    Device::current().playTone(std::move(tone));
+    service(userdata).replyLater(call, [] { return PlistDictionary {}; });
     return 1;
 }
 

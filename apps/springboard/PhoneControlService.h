@@ -36,6 +36,7 @@ private:
     static int onSetClock(sd_bus_message*, void*, sd_bus_error*);
     static int onAdvanceClock(sd_bus_message*, void*, sd_bus_error*);
     static int onSetLocked(sd_bus_message*, void*, sd_bus_error*);
+    static int onPlayTone(sd_bus_message*, void*, sd_bus_error*);
     static int onPressVolumeButton(sd_bus_message*, void*, sd_bus_error*);
     static int onAnswerAlert(sd_bus_message*, void*, sd_bus_error*);
     static int onAddAlarm(sd_bus_message*, void*, sd_bus_error*);

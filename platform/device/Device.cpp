@@ -229,8 +229,23 @@ bool Device::silentVibrate() const
     return springBoardFlag("silent-vibrate");
 }
 
+void Device::setToneRelay(ToneRelay relay)
+{
+    std::lock_guard lock(m_mutex);
+    m_toneRelay = std::move(relay);
+}
+
 void Device::playTone(Tone tone)
 {
+    ToneRelay relay;
+    {
+        std::lock_guard lock(m_mutex);
+        relay = m_toneRelay;
+    }
+    if (relay) {
+        relay(tone);
+        return;
+    }
     tone.date = NSDate::date();
     tone.ringerVolume = ringerVolume();
     std::string identifier = tone.identifier;

@@ -97,7 +97,11 @@ public:
     bool ringVibrate() const;
     bool silentVibrate() const;
 
-    // Tones and vibration.
+    // Tones and vibration. A process that does not own the phone (the Settings app previewing a
+    // tone) hands the tones it plays to the owner through the relay, so that they are recorded
+    // where every other tone is.
+    using ToneRelay = std::function<void(const Tone&)>;
+    void setToneRelay(ToneRelay relay);
     void playTone(Tone);
     // Stops the tone that is playing repeatedly, if any.
     void stopTone(const std::string& via);
@@ -160,6 +164,7 @@ private:
     void storeVolume(const char* key, float);
 
     mutable std::mutex m_mutex;
+    ToneRelay m_toneRelay;
     std::string m_root;
     const void* m_observedCenter { nullptr };
     bool m_volumeDisplayEnabled { true };

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/preferences/PSViewController.h"
-#include "platform/uikit/CGRect.h"
+#include "platform/uikit/CGGeometry.h"
 
 #include <memory>
 

@@ -40,6 +40,8 @@ std::shared_ptr<PSTableCell> PSTableCell::cellForSpecifier(const std::shared_ptr
 void PSTableCell::initWithSpecifier(const std::shared_ptr<PSSpecifier>& specifier)
 {
     m_specifier = specifier;
+    bool isLink = specifier->cellType() == PSCellType::Link || specifier->cellType() == PSCellType::LinkList;
+    m_accessoryType = isLink ? UITableViewCellAccessoryType::DisclosureIndicator : UITableViewCellAccessoryType::None;
 }
 
 void PSTableCell::refreshCellContentsWithSpecifier(const std::shared_ptr<PSSpecifier>& specifier)

@@ -2,7 +2,7 @@
 
 #include "platform/foundation/NSObject.h"
 #include "platform/foundation/PlistValue.h"
-#include "platform/uikit/CGRect.h"
+#include "platform/uikit/CGGeometry.h"
 #include "platform/uikit/NSTextAlignment.h"
 
 #include <memory>
@@ -14,6 +14,8 @@ class PSSpecifier;
 class UIColor;
 class UIImage;
 
+// What a cell shows at its right edge.
+enum class UITableViewCellAccessoryType { None, DisclosureIndicator, Checkmark };
 
 // A label inside a cell, as data.
 struct UILabelData {
@@ -51,8 +53,13 @@ public:
     const UILabelData& detailTextLabel() const { return m_detailTextLabel; }
     const PlistValue& value() const { return m_value; }
     void setValue(PlistValue value) { m_value = std::move(value); }
-    bool isChecked() const { return m_checked; }
-    void setChecked(bool checked) { m_checked = checked; }
+    // A link row starts with the disclosure indicator, every other row with nothing.
+    UITableViewCellAccessoryType accessoryType() const { return m_accessoryType; }
+    void setAccessoryType(UITableViewCellAccessoryType type) { m_accessoryType = type; }
+    bool isChecked() const { return m_accessoryType == UITableViewCellAccessoryType::Checkmark; }
+    void setChecked(bool checked) { m_accessoryType = checked ? UITableViewCellAccessoryType::Checkmark : UITableViewCellAccessoryType::None; }
+    // The label that shows the row's title: the stock title label unless a cell draws its own.
+    virtual const UILabelData& displayedTitleLabel() const { return m_textLabel; }
     const std::shared_ptr<UIColor>& tintColor() const { return m_tintColor; }
     void setTintColor(std::shared_ptr<UIColor> color) { m_tintColor = std::move(color); }
     const std::shared_ptr<UIColor>& backgroundColor() const { return m_backgroundColor; }
@@ -70,7 +77,7 @@ private:
     UILabelData m_textLabel;
     UILabelData m_detailTextLabel;
     PlistValue m_value;
-    bool m_checked { false };
+    UITableViewCellAccessoryType m_accessoryType { UITableViewCellAccessoryType::None };
     std::shared_ptr<UIColor> m_tintColor;
     std::shared_ptr<UIColor> m_backgroundColor;
     std::shared_ptr<UIImage> m_icon;

@@ -1,5 +1,6 @@
 #include "platform/uikit/UIColor.h"
 
+#include "platform/uikit/UIGraphics.h"
 #include "platform/uikit/UIImage.h"
 
 #include <cstdio>
@@ -51,4 +52,9 @@ std::string UIColor::description() const
     else
         std::snprintf(text, sizeof text, "rgba(%.3g, %.3g, %.3g, %.3g)", m_red, m_green, m_blue, m_alpha);
     return m_pattern ? text + m_pattern->description() : text;
+}
+
+void UIColor::setFill() const
+{
+    UIGraphicsSetFillColor(std::const_pointer_cast<UIColor>(std::static_pointer_cast<const UIColor>(shared_from_this())));
 }

@@ -15,9 +15,13 @@ public:
     static std::shared_ptr<UIColor> whiteColor() { return colorWithWhite(1, 1); }
     static std::shared_ptr<UIColor> blackColor() { return colorWithWhite(0, 1); }
     static std::shared_ptr<UIColor> clearColor() { return colorWithWhite(0, 0); }
+    static std::shared_ptr<UIColor> darkGrayColor() { return colorWithWhite(1.0 / 3.0, 1); }
+    static std::shared_ptr<UIColor> lightGrayColor() { return colorWithWhite(2.0 / 3.0, 1); }
     static std::shared_ptr<UIColor> colorWithPatternImage(std::shared_ptr<UIImage> image);
 
     std::shared_ptr<UIColor> colorWithAlphaComponent(double alpha) const;
+    // Makes the colour the fill colour of the current image context (UIGraphics.h).
+    void setFill() const;
 
     double red() const { return m_red; }
     double green() const { return m_green; }

@@ -2,7 +2,7 @@
 
 #include "platform/foundation/NSDate.h"
 #include "platform/foundation/NSObject.h"
-#include "platform/uikit/CGRect.h"
+#include "platform/uikit/CGGeometry.h"
 
 #include <functional>
 

@@ -1,6 +1,8 @@
 #include "platform/uikit/UIImage.h"
 
 #include "platform/foundation/DeviceRoot.h"
+#include "platform/uikit/UIColor.h"
+#include "platform/uikit/UIGraphics.h"
 
 #include <fstream>
 
@@ -38,6 +40,19 @@ std::shared_ptr<UIImage> UIImage::imageWithContentsOfFile(const std::string& pho
     return std::make_shared<UIImage>(phonePath);
 }
 
+std::shared_ptr<UIImage> UIImage::imageWithDrawing(Drawing drawing)
+{
+    auto image = std::make_shared<UIImage>(std::string());
+    image->m_drawing = std::move(drawing);
+    return image;
+}
+
+void UIImage::drawInRect(const CGRect& rect) const
+{
+    if (m_drawing)
+        UIGraphicsFillRectWithColor(rect, m_drawing->fillColor);
+}
+
 std::string UIImage::name() const
 {
     auto stem = std::filesystem::path(m_phonePath).stem().string();
@@ -48,5 +63,13 @@ std::string UIImage::name() const
 bool UIImage::isEqual(const std::shared_ptr<const NSObject>& other) const
 {
     auto image = std::dynamic_pointer_cast<const UIImage>(other);
-    return image && image->m_phonePath == m_phonePath;
+    if (!image || image->m_phonePath != m_phonePath || image->m_drawing.has_value() != m_drawing.has_value())
+        return false;
+    if (!m_drawing)
+        return true;
+    const auto& a = *m_drawing;
+    const auto& b = *image->m_drawing;
+    bool sameFill = a.fillColor == b.fillColor || (a.fillColor && a.fillColor->isEqual(b.fillColor));
+    return sameFill && a.size.width == b.size.width && a.size.height == b.size.height && a.scale == b.scale && a.opaque == b.opaque
+        && a.clipCornerRadius == b.clipCornerRadius;
 }

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/foundation/NSObject.h"
-#include "platform/uikit/CGRect.h"
+#include "platform/uikit/CGGeometry.h"
 #include "platform/uikit/NSTextAlignment.h"
 
 #include <functional>

@@ -14,6 +14,7 @@ void UIViewController::loadViewIfNeeded()
     if (m_viewLoaded)
         return;
     m_viewLoaded = true;
+    loadView();
     viewDidLoad();
 }
 

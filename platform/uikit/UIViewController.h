@@ -29,6 +29,8 @@ public:
     bool isViewLoaded() const { return m_viewLoaded; }
     void loadViewIfNeeded();
 
+    // Makes the controller's view; runs once, right before viewDidLoad.
+    virtual void loadView() { }
     virtual void viewDidLoad() { }
     virtual void viewWillAppear(bool animated) { }
     virtual void viewWillDisappear(bool animated) { }

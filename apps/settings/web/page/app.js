@@ -85,9 +85,10 @@ function toolbar(screen, bar) {
   return el('ion-header', {}, node);
 }
 
-function rowNode(screen, row) {
+function rowNode(screen, row, choosing) {
   const act = (type, extra = {}) => send({ type, screen: screen.id, row: row.index, ...extra });
-  const icon = row.icon ? el('img', { class: 'icon', slot: 'start', src: row.icon, alt: '' }) : null;
+  // A drawn image (a calendar's colour swatch) comes as data and keeps its own small size.
+  const icon = row.icon ? el('img', { class: row.icon.startsWith('data:') ? 'swatch' : 'icon', slot: 'start', src: row.icon, alt: '' }) : null;
   const check = row.checked ? paint(el('span', { slot: 'end', class: 'checkmark', role: 'img', 'aria-label': 'selected' }, '✓'), row.tint, { text: true }) : null;
   const remove = row.deletable ? el('ion-button', { slot: 'end', fill: 'clear', color: 'danger', class: 'delete',
     'aria-label': `Delete ${row.title}`, onclick: (event) => { event.stopPropagation(); act('delete'); } }, 'Delete') : null;
@@ -120,10 +121,14 @@ function rowNode(screen, row) {
   case 'confirm': {
     const label = el('ion-label', { color: row.destructive ? 'danger' : undefined }, row.title);
     const detail = row.detail ? paint(el('ion-note', { slot: 'end', class: 'detail' }, row.detail), row.detailColor, { text: true }) : null;
-    return el('ion-item', { button: true, detail: row.kind === 'link' ? 'true' : 'false', onclick: () => act('select') }, icon, label, detail, check, remove);
+    // A link row shows the chevron unless its cell shows a checkmark or nothing instead.
+    const chevron = row.kind === 'link' && row.accessory === 'disclosure';
+    return el('ion-item', { button: true, detail: chevron ? 'true' : 'false', onclick: () => act('select') }, icon, label, detail, check, remove);
   }
   default:
-    return el('ion-item', { button: !!row.checked || undefined, onclick: () => act('select') }, icon, el('ion-label', {}, row.title),
+    // In a list to choose from (one row has a checkmark) every row is a choice.
+    return el('ion-item', { button: choosing || undefined, detail: 'false', onclick: () => act('select') }, icon,
+      paint(el('ion-label', {}, row.title), row.titleColor, { text: true }),
       row.detail ? el('ion-note', { slot: 'end' }, row.detail) : null, check);
   }
 }
@@ -199,6 +204,7 @@ function updatePane(host, screen) {
 function content(screen) {
   if (screen.pane) return paneContent(screen);
   const body = el('ion-content', { color: 'light' });
+  const choosing = (screen.groups || []).some((group) => group.rows.some((row) => row.checked));
   for (const group of screen.groups || []) {
     if (group.header) {
       body.append(paint(el('div', { class: 'package-header', role: 'banner' },
@@ -207,7 +213,7 @@ function content(screen) {
     if (group.rows.length) {
       const list = el('ion-list', { inset: true },
         group.title ? el('ion-list-header', {}, el('ion-label', {}, group.title)) : null,
-        group.rows.map((row) => rowNode(screen, row)));
+        group.rows.map((row) => rowNode(screen, row, choosing)));
       body.append(list);
     }
     if (group.footer) body.append(el('div', { class: 'group-footer' }, group.footer));

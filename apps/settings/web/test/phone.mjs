@@ -11,6 +11,7 @@ import { chromium } from 'playwright-core';
 const run = promisify(execFile);
 const phonectlProgram = process.env.HUSHLINE_PHONECTL;
 const settingsProgram = process.env.HUSHLINE_SETTINGS;
+const pickerSettingsProgram = process.env.HUSHLINE_PICKER_SETTINGS;
 export const screenshots = process.env.HUSHLINE_SCREENSHOTS || tmpdir();
 
 export class Phone {
@@ -43,21 +44,22 @@ export class Phone {
   async waitForState(condition, what, seconds = 15) {
     const deadline = Date.now() + seconds * 1000;
     for (;;) {
-      const state = await this.state().catch((error) => {
-        if (Date.now() > deadline) throw error;
-        return null;
-      });
-      if (state && condition(state)) return state;
-      if (Date.now() > deadline) throw new Error(`the phone never showed ${what}: ${JSON.stringify(state && state.profiles)}`);
+      // While the home screen restarts, phonectl cannot read the phone: try again.
+      const state = await this.state().catch(() => null);
+      if (state && await condition(state)) return state;
+      if (Date.now() > deadline) throw new Error(`the phone never showed ${what}: ${JSON.stringify(state?.profiles)}`);
       await new Promise((resolve) => setTimeout(resolve, 100));
     }
   }
 
-  // Starts the Settings host; resolves with the page's address once it serves.
-  async startSettings() {
+  // Starts the Settings host; resolves with the page's address once it serves. With a picker's
+  // class name, the host opens that picker for the first profile (as the profile editor would).
+  async startSettings(picker) {
     // The host's own log goes where the phone keeps its logs.
     const log = openSync(path.join(this.root, 'var/log/settings.log'), 'a');
-    this.settings = spawn(settingsProgram, ['--root', this.root, '--port', '0'], { stdio: ['ignore', 'pipe', log] });
+    const [program, args] = picker ? [pickerSettingsProgram, ['--root', this.root, '--open', picker]]
+      : [settingsProgram, ['--root', this.root, '--port', '0']];
+    this.settings = spawn(program, args, { stdio: ['ignore', 'pipe', log] });
     this.address = await new Promise((resolve, reject) => {
       let text = '';
       this.settings.stdout.on('data', (chunk) => {
@@ -70,13 +72,14 @@ export class Phone {
     return this.address;
   }
 
-  async openPage() {
+  // Resolves once the page shows its first screen (`ready` waits for it; the root list by default).
+  async openPage(ready = (page) => page.getByRole('switch', { name: 'Enabled' }).waitFor()) {
     this.browser = await chromium.launch({ executablePath: '/usr/bin/chromium' });
     this.page = await this.browser.newPage({ viewport: { width: 390, height: 844 } });
     this.pageErrors = [];
     this.page.on('pageerror', (error) => this.pageErrors.push(error.message));
     await this.page.goto(this.address);
-    await this.page.getByRole('switch', { name: 'Enabled' }).waitFor();
+    await ready(this.page);
     return this.page;
   }
 

@@ -1,6 +1,11 @@
 #pragma once
 
-// The geometry of a view, in points.
+// Sizes and rectangles in points.
+struct CGSize {
+    double width { 0 };
+    double height { 0 };
+};
+
 struct CGRect {
     double x { 0 };
     double y { 0 };
