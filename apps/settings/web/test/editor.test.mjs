@@ -118,4 +118,24 @@ describe('the profile editor', () => {
     await page.getByRole('button', { name: 'From 10:00 AM To 5:00 PM' }).waitFor();
     assert.deepEqual(phone.pageErrors, []);
   });
+
+  test('the editor\'s rows open the calendar, Wi-Fi and tone pickers of the same profile', async () => {
+    await page.getByText('Calendar', { exact: true }).click();
+    await page.getByText('Ignore All Day Events', { exact: true }).waitFor();
+    await page.getByText('Work', { exact: true }).waitFor();
+    await page.getByRole('button', { name: /^Back/ }).click();
+
+    // The group and its row share the name: the row comes second.
+    await page.getByText('WiFi Networks', { exact: true }).last().click();
+    await page.getByText('Vibrate Alert', { exact: true }).waitFor({ state: 'detached' });
+    await page.getByRole('button', { name: /^Back/ }).click();
+    await page.getByText('Vibrate Alert', { exact: true }).waitFor();
+
+    await page.getByText('Alert Tone', { exact: true }).click();
+    await page.getByText('None', { exact: true }).first().waitFor();
+    await page.getByText('Calendar Alert', { exact: true }).first().waitFor();
+    await page.getByRole('button', { name: /^Back/ }).click();
+    await page.getByText('Vibrate Alert', { exact: true }).waitFor();
+    assert.deepEqual(phone.pageErrors, []);
+  });
 });
