@@ -7,6 +7,7 @@
 #include "platform/foundation/PropertyList.h"
 
 #include <benchmark/benchmark.h>
+#include <chrono>
 #include <cstdio>
 #include <fcntl.h>
 #include <map>
@@ -82,10 +83,16 @@ public:
 int main(int argc, char** argv)
 {
     bench::database();
+    // The calendar cache of these runs lives beside the benchmark's phone and goes with it.
+    std::filesystem::path cacheHome = bench::database().root.string() + "-cache";
+    setenv("XDG_CACHE_HOME", cacheHome.c_str(), 1);
     writeProfiles();
-    // The first run lays nothing out and builds no cache; it only brings the files into the page
-    // cache, as they are on a phone in use.
+    // The first run parses every calendar file and leaves what it read in phonectl's calendar
+    // cache (as khal's first run fills its database); the runs measured take it from there, as
+    // every later look on a phone in use does.
+    auto coldStart = std::chrono::steady_clock::now();
     runPhonectlToday();
+    double coldMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - coldStart).count();
     benchmark::Initialize(&argc, argv);
     Reporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
@@ -95,12 +102,13 @@ int main(int argc, char** argv)
             double peer = std::stod(khal["khal_warm_ms"]);
             printf("khal list today today: warm %s ms, cold %s ms, %s events\n", khal["khal_warm_ms"].c_str(), khal["khal_cold_ms"].c_str(),
                 khal["khal_events"].c_str());
-            printf("phonectl today %.1f ms; khal warm / phonectl today = %.1f\n", reporter.milliseconds,
+            printf("phonectl today: warm %.1f ms, cold %.1f ms; khal warm / phonectl today warm = %.1f\n", reporter.milliseconds, coldMs,
                 reporter.milliseconds > 0 ? peer / reporter.milliseconds : 0.0);
         } else {
             printf("khal peer not measured (bench/khal_peer.sh failed)\n");
         }
     }
     benchmark::Shutdown();
+    std::filesystem::remove_all(cacheHome);
     return 0;
 }

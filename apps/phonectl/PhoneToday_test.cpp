@@ -170,6 +170,28 @@ TEST_F(PhoneTodayTest, TheTextSaysTheSameInOneLineEach)
         << result.out;
 }
 
+// The shadow phone keeps what it read of the calendars in the user's cache folder, never in the
+// phone, and the next look takes unchanged files from there and reads changed ones again.
+TEST_F(PhoneTodayTest, ALaterLookTakesTheCalendarsFromTheCacheOutsideThePhoneAndSeesChanges)
+{
+    auto before = snapshot();
+    PlistValue first = today({ "--date", "2026-12-08" });
+    EXPECT_EQ(snapshot(), before) << "the real phone's root is byte-for-byte unchanged";
+    size_t caches = 0;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(m_cacheHome))
+        caches += entry.path().extension() == ".cache";
+    EXPECT_EQ(caches, 1u);
+
+    PlistValue second = today({ "--date", "2026-12-08" });
+    EXPECT_EQ(toJson(second), toJson(first));
+
+    addEvent("Work", "Late review", "20:00", "21:00");
+    PlistValue changed = today({ "--date", "2026-12-08" });
+    EXPECT_EQ(reasons(first, "Office").count("Late review"), 0u);
+    EXPECT_EQ(reasons(changed, "Office").count("Late review"), 1u) << "the new meeting is seen";
+    EXPECT_EQ(timeline(changed), timeline(first));
+}
+
 TEST_F(PhoneTodayTest, HushlineSwitchedOffOrAProfileDisabledIsTheReasonForEveryEvent)
 {
     ASSERT_TRUE(PropertyList::write(m_root / "var/mobile/Library/Preferences/com.velloq.hushline.plist",

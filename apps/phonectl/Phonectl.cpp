@@ -404,7 +404,8 @@ int todayCommand(const std::filesystem::path& root, Arguments& args)
     auto date = args.option("--date");
     bool json = args.flag("--json");
     args.finish();
-    TodayRequest request { existingRoot(root), std::nullopt };
+    TodayRequest request { existingRoot(root), std::nullopt, std::nullopt };
+    request.calendarCache = todayCalendarCache(request.root);
     if (date) {
         auto midnight = date->size() == 10 ? parseLocalTime(*date) : std::nullopt;
         if (!midnight)

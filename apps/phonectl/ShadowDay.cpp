@@ -60,6 +60,7 @@ PlistDictionary runShadowDay(const ShadowDay& day)
     auto clock = Clock::installVirtual(day.from.timeIntervalSince1970());
     DarwinNotifyCenter::install(std::make_shared<InProcessDarwinNotifyCenter>());
     NSBundle::setMainBundleIdentifier("com.apple.springboard");
+    EKEventStore::keepReadCalendarsIn(day.calendarCache);
     UIApplication::setSharedApplication(std::make_shared<SpringBoard>());
 
     TodayRecorder recorder(day.until);

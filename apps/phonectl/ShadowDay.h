@@ -3,6 +3,7 @@
 #include "platform/foundation/PlistValue.h"
 
 #include <filesystem>
+#include <optional>
 
 // The day of a shadow phone, run in the calling process, which becomes that phone's home screen
 // for good: the process's device root, clock, notification centres and main run loop are taken
@@ -15,6 +16,7 @@ struct ShadowDay {
     std::filesystem::path root;
     NSDate from;
     NSDate until;
+    std::optional<std::filesystem::path> calendarCache;
 };
 
 PlistDictionary runShadowDay(const ShadowDay&);

@@ -7,6 +7,8 @@
 #include "core/NSDate+HLAdditions.h"
 
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/wait.h>
@@ -59,6 +61,15 @@ std::string readAll(int fd)
     _exit(sent ? 0 : 1);
 }
 
+// FNV-1a: a name that stays the same from one run (and build) to the next.
+uint64_t stableHash(const std::string& text)
+{
+    uint64_t hash = 14695981039346656037ull;
+    for (unsigned char c : text)
+        hash = (hash ^ c) * 1099511628211ull;
+    return hash;
+}
+
 // The next midnight after the date.
 NSDate endOfDay(const NSDate& date)
 {
@@ -67,11 +78,27 @@ NSDate endOfDay(const NSDate& date)
 
 }
 
+std::optional<std::filesystem::path> todayCalendarCache(const std::filesystem::path& root)
+{
+    std::filesystem::path folder;
+    if (const char* cache = std::getenv("XDG_CACHE_HOME"); cache && *cache == '/')
+        folder = cache;
+    else if (const char* home = std::getenv("HOME"); home && *home == '/')
+        folder = std::filesystem::path(home) / ".cache";
+    else
+        return std::nullopt;
+    std::error_code error;
+    auto calendars = std::filesystem::weakly_canonical(root / "var/mobile/Calendars", error);
+    char name[64];
+    snprintf(name, sizeof name, "calendars-%016llx.cache", static_cast<unsigned long long>(stableHash(calendars.string())));
+    return folder / "hushline" / name;
+}
+
 PlistValue lookAtToday(const TodayRequest& request)
 {
     NSDate from = request.day ? hl_beginningOfDay(*request.day) : NSDate::date();
     ShadowRoot shadow(request.root, request.day.has_value());
-    ShadowDay day { shadow.path(), from, endOfDay(from) };
+    ShadowDay day { shadow.path(), from, endOfDay(from), request.calendarCache };
 
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0)

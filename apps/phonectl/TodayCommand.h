@@ -16,7 +16,14 @@ struct TodayRequest {
     std::filesystem::path root;
     // Midnight of the day to look at as a whole; the present moment when not given.
     std::optional<NSDate> day;
+    // Where the shadow phone keeps what it read of the phone's calendars for the next look
+    // (outside the phone's root, which is only read); none: every file is parsed each time.
+    std::optional<std::filesystem::path> calendarCache;
 };
+
+// The calendar cache of a phone's looks: "$XDG_CACHE_HOME/hushline/" (else "~/.cache/hushline/")
+// and a name drawn from the phone's calendars folder; none when neither folder is known.
+std::optional<std::filesystem::path> todayCalendarCache(const std::filesystem::path& root);
 
 // The report (TodayReport.h), read back from the shadow phone's JSON. Throws PhonectlError when
 // the shadow phone fails.

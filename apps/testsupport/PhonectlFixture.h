@@ -28,10 +28,21 @@ struct PhonectlResult {
 // phonectl as a person runs it, against the test's own phone.
 class PhonectlFixture : public DeviceFixture {
 protected:
+    void SetUp() override
+    {
+        DeviceFixture::SetUp();
+        // phonectl keeps its caches beside the test's phone, never in it nor in the user's home.
+        m_cacheHome = m_root.parent_path() / (m_root.filename().string() + ".cache");
+        setenv("XDG_CACHE_HOME", m_cacheHome.c_str(), 1);
+    }
+
     void TearDown() override
     {
         if (m_booted)
             phonectl({ "stop" });
+        unsetenv("XDG_CACHE_HOME");
+        std::error_code ignored;
+        std::filesystem::remove_all(m_cacheHome, ignored);
         DeviceFixture::TearDown();
     }
 
@@ -182,4 +193,5 @@ protected:
     }
 
     bool m_booted { false };
+    std::filesystem::path m_cacheHome;
 };

@@ -81,6 +81,16 @@ std::string currentTimeZone()
     return zone ? zone : "";
 }
 
+// The zone local times are read in: TZ, or the system's zone when TZ is not set.
+std::string zoneIdentity(const std::string& tz)
+{
+    if (!tz.empty())
+        return tz;
+    std::error_code error;
+    auto system = std::filesystem::canonical("/etc/localtime", error);
+    return "system:" + (error ? std::string("UTC") : system.string());
+}
+
 bool overlaps(int64_t start, int64_t end, double from, double to)
 {
     double s = static_cast<double>(start);
@@ -104,9 +114,23 @@ void warn(const std::filesystem::path& path, const std::string& text)
     NSLog("EKEventStore: Warning: %s: %s", path.c_str(), text.c_str());
 }
 
+// What was skipped in a file and why, in one line.
+std::string problemsText(const ICalendarFile& content)
+{
+    std::string text;
+    for (const auto& problem : content.problems)
+        text += (text.empty() ? "" : "; ") + problem;
+    if (content.skipped)
+        text += "; " + std::to_string(content.skipped) + " of " + std::to_string(content.skipped + content.events.size())
+            + " events left out";
+    return text;
+}
+
 } // namespace
 
-CalendarIndex::CalendarIndex(std::filesystem::path root) : m_root(std::move(root))
+CalendarIndex::CalendarIndex(std::filesystem::path root, std::unique_ptr<CalendarCache> cache)
+    : m_root(std::move(root))
+    , m_cache(std::move(cache))
 {
     std::error_code ignored;
     std::filesystem::create_directories(m_root, ignored);
@@ -124,6 +148,8 @@ void CalendarIndex::refresh()
             m_accounts.clear();
         m_timeZone = zone;
         tzset();
+        if (m_cache)
+            m_cache->useTimeZone(zoneIdentity(zone));
         // What was queued is covered by the full scan that follows.
         m_watch->readChanges(changes);
         scanAll();
@@ -137,6 +163,8 @@ void CalendarIndex::refresh()
         return;
     }
     rebuild();
+    if (m_cache)
+        saveCache();
 }
 
 void CalendarIndex::scanAll()
@@ -221,33 +249,50 @@ void CalendarIndex::updateFile(IndexedCalendar& calendar, const std::string& nam
             calendar.stale = true;
         return;
     }
-    FileStamp stamp { static_cast<int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec,
-        static_cast<uintmax_t>(info.st_size), static_cast<uintmax_t>(info.st_ino) };
+    CalendarFileStamp stamp { static_cast<int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec,
+        static_cast<uint64_t>(info.st_size), static_cast<uint64_t>(info.st_ino) };
     auto known = calendar.files.find(name);
     if (!force && known != calendar.files.end() && known->second.stamp == stamp)
         return;
-    std::unique_ptr<ICalendarFile> content;
-    std::string bytes, error;
-    if (stamp.size > kMaxFileSize) {
-        warn(path, "larger than 64 MB, left out");
-    } else if (!readFile(path, bytes, &error)) {
-        warn(path, "cannot be read (" + error + "), left out");
-    } else {
-        content = loadICalendar(bytes);
-        if (!content->problems.empty()) {
-            std::string text;
-            for (const auto& problem : content->problems)
-                text += (text.empty() ? "" : "; ") + problem;
-            if (content->skipped)
-                text += "; " + std::to_string(content->skipped) + " of " + std::to_string(content->skipped + content->events.size())
-                    + " events left out";
-            warn(path, text);
-        }
-    }
+    auto content = readCalendarFile(path, calendar.account + "/" + calendar.name + "/" + name, stamp);
     if (!content)
         content = std::make_unique<ICalendarFile>();
     calendar.files[name] = { stamp, std::move(content) };
     calendar.stale = true;
+}
+
+std::unique_ptr<ICalendarFile> CalendarIndex::readCalendarFile(const std::filesystem::path& path, const std::string& key,
+    const CalendarFileStamp& stamp)
+{
+    std::unique_ptr<ICalendarFile> content = m_cache ? m_cache->find(key, stamp) : nullptr;
+    if (!content) {
+        std::string bytes, error;
+        if (stamp.size > kMaxFileSize) {
+            warn(path, "larger than 64 MB, left out");
+            return nullptr;
+        }
+        if (!readFile(path, bytes, &error)) {
+            warn(path, "cannot be read (" + error + "), left out");
+            return nullptr;
+        }
+        content = loadICalendar(bytes);
+        if (m_cache)
+            m_cache->remember(key, stamp, *content);
+    }
+    if (!content->problems.empty())
+        warn(path, problemsText(*content));
+    return content;
+}
+
+void CalendarIndex::saveCache()
+{
+    std::vector<std::string> keys;
+    for (const auto& [accountName, account] : m_accounts)
+        for (const auto& [calendarName, calendar] : account.calendars)
+            for (const auto& [fileName, file] : calendar.files)
+                keys.push_back(accountName + "/" + calendarName + "/" + fileName);
+    if (!m_cache->save(keys))
+        NSLog("EKEventStore: Warning: %s: the calendar cache cannot be written", m_cache->file().c_str());
 }
 
 void CalendarIndex::applyChanges(const std::vector<DirectoryWatch::Change>& changes)

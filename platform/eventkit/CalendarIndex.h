@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/eventkit/CalendarCache.h"
 #include "platform/eventkit/DirectoryWatch.h"
 #include "platform/eventkit/EKCalendar.h"
 #include "platform/eventkit/EKEvent.h"
@@ -23,7 +24,8 @@
 // Not thread-safe: the store serialises its use.
 class CalendarIndex {
 public:
-    explicit CalendarIndex(std::filesystem::path root);
+    // With a cache, files unchanged since the cache last saw them are not parsed again.
+    explicit CalendarIndex(std::filesystem::path root, std::unique_ptr<CalendarCache> cache = nullptr);
 
     const std::filesystem::path& root() const { return m_root; }
 
@@ -46,14 +48,8 @@ public:
     std::shared_ptr<EKEvent> eventWithIdentifier(const std::string& identifier, double occurrenceDate);
 
 private:
-    struct FileStamp {
-        int64_t mtime { 0 };
-        uintmax_t size { 0 };
-        uintmax_t inode { 0 };
-        bool operator==(const FileStamp&) const = default;
-    };
     struct IndexedFile {
-        FileStamp stamp;
+        CalendarFileStamp stamp;
         std::unique_ptr<ICalendarFile> content;
     };
     // An event of the calendar that happens once (or an occurrence moved out of its series).
@@ -103,6 +99,8 @@ private:
     void readAccountTitle(const std::string& account, IndexedAccount&);
     void readCalendarFields(IndexedAccount&, IndexedCalendar&);
     void updateFile(IndexedCalendar&, const std::string& name, bool force);
+    std::unique_ptr<ICalendarFile> readCalendarFile(const std::filesystem::path&, const std::string& key, const CalendarFileStamp&);
+    void saveCache();
     void applyChanges(const std::vector<DirectoryWatch::Change>&);
     void rebuild();
     void derive(IndexedCalendar&);
@@ -115,6 +113,7 @@ private:
 
     std::filesystem::path m_root;
     std::unique_ptr<DirectoryWatch> m_watch;
+    std::unique_ptr<CalendarCache> m_cache;
     std::map<std::string, IndexedAccount> m_accounts;
     std::vector<std::shared_ptr<EKCalendar>> m_calendarList;
     std::string m_timeZone;

@@ -5,6 +5,21 @@
 
 #include <set>
 
+namespace {
+
+std::optional<std::filesystem::path>& cacheFileSetting()
+{
+    static std::optional<std::filesystem::path> file;
+    return file;
+}
+
+}
+
+void EKEventStore::keepReadCalendarsIn(std::optional<std::filesystem::path> cacheFile)
+{
+    cacheFileSetting() = std::move(cacheFile);
+}
+
 std::shared_ptr<EKEventStore> EKEventStore::init()
 {
     auto store = std::make_shared<EKEventStore>(Private {}, calendarsFolder());
@@ -12,7 +27,10 @@ std::shared_ptr<EKEventStore> EKEventStore::init()
     return store;
 }
 
-EKEventStore::EKEventStore(Private, std::filesystem::path folder) : m_index(std::move(folder)) { }
+EKEventStore::EKEventStore(Private, std::filesystem::path folder)
+    : m_index(std::move(folder), cacheFileSetting() ? std::make_unique<CalendarCache>(*cacheFileSetting()) : nullptr)
+{
+}
 
 EKEventStore::~EKEventStore()
 {

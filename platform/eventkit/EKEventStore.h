@@ -40,6 +40,10 @@ public:
     // "<device root>/var/mobile/Calendars".
     static std::filesystem::path calendarsFolder();
 
+    // Stores created from now on keep what they read of the calendar files in this file and
+    // take unchanged files from it (CalendarCache); nullopt: they parse every file they read.
+    static void keepReadCalendarsIn(std::optional<std::filesystem::path> cacheFile);
+
     std::vector<std::shared_ptr<EKCalendar>> calendarsForEntityType(EKEntityType);
     std::shared_ptr<EKCalendar> calendarWithIdentifier(const std::string& identifier);
 

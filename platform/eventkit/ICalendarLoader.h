@@ -39,6 +39,7 @@ public:
     ~ICalendarZones();
 
     icaltimezone* add(icalcomponent* vtimezone);
+    const std::vector<icaltimezone*>& all() const { return m_zones; }
 
 private:
     std::vector<icaltimezone*> m_zones;

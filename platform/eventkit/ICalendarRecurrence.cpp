@@ -63,6 +63,16 @@ ICalendarRecurrence::ICalendarRecurrence(ICalendarTime dtstart, std::vector<ical
     std::sort(m_exclusions.days.begin(), m_exclusions.days.end());
 }
 
+std::vector<int64_t> ICalendarRecurrence::rdates() const
+{
+    std::vector<int64_t> given = m_rdates;
+    // Without a rule DTSTART was added to the RDATEs; the constructor adds it again.
+    if (m_rules.empty())
+        if (auto it = std::find(given.begin(), given.end(), m_dtstartSeconds); it != given.end())
+            given.erase(it);
+    return given;
+}
+
 bool ICalendarRecurrence::takeBoundReport()
 {
     if (!m_bounded || m_boundReported)

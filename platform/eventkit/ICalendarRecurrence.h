@@ -38,6 +38,12 @@ public:
     // No occurrence starts before this.
     int64_t earliestStart() const;
 
+    // What the recurrence was made of, to write it down and make it again.
+    const ICalendarTime& dtstart() const { return m_dtstart; }
+    const std::vector<icalrecurrencetype>& rules() const { return m_rules; }
+    std::vector<int64_t> rdates() const;
+    const Exclusions& exclusions() const { return m_exclusions; }
+
 private:
     void ensureCovered(int64_t from, int64_t to);
     std::vector<int64_t> expand(int64_t from, int64_t to, bool& complete, bool& bounded);

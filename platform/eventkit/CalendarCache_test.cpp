@@ -1,0 +1,131 @@
+#include "platform/eventkit/CalendarCache.h"
+
+#include "platform/eventkit/EKEventStore.h"
+#include "platform/foundation/AtomicFile.h"
+#include "platform/testsupport/DeviceFixture.h"
+
+#include <fcntl.h>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+namespace {
+
+class CalendarCacheTest : public DeviceFixture {
+protected:
+    void SetUp() override
+    {
+        DeviceFixture::SetUp();
+        m_cacheFile = m_root.parent_path() / (m_root.filename().string() + ".cache") / "calendars.cache";
+        EKEventStore::keepReadCalendarsIn(m_cacheFile);
+    }
+    void TearDown() override
+    {
+        EKEventStore::keepReadCalendarsIn(std::nullopt);
+        std::filesystem::remove_all(m_cacheFile.parent_path());
+        DeviceFixture::TearDown();
+    }
+
+    std::filesystem::path file(const std::string& name) const { return EKEventStore::calendarsFolder() / "work/meetings" / name; }
+
+    void writeMeeting(const std::string& name, const std::string& title, const std::string& start)
+    {
+        std::filesystem::create_directories(file(name).parent_path());
+        std::ofstream(file(name), std::ios::binary | std::ios::trunc)
+            << "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nBEGIN:VEVENT\r\nUID:" << name << "\r\nSUMMARY:" << title
+            << "\r\nDTSTART;TZID=Europe/Berlin:" << start << "\r\nDURATION:PT1H\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n";
+    }
+
+    // What a new store (a new process, as far as the cache can tell) finds on the day.
+    std::vector<std::string> titlesOnTheDay()
+    {
+        auto store = EKEventStore::init();
+        auto events = store->eventsMatchingPredicate(store->predicateForEventsWithStartDate(
+            NSDate(localTime("2026-12-08T00:00:00")), NSDate(localTime("2026-12-08T23:59:59")), std::nullopt));
+        std::vector<std::string> titles;
+        for (const auto& event : events)
+            titles.push_back(event->title() + "@" + std::to_string(static_cast<int64_t>(event->startDate().timeIntervalSince1970())));
+        return titles;
+    }
+
+    // Rewrites a file in place with the same size, inode and modification time: a change the
+    // cache cannot see, which shows whether a store took the file from the cache.
+    void rewriteUnseen(const std::string& name, const std::string& from, const std::string& to)
+    {
+        struct stat before { };
+        ASSERT_EQ(stat(file(name).c_str(), &before), 0);
+        std::string text;
+        ASSERT_TRUE(readFile(file(name), text));
+        text.replace(text.find(from), from.size(), to);
+        std::fstream(file(name), std::ios::binary | std::ios::in | std::ios::out) << text;
+        struct timespec times[2] = { before.st_atim, before.st_mtim };
+        ASSERT_EQ(utimensat(AT_FDCWD, file(name).c_str(), times, 0), 0);
+    }
+
+    std::filesystem::path m_cacheFile;
+};
+
+TEST_F(CalendarCacheTest, AnUnchangedFileIsTakenFromTheCacheAChangedOneIsReadAgain)
+{
+    writeMeeting("a.ics", "Alpha", "20261208T090000");
+    writeMeeting("b.ics", "Bravo", "20261208T110000");
+    auto first = titlesOnTheDay();
+    ASSERT_EQ(first.size(), 2u);
+    ASSERT_TRUE(std::filesystem::exists(m_cacheFile));
+
+    rewriteUnseen("a.ics", "Alpha", "Omega");
+    EXPECT_EQ(titlesOnTheDay(), first) << "the unchanged stamp must take the file from the cache";
+
+    // A change the stamp shows (here the size) is read again, and the others still come cached.
+    writeMeeting("b.ics", "Bravo two", "20261208T120000");
+    auto after = titlesOnTheDay();
+    ASSERT_EQ(after.size(), 2u);
+    EXPECT_EQ(after[0], first[0]);
+    EXPECT_EQ(after[1].substr(0, 10), "Bravo two@");
+
+    // A file gone from the calendars leaves the cache with the next save.
+    std::filesystem::remove(file("b.ics"));
+    EXPECT_EQ(titlesOnTheDay().size(), 1u);
+    CalendarCache cache(m_cacheFile);
+    cache.useTimeZone(timeZone());
+    struct stat info { };
+    ASSERT_EQ(stat(file("a.ics").c_str(), &info), 0);
+    EXPECT_TRUE(cache.find("work/meetings/a.ics",
+        { static_cast<int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec, static_cast<uint64_t>(info.st_size),
+            static_cast<uint64_t>(info.st_ino) }));
+    EXPECT_FALSE(cache.find("work/meetings/b.ics", {}));
+}
+
+TEST_F(CalendarCacheTest, EntriesReadInAnotherTimeZoneAreNotUsed)
+{
+    writeMeeting("a.ics", "Alpha", "20261208T090000");
+    titlesOnTheDay();
+    rewriteUnseen("a.ics", "Alpha", "Omega");
+    setenv("TZ", "America/New_York", 1);
+    tzset();
+    auto inNewYork = titlesOnTheDay();
+    setenv("TZ", timeZone(), 1);
+    tzset();
+    ASSERT_EQ(inNewYork.size(), 1u);
+    EXPECT_EQ(inNewYork[0].substr(0, 6), "Omega@");
+}
+
+TEST_F(CalendarCacheTest, ADamagedCacheCostsAParseNeverAnEvent)
+{
+    writeMeeting("a.ics", "Alpha", "20261208T090000");
+    auto right = titlesOnTheDay();
+    std::string bytes;
+    ASSERT_TRUE(readFile(m_cacheFile, bytes));
+    for (size_t size : { size_t(0), size_t(10), bytes.size() / 2, bytes.size() - 1 }) {
+        ASSERT_TRUE(writeFileAtomically(m_cacheFile, std::string_view(bytes).substr(0, size)));
+        EXPECT_EQ(titlesOnTheDay(), right) << size;
+    }
+    // Another program's file in its place is not taken either.
+    ASSERT_TRUE(writeFileAtomically(m_cacheFile, "Hushline calendar cache 0\nold"));
+    EXPECT_EQ(titlesOnTheDay(), right);
+    // And a cache that cannot be written leaves the calendars readable.
+    EKEventStore::keepReadCalendarsIn(std::filesystem::path("/proc/hushline-no-such-folder/calendars.cache"));
+    EXPECT_EQ(titlesOnTheDay(), right);
+}
+
+}
