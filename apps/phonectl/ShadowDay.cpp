@@ -7,6 +7,7 @@
 #include "core/NSDate+HLAdditions.h"
 #include "core/schedule/HLWiFiManager.h"
 #include "platform/eventkit/EKEventStore.h"
+#include "platform/foundation/AtomicFile.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/DarwinNotifyCenter.h"
 #include "platform/foundation/NSBundle.h"
@@ -61,6 +62,7 @@ PlistDictionary runShadowDay(const ShadowDay& day)
     DarwinNotifyCenter::install(std::make_shared<InProcessDarwinNotifyCenter>());
     NSBundle::setMainBundleIdentifier("com.apple.springboard");
     EKEventStore::keepReadCalendarsIn(day.calendarCache);
+    setAtomicWritesDurable(false);
     UIApplication::setSharedApplication(std::make_shared<SpringBoard>());
 
     TodayRecorder recorder(day.until);

@@ -1,5 +1,6 @@
 #include "platform/foundation/AtomicFile.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -110,6 +111,17 @@ bool writeAll(int fd, std::string_view bytes)
 
 }
 
+namespace {
+
+std::atomic<bool> durableWrites { true };
+
+}
+
+void setAtomicWritesDurable(bool durable)
+{
+    durableWrites = durable;
+}
+
 bool writeFileAtomically(const std::filesystem::path& path, std::string_view bytes, std::string* error)
 {
     std::filesystem::path folder = path.parent_path().empty() ? "." : path.parent_path();
@@ -125,7 +137,7 @@ bool writeFileAtomically(const std::filesystem::path& path, std::string_view byt
     mode_t mode = ::stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
     fchmod(file.get(), mode);
 
-    bool written = writeAll(file.get(), bytes) && fsync(file.get()) == 0;
+    bool written = writeAll(file.get(), bytes) && (!durableWrites || fsync(file.get()) == 0);
     if (!written) {
         fail(error, "cannot write " + temporary);
         unlink(temporary.c_str());
@@ -145,6 +157,8 @@ bool writeFileAtomically(const std::filesystem::path& path, std::string_view byt
         return false;
     }
     lock.close();
+    if (!durableWrites)
+        return true;
     FileDescriptor directory(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (directory.get() >= 0)
         fsync(directory.get());

@@ -13,5 +13,10 @@
 // file that a living writer still holds is left alone.
 bool writeFileAtomically(const std::filesystem::path& path, std::string_view bytes, std::string* error = nullptr);
 
+// Whether writeFileAtomically flushes to disk (the default). A process whose files are thrown
+// away when it ends (the shadow phone of `phonectl today`) skips the flushes, which cost more
+// than all of its other work; readers still see the old or the new content whole.
+void setAtomicWritesDurable(bool durable);
+
 // Reads a whole file; false when it cannot be opened or read.
 bool readFile(const std::filesystem::path& path, std::string& bytes, std::string* error = nullptr);
