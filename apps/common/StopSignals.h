@@ -1,13 +1,12 @@
 #pragma once
 
-#include "platform/foundation/NSRunLoop.h"
+#include "platform/foundation/SignalSource.h"
 
 // While it lives, SIGTERM, SIGINT and SIGHUP stop the main run loop instead of killing the
 // process, so that a host program ends as a whole (its sources removed, its files closed).
 class StopSignals {
 public:
     StopSignals();
-    ~StopSignals();
     StopSignals(const StopSignals&) = delete;
     StopSignals& operator=(const StopSignals&) = delete;
 
@@ -15,7 +14,6 @@ public:
     int received() const { return m_received; }
 
 private:
-    int m_fd { -1 };
-    NSRunLoop::SourceID m_source { 0 };
     int m_received { 0 };
+    SignalSource m_signals;
 };

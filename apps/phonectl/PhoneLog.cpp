@@ -5,19 +5,18 @@
 #include "apps/phonectl/Json.h"
 #include "apps/phonectl/PhoneSupervisor.h"
 #include "platform/foundation/BusDarwinNotifyCenter.h"
+#include "platform/foundation/ChildExitSource.h"
+#include "platform/foundation/FileWatch.h"
 #include "platform/foundation/NSRunLoop.h"
 #include "platform/foundation/PhoneBusConnection.h"
 #include "platform/foundation/PropertyList.h"
+#include "platform/foundation/SignalSource.h"
 
 #include <csignal>
 #include <cstdio>
 #include <fcntl.h>
 #include <iostream>
 #include <map>
-#include <sys/epoll.h>
-#include <sys/inotify.h>
-#include <sys/signalfd.h>
-#include <sys/timerfd.h>
 #include <unistd.h>
 
 namespace {
@@ -25,54 +24,18 @@ namespace {
 constexpr const char* kLogPath = "tmp/velloq.log";
 constexpr const char* kProfilesPath = "var/mobile/Library/Preferences/com.velloq.hushline.profiles.plist";
 
-// A descriptor of the run loop's that phonectl owns.
-class LoopSource {
-public:
-    LoopSource(int fd, NSRunLoop::SourceHandler handler) : m_fd(fd)
-    {
-        if (m_fd >= 0)
-            m_source = NSRunLoop::main().addSource(m_fd, EPOLLIN, std::move(handler));
-    }
-    ~LoopSource()
-    {
-        if (m_source)
-            NSRunLoop::main().removeSource(m_source);
-        if (m_fd >= 0)
-            close(m_fd);
-    }
-    LoopSource(const LoopSource&) = delete;
-    LoopSource& operator=(const LoopSource&) = delete;
-    int fd() const { return m_fd; }
-
-private:
-    int m_fd;
-    NSRunLoop::SourceID m_source { 0 };
-};
-
-int signalDescriptor()
-{
-    sigset_t signals;
-    sigemptyset(&signals);
-    for (int signal : { SIGINT, SIGTERM, SIGHUP })
-        sigaddset(&signals, signal);
-    sigprocmask(SIG_BLOCK, &signals, nullptr);
-    return signalfd(-1, &signals, SFD_NONBLOCK | SFD_CLOEXEC);
-}
-
-// Runs the main run loop until a stop signal arrives or the phone stops (checked once a
-// second of real time, whatever clock the phone runs on).
+// Runs the main run loop until a stop signal arrives or the phone stops: its supervisor's end
+// is heard at once (a pidfd), whatever clock the phone runs on.
 void runUntilStopped(const std::filesystem::path& root)
 {
-    LoopSource signals(signalDescriptor(), [](uint32_t) { NSRunLoop::main().stop(); });
-    int ticker = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
-    itimerspec second { { 1, 0 }, { 1, 0 } };
-    timerfd_settime(ticker, 0, &second, nullptr);
-    LoopSource alive(ticker, [&root, ticker](uint32_t) {
-        uint64_t expirations = 0;
-        (void)!read(ticker, &expirations, sizeof expirations);
-        if (!runningSupervisor(root))
-            NSRunLoop::main().stop();
-    });
+    SignalSource signals({ SIGINT, SIGTERM, SIGHUP }, [](int) { NSRunLoop::main().stop(); });
+    auto supervisor = runningSupervisor(root);
+    if (!supervisor)
+        return;
+    ChildExitSource phone(*supervisor, [](const ProcessExit&) { NSRunLoop::main().stop(); });
+    // The process file may have named a supervisor that ended before the pidfd was opened.
+    if (runningSupervisor(root) != supervisor)
+        return;
     NSRunLoop::main().run();
 }
 
@@ -207,14 +170,10 @@ int printPhoneLog(const std::filesystem::path& root, bool follow)
     if (!follow)
         return 0;
     client.watchChanges([](const PlistDictionary& change) { std::cout << describeChange(change) << std::endl; });
-    int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     std::filesystem::create_directories(root / "tmp");
-    inotify_add_watch(watch, (root / "tmp").c_str(), IN_MODIFY | IN_CREATE | IN_MOVED_TO);
-    LoopSource logSource(watch, [watch, &log](uint32_t) {
-        char events[4096];
-        while (read(watch, events, sizeof events) > 0) { }
-        log.printNew();
-    });
+    FileWatch logChanges(root / kLogPath, [&log] { log.printNew(); });
+    // Lines written between the first look and the start of the watch.
+    log.printNew();
     runUntilStopped(root);
     return 0;
 }

@@ -4,6 +4,9 @@
 #include "apps/phonectl/ControlClient.h"
 #include "platform/device/PhoneControl.h"
 #include "platform/foundation/AtomicFile.h"
+#include "platform/foundation/ChildExitSource.h"
+#include "platform/foundation/FileWatch.h"
+#include "platform/foundation/NSRunLoop.h"
 #include "platform/foundation/PhoneBus.h"
 #include "platform/foundation/PropertyList.h"
 #include "platform/tonelibrary/TLToneManager.h"
@@ -17,7 +20,7 @@
 #include <spawn.h>
 #include <sstream>
 #include <sys/wait.h>
-#include <thread>
+#include <functional>
 #include <unistd.h>
 #include <vector>
 
@@ -136,6 +139,20 @@ pid_t spawn(const std::vector<std::string>& arguments, const std::filesystem::pa
     return pid;
 }
 
+// Turns the main run loop until the condition holds or the time is up. The loop sleeps until one
+// of its sources (a pidfd, a file watch) is ready: nothing is looked at over and over.
+bool waitUntil(const std::function<bool()>& condition, Clock::duration timeout)
+{
+    auto deadline = Clock::now() + timeout;
+    while (!condition()) {
+        double left = std::chrono::duration<double>(deadline - Clock::now()).count();
+        if (left <= 0)
+            return condition();
+        NSRunLoop::main().runOnce(left);
+    }
+    return true;
+}
+
 std::string ownProgram()
 {
     std::error_code error;
@@ -181,21 +198,22 @@ void bootPhone(const BootOptions& options)
         arguments.push_back("--clock");
         arguments.push_back(*options.clock);
     }
+    auto launched = PhoneControl::launchedPath(root);
+    std::filesystem::create_directories(launched.parent_path(), error);
+    bool ended = false;
+    FileWatch launch(launched, [] { });
     pid_t supervisor = spawn(arguments, supervisorLog(root), true);
+    ChildExitSource supervisorEnd(supervisor, [&ended](const ProcessExit&) { ended = true; });
 
-    auto deadline = Clock::now() + kLaunchTimeout;
-    while (!std::filesystem::exists(PhoneControl::launchedPath(root), error)) {
-        int status = 0;
-        if (waitpid(supervisor, &status, WNOHANG) == supervisor)
-            throw PhonectlError("the phone at " + root.string() + " did not start:" + tail(supervisorLog(root), 5)
-                + tail(PhoneControl::hostOutputPath(root), 10));
-        if (Clock::now() > deadline) {
-            kill(supervisor, SIGTERM);
-            throw PhonectlError("the home screen of " + root.string() + " did not finish launching within a minute:"
-                + tail(PhoneControl::hostOutputPath(root), 10));
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
+    bool done = waitUntil([&] { return ended || std::filesystem::exists(launched, error); }, kLaunchTimeout);
+    if (std::filesystem::exists(launched, error))
+        return;
+    if (done)
+        throw PhonectlError("the phone at " + root.string() + " did not start:" + tail(supervisorLog(root), 5)
+            + tail(PhoneControl::hostOutputPath(root), 10));
+    kill(supervisor, SIGTERM);
+    throw PhonectlError("the home screen of " + root.string() + " did not finish launching within a minute:"
+        + tail(PhoneControl::hostOutputPath(root), 10));
 }
 
 void stopPhone(const std::filesystem::path& root)
@@ -203,15 +221,13 @@ void stopPhone(const std::filesystem::path& root)
     auto pid = runningSupervisor(root);
     if (!pid)
         throw PhonectlError("the phone at " + root.string() + " is not booted");
+    // The supervisor is not phonectl's child (it runs in a session of its own): its pidfd tells
+    // that it is gone.
+    bool ended = false;
+    ChildExitSource supervisorEnd(*pid, [&ended](const ProcessExit&) { ended = true; });
     kill(*pid, SIGTERM);
-    auto deadline = Clock::now() + kStopTimeout;
-    while (processAlive(*pid)) {
-        // The supervisor is not phonectl's child (it runs in a session of its own), so it is
-        // gone once kill finds no such process.
-        if (Clock::now() > deadline)
-            throw PhonectlError("the phone at " + root.string() + " did not stop within 20 seconds (process " + std::to_string(*pid) + ")");
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
+    if (!waitUntil([&] { return ended || (!supervisorEnd.isWatching() && !processAlive(*pid)); }, kStopTimeout))
+        throw PhonectlError("the phone at " + root.string() + " did not stop within 20 seconds (process " + std::to_string(*pid) + ")");
 }
 
 namespace {
@@ -322,16 +338,14 @@ private:
     {
         if (m_host <= 0)
             return;
+        // Reaped by the pidfd's source once it has ended.
+        bool ended = false;
+        ChildExitSource hostEnd(m_host, [&ended](const ProcessExit&) { ended = true; });
         kill(m_host, SIGTERM);
-        auto deadline = Clock::now() + std::chrono::seconds(10);
-        int status = 0;
-        while (waitpid(m_host, &status, WNOHANG) == 0) {
-            if (Clock::now() > deadline) {
-                kill(m_host, SIGKILL);
-                waitpid(m_host, &status, 0);
-                break;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        if (!waitUntil([&] { return ended; }, std::chrono::seconds(10))) {
+            kill(m_host, SIGKILL);
+            int status = 0;
+            waitpid(m_host, &status, 0);
         }
         m_host = -1;
     }

@@ -1,7 +1,10 @@
 #include "apps/testsupport/PhonectlFixture.h"
 
 #include "platform/foundation/AtomicFile.h"
+#include "platform/testsupport/PeerProcess.h"
 
+#include <chrono>
+#include <fstream>
 
 namespace {
 
@@ -84,6 +87,30 @@ TEST_F(PhonectlTest, TheHostIsRestartedOnTheSameClockAndMessagesReachThePlugIn)
     alarm.out.pop_back();
     EXPECT_EQ(phonectl({ "alarm", "off", alarm.out }).status, 0);
     EXPECT_EQ(state("alarmIcon"), PlistValue(false));
+}
+
+// `log --follow` waits for the log file and for the phone: a line written to the log shows at
+// once, and the command ends as soon as the phone has stopped.
+TEST_F(PhonectlTest, LogFollowShowsNewLinesAtOnceAndEndsWithThePhone)
+{
+    boot();
+    PeerProcess follower(HUSHLINE_PHONECTL, { "--root", m_root.string(), "log", "--follow" });
+    ASSERT_TRUE(follower.waitForLine("== /tmp/velloq.log =="));
+    auto since = [](std::chrono::steady_clock::time_point start) {
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    };
+
+    auto written = std::chrono::steady_clock::now();
+    std::ofstream(m_root / "tmp/velloq.log", std::ios::app) << "written by the test\n";
+    ASSERT_TRUE(follower.waitForLine("written by the test"));
+    EXPECT_LT(since(written), 0.5);
+
+    ASSERT_EQ(phonectl({ "stop" }).status, 0);
+    m_booted = false;
+    auto stopped = std::chrono::steady_clock::now();
+    ASSERT_TRUE(follower.waitForExit());
+    EXPECT_LT(since(stopped), 0.5) << "the phone's end is heard, not looked for once a second";
+    EXPECT_EQ(follower.exitStatus(), 0);
 }
 
 TEST_F(PhonectlTest, WrongCommandsUnknownPhonesAndMalformedInputAreRefused)

@@ -10,13 +10,12 @@
 #include <netinet/in.h>
 #include <stdexcept>
 #include <sys/epoll.h>
-#include <sys/timerfd.h>
 #include <unistd.h>
 
 namespace {
 
 constexpr size_t kMaxBody = 64 * 1024;
-constexpr time_t kHeartbeatSeconds = 15;
+constexpr double kHeartbeatSeconds = 15;
 
 std::optional<std::string> header(MHD_Connection* connection, const char* name)
 {
@@ -59,22 +58,6 @@ std::optional<std::filesystem::path> inside(const std::filesystem::path& base, c
     if (error || !resolved.string().starts_with(root.string() + "/"))
         return std::nullopt;
     return resolved;
-}
-
-void armTimer(int fd, time_t seconds, long nanoseconds, bool repeat)
-{
-    itimerspec timeout { };
-    timeout.it_value.tv_sec = seconds;
-    timeout.it_value.tv_nsec = nanoseconds;
-    if (repeat)
-        timeout.it_interval = timeout.it_value;
-    timerfd_settime(fd, 0, &timeout, nullptr);
-}
-
-void drainTimer(int fd)
-{
-    uint64_t expirations = 0;
-    [[maybe_unused]] auto ignored = read(fd, &expirations, sizeof expirations);
 }
 
 }
@@ -159,41 +142,19 @@ HttpServer::HttpServer(uint16_t port, std::filesystem::path webFolder, Handlers 
         throw std::runtime_error("cannot listen on 127.0.0.1:" + std::to_string(port));
     m_port = MHD_get_daemon_info(m_daemon, MHD_DAEMON_INFO_BIND_PORT)->port;
     int epoll = MHD_get_daemon_info(m_daemon, MHD_DAEMON_INFO_EPOLL_FD)->epoll_fd;
-    m_source = NSRunLoop::main().addSource(epoll, EPOLLIN, [this](uint32_t) { serve(); });
-    m_timeoutFd = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
-    m_timeoutSource = NSRunLoop::main().addSource(m_timeoutFd, EPOLLIN, [this](uint32_t) {
-        drainTimer(m_timeoutFd);
-        serve();
-    });
-    m_heartbeatFd = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
-    m_heartbeatSource = NSRunLoop::main().addSource(m_heartbeatFd, EPOLLIN, [this](uint32_t) {
-        drainTimer(m_heartbeatFd);
-        // A comment line: a stream whose page has gone fails to take it and is closed.
-        for (const auto& stream : m_streams) {
-            stream->pending += ": heartbeat\n\n";
-            if (stream->suspended) {
-                stream->suspended = false;
-                MHD_resume_connection(stream->connection);
-                m_resumed = true;
-            }
-        }
-        serve();
-    });
+    m_source = RunLoopSource(epoll, EPOLLIN, [this](uint32_t) { serve(); });
 }
 
 HttpServer::~HttpServer()
 {
-    NSRunLoop::main().removeSource(m_source);
-    NSRunLoop::main().removeSource(m_timeoutSource);
-    NSRunLoop::main().removeSource(m_heartbeatSource);
+    // The daemon closes its epoll descriptor: the watch goes first.
+    m_source.reset();
     for (const auto& stream : m_streams)
         if (stream->suspended) {
             stream->suspended = false;
             MHD_resume_connection(stream->connection);
         }
     MHD_stop_daemon(m_daemon);
-    close(m_timeoutFd);
-    close(m_heartbeatFd);
 }
 
 void HttpServer::serve()
@@ -217,17 +178,34 @@ void HttpServer::serve()
 void HttpServer::armTimeout()
 {
     MHD_UNSIGNED_LONG_LONG milliseconds = 0;
-    if (MHD_get_timeout(m_daemon, &milliseconds) != MHD_YES) {
-        armTimer(m_timeoutFd, 0, 0, false);
-        return;
-    }
-    // Zero would disarm the timer: due now is one nanosecond from now.
-    armTimer(m_timeoutFd, static_cast<time_t>(milliseconds / 1000), milliseconds ? static_cast<long>(milliseconds % 1000) * 1000000 : 1, false);
+    if (MHD_get_timeout(m_daemon, &milliseconds) != MHD_YES)
+        m_timeout.disarm();
+    else
+        m_timeout.armAfter(static_cast<double>(milliseconds) / 1000.0);
 }
 
 void HttpServer::setHeartbeat(bool on)
 {
-    armTimer(m_heartbeatFd, on ? kHeartbeatSeconds : 0, 0, on);
+    if (on)
+        m_heartbeat.armAfter(kHeartbeatSeconds);
+    else
+        m_heartbeat.disarm();
+}
+
+void HttpServer::sendHeartbeat()
+{
+    // The next one first: closing the last stream below stops them.
+    m_heartbeat.armAfter(kHeartbeatSeconds);
+    // A comment line: a stream whose page has gone fails to take it and is closed.
+    for (const auto& stream : m_streams) {
+        stream->pending += ": heartbeat\n\n";
+        if (stream->suspended) {
+            stream->suspended = false;
+            MHD_resume_connection(stream->connection);
+            m_resumed = true;
+        }
+    }
+    serve();
 }
 
 void HttpServer::broadcast(const std::string& state)

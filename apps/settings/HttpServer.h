@@ -1,6 +1,7 @@
 #pragma once
 
-#include "platform/foundation/NSRunLoop.h"
+#include "platform/foundation/RunLoopSource.h"
+#include "platform/foundation/RunLoopTimer.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -57,16 +58,17 @@ private:
     void serve();
     void armTimeout();
     void setHeartbeat(bool on);
+    void sendHeartbeat();
 
     std::filesystem::path m_webFolder;
     Handlers m_handlers;
     MHD_Daemon* m_daemon { nullptr };
     uint16_t m_port { 0 };
-    NSRunLoop::SourceID m_source { 0 };
-    int m_timeoutFd { -1 };
-    NSRunLoop::SourceID m_timeoutSource { 0 };
-    int m_heartbeatFd { -1 };
-    NSRunLoop::SourceID m_heartbeatSource { 0 };
+    RunLoopSource m_source;
+    // libmicrohttpd's own deadline (a connection's time-out).
+    RunLoopTimer m_timeout { TimerClock::Monotonic, [this](TimerEvent) { serve(); } };
+    // While streams are open, a comment line every kHeartbeatSeconds.
+    RunLoopTimer m_heartbeat { TimerClock::Monotonic, [this](TimerEvent) { sendHeartbeat(); } };
     std::list<std::shared_ptr<Stream>> m_streams;
     std::string m_lastState;
     bool m_resumed { false };

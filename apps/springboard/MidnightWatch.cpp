@@ -1,15 +1,11 @@
 #include "apps/springboard/MidnightWatch.h"
 
-#include "platform/foundation/Clock.h"
 #include "platform/foundation/NSCalendar.h"
 #include "platform/foundation/NSLog.h"
 
 #include <cerrno>
 #include <cmath>
 #include <cstring>
-#include <sys/epoll.h>
-#include <sys/timerfd.h>
-#include <unistd.h>
 
 namespace {
 
@@ -31,13 +27,7 @@ MidnightWatch::MidnightWatch(Handler midnightPassed)
 {
 }
 
-MidnightWatch::~MidnightWatch()
-{
-    if (m_source)
-        NSRunLoop::main().removeSource(m_source);
-    if (m_timerFd >= 0)
-        close(m_timerFd);
-}
+MidnightWatch::~MidnightWatch() = default;
 
 NSDate MidnightWatch::nextMidnight(NSDate date)
 {
@@ -73,41 +63,12 @@ void MidnightWatch::check()
 
 void MidnightWatch::arm()
 {
-    NSDate midnight = nextMidnight(NSDate::date());
-    uint64_t generation = ++*m_generation;
-    if (!Clock::process().isVirtual()) {
-        armTimerFd(midnight);
+    // Whether the time came or the wall clock was set, check() looks at the day again.
+    if (m_timer.armAt(nextMidnight(NSDate::date()).timeIntervalSince1970()))
         return;
-    }
-    std::weak_ptr<uint64_t> current = m_generation;
-    NSRunLoop::main().performBlockAtDate(midnight, [this, current, generation] {
-        auto live = current.lock();
-        if (live && *live == generation)
-            check();
-    });
-}
-
-void MidnightWatch::armTimerFd(NSDate midnight)
-{
-    if (m_timerFd < 0) {
-        m_timerFd = timerfd_create(CLOCK_REALTIME, TFD_NONBLOCK | TFD_CLOEXEC);
-        if (m_timerFd < 0) {
-            NSLog("SpringBoard: cannot create the midnight timer: %s", strerror(errno));
-            return;
-        }
-        m_source = NSRunLoop::main().addSource(m_timerFd, EPOLLIN, [this](uint32_t) { onTimerFd(); });
-    }
-    struct itimerspec deadline { };
-    deadline.it_value.tv_sec = static_cast<time_t>(midnight.timeIntervalSince1970());
-    if (timerfd_settime(m_timerFd, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &deadline, nullptr) != 0)
-        NSLog("SpringBoard: cannot arm the midnight timer: %s", strerror(errno));
-}
-
-void MidnightWatch::onTimerFd()
-{
-    uint64_t expirations = 0;
-    // ECANCELED: the wall clock was set; either way the day is checked again.
-    if (read(m_timerFd, &expirations, sizeof expirations) < 0 && errno != ECANCELED && errno != EAGAIN)
-        NSLog("SpringBoard: reading the midnight timer failed: %s", strerror(errno));
-    check();
+    int error = errno;
+    if (!m_timer.kernelClock())
+        NSLog("SpringBoard: cannot create the midnight timer: %s", strerror(error));
+    else
+        NSLog("SpringBoard: cannot arm the midnight timer: %s", strerror(error));
 }

@@ -1,16 +1,16 @@
 #pragma once
 
 #include "platform/foundation/NSDate.h"
-#include "platform/foundation/NSRunLoop.h"
+#include "platform/foundation/RunLoopTimer.h"
 
 #include <functional>
 #include <memory>
 
 // Tells SpringBoard that a local midnight has passed: at every local midnight, and whenever the
-// wall clock is set to another day (either way). Nothing polls: on the system clock a timerfd
-// on CLOCK_REALTIME armed for the next midnight, with cancel-on-set so that a change of the
-// wall clock is heard at once; on the virtual clock a block on the run loop at the next
-// midnight, and clockWasSet() after the host has moved the clock.
+// wall clock is set to another day (either way). Nothing polls: a run-loop timer on the wall
+// clock is armed for the next midnight; on the system clock it also reports a change of the
+// wall clock at once, and on the virtual clock the host calls clockWasSet() after it has moved
+// the clock.
 class MidnightWatch {
 public:
     using Handler = std::function<void()>;
@@ -31,14 +31,9 @@ public:
 private:
     void check();
     void arm();
-    void armTimerFd(NSDate);
-    void onTimerFd();
 
     Handler m_handler;
     // The local day last seen, as the date of its midnight.
     NSTimeInterval m_day { 0 };
-    // Blocks queued for an earlier arming are stale once the watch has been armed again.
-    std::shared_ptr<uint64_t> m_generation = std::make_shared<uint64_t>(0);
-    int m_timerFd { -1 };
-    NSRunLoop::SourceID m_source { 0 };
+    RunLoopTimer m_timer { TimerClock::RealTime, [this](TimerEvent) { check(); } };
 };

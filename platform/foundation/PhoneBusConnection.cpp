@@ -11,7 +11,6 @@
 #include <poll.h>
 #include <stdexcept>
 #include <sys/epoll.h>
-#include <sys/timerfd.h>
 #include <systemd/sd-bus.h>
 #include <unistd.h>
 
@@ -120,18 +119,10 @@ std::string PhoneBusConnection::uniqueName() const
 void PhoneBusConnection::attach()
 {
     m_thread = std::this_thread::get_id();
-    m_timerFd = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
-    if (m_timerFd < 0)
-        throw std::runtime_error(std::string("phone bus: timerfd: ") + strerror(errno));
     std::weak_ptr<PhoneBusConnection> weak = weak_from_this();
-    m_timerSource = NSRunLoop::main().addSource(m_timerFd, EPOLLIN, [weak](uint32_t) {
-        auto self = weak.lock();
-        if (!self || !self->isOpen())
-            return;
-        uint64_t expirations;
-        ssize_t ignored = read(self->m_timerFd, &expirations, sizeof expirations);
-        (void)ignored;
-        self->serve();
+    m_deadline = std::make_unique<RunLoopTimer>(TimerClock::Monotonic, [weak](TimerEvent) {
+        if (auto self = weak.lock(); self && self->isOpen())
+            self->serve();
     });
     updateWatch();
 }
@@ -165,11 +156,11 @@ void PhoneBusConnection::updateWatch()
         if (pending & POLLOUT)
             wanted |= EPOLLOUT;
     }
-    if (!m_socketSource || wanted != m_watchedEvents) {
-        if (m_socketSource)
-            NSRunLoop::main().removeSource(m_socketSource);
+    if (!m_socketSource.isActive() || wanted != m_watchedEvents) {
+        // The loop watches a descriptor once: the old watch goes before the new one comes.
+        m_socketSource.reset();
         std::weak_ptr<PhoneBusConnection> weak = weak_from_this();
-        m_socketSource = NSRunLoop::main().addSource(sd_bus_get_fd(m_bus), wanted, [weak](uint32_t) {
+        m_socketSource = RunLoopSource(sd_bus_get_fd(m_bus), wanted, [weak](uint32_t) {
             if (auto self = weak.lock(); self && self->isOpen())
                 self->serve();
         });
@@ -180,16 +171,15 @@ void PhoneBusConnection::updateWatch()
 
 void PhoneBusConnection::armDeadline()
 {
+    // sd-bus answers an absolute time on the monotonic clock, in microseconds; 0 means "at once",
+    // which is a time in the past.
     uint64_t usec = UINT64_MAX;
-    itimerspec when { };
-    if (sd_bus_get_timeout(m_bus, &usec) > 0 && usec != UINT64_MAX) {
-        // sd-bus answers 0 for "at once"; a zero time would disarm the timer, while any time in
-        // the past makes it fire immediately.
-        usec = std::max<uint64_t>(usec, 1);
-        when.it_value.tv_sec = static_cast<time_t>(usec / 1000000);
-        when.it_value.tv_nsec = static_cast<long>(usec % 1000000) * 1000;
+    if (sd_bus_get_timeout(m_bus, &usec) <= 0 || usec == UINT64_MAX) {
+        m_deadline->disarm();
+        return;
     }
-    timerfd_settime(m_timerFd, TFD_TIMER_ABSTIME, &when, nullptr);
+    if (!m_deadline->armAt(static_cast<double>(usec) / 1e6))
+        NSLog("phone bus: cannot arm the time-out timer: %s", strerror(errno));
 }
 
 bool PhoneBusConnection::send(sd_bus_message* message)
@@ -246,11 +236,8 @@ void PhoneBusConnection::close()
 {
     if (!m_bus)
         return;
-    if (m_socketSource)
-        NSRunLoop::main().removeSource(m_socketSource);
-    if (m_timerSource)
-        NSRunLoop::main().removeSource(m_timerSource);
-    m_socketSource = m_timerSource = 0;
+    m_socketSource.reset();
+    m_deadline.reset();
     // What the connection keeps alive may still release its registrations on the bus.
     std::vector<std::shared_ptr<NSObject>> held;
     held.swap(m_held);
@@ -258,6 +245,4 @@ void PhoneBusConnection::close()
     sd_bus* bus = m_bus;
     m_bus = nullptr;
     sd_bus_flush_close_unref(bus);
-    ::close(m_timerFd);
-    m_timerFd = -1;
 }

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "platform/foundation/NSRunLoop.h"
+#include "platform/foundation/RunLoopSource.h"
+#include "platform/foundation/RunLoopTimer.h"
 
 #include <filesystem>
 #include <functional>
@@ -16,7 +18,7 @@ class NSObject;
 // One process's connection to the phone's bus (sd-bus), served by the main run loop: the
 // connection's socket is a source of the loop, watched for what sd-bus waits for (reading,
 // writing), and sd-bus's own deadlines (a pending reply's time-out, messages already read and
-// queued) arm a monotonic timerfd that is a second source. Nothing polls: the loop sleeps until
+// queued) arm a run-loop timer on the monotonic clock. Nothing polls: the loop sleeps until
 // the socket or the deadline needs it. Handlers of incoming messages therefore run on the
 // thread that runs the main run loop, one at a time.
 //
@@ -72,9 +74,8 @@ private:
 
     sd_bus* m_bus { nullptr };
     std::thread::id m_thread;
-    int m_timerFd { -1 };
-    NSRunLoop::SourceID m_socketSource { 0 };
-    NSRunLoop::SourceID m_timerSource { 0 };
+    RunLoopSource m_socketSource;
+    std::unique_ptr<RunLoopTimer> m_deadline;
     uint32_t m_watchedEvents { 0 };
     std::vector<std::shared_ptr<NSObject>> m_held;
     std::filesystem::path m_root;

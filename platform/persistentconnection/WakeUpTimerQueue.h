@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/foundation/NSDate.h"
+#include "platform/foundation/RunLoopTimer.h"
 
 #include <map>
 #include <memory>
@@ -11,13 +12,12 @@ class PCSimpleTimer;
 
 // The pending wake-up timers of the process, in date order, served by the main run loop.
 //
-// On the system clock one timerfd stands for the earliest pending date: absolute on the alarm
-// clock (CLOCK_REALTIME_ALARM, which wakes a suspended machine) when the process may use it,
-// else on CLOCK_REALTIME, and armed with cancel-on-set, so that a change of the wall clock wakes
-// the loop and every pending timer is checked again. Between two dates the process does not wake.
-//
-// On the virtual clock each timer is a block queued on the run loop at its date, so it fires at
-// exactly that moment as the loop advances.
+// Each pending timer has a run-loop timer on the alarm clock (TimerClock::RealTimeAlarm, which
+// wakes a suspended machine) at its date. On the system clock that is a timerfd on
+// CLOCK_REALTIME_ALARM when the process may use it, else on CLOCK_REALTIME, and a change of the
+// wall clock wakes the loop so that every pending timer is checked again; between two dates the
+// process does not wake. On the virtual clock it is queued on the run loop at its date, so it
+// fires at exactly that moment as the loop advances.
 class WakeUpTimerQueue {
 public:
     static WakeUpTimerQueue& shared();
@@ -30,8 +30,8 @@ public:
     // Fires, in date order, every pending timer whose date has come.
     void fireDueTimers();
 
-    // Which clock the timerfd runs on (false until the first timer on the system clock, or when
-    // the alarm clock could not be used).
+    // Whether the timers run on the alarm clock (false until the first timer on the system
+    // clock, or when the alarm clock could not be used).
     bool usesAlarmClock() const { return m_alarmClock; }
 
     WakeUpTimerQueue() = default;
@@ -40,14 +40,15 @@ public:
     WakeUpTimerQueue& operator=(const WakeUpTimerQueue&) = delete;
 
 private:
-    void ensureTimerFd();
-    void rearm();
-    void onTimerFdReadable();
+    struct Pending {
+        std::shared_ptr<PCSimpleTimer> timer;
+        std::unique_ptr<RunLoopTimer> wakeUp;
+    };
+    void arm(RunLoopTimer&, NSDate);
 
     using Key = std::pair<NSTimeInterval, uint64_t>;
-    std::map<Key, std::shared_ptr<PCSimpleTimer>> m_pending;
+    std::map<Key, Pending> m_pending;
     uint64_t m_sequence { 0 };
-    int m_timerFd { -1 };
-    uint64_t m_source { 0 };
     bool m_alarmClock { false };
+    bool m_warnedOfWallClock { false };
 };

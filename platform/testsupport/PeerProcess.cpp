@@ -8,7 +8,6 @@
 #include <spawn.h>
 #include <stdexcept>
 #include <sys/epoll.h>
-#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -37,12 +36,13 @@ PeerProcess::PeerProcess(const std::string& program, const std::vector<std::stri
         close(pipeFds[0]);
         throw std::runtime_error("peer: cannot start " + program + ": " + strerror(r));
     }
-    m_output = pipeFds[0];
-    fcntl(m_output, F_SETFL, fcntl(m_output, F_GETFL) | O_NONBLOCK);
-    m_outputSource = NSRunLoop::main().addSource(m_output, EPOLLIN, [this](uint32_t) { readOutput(); });
-    m_pidfd = static_cast<int>(syscall(SYS_pidfd_open, m_pid, 0));
-    if (m_pidfd >= 0)
-        m_exitSource = NSRunLoop::main().addSource(m_pidfd, EPOLLIN, [this](uint32_t) { reap(); });
+    m_output.reset(pipeFds[0]);
+    fcntl(m_output.get(), F_SETFL, fcntl(m_output.get(), F_GETFL) | O_NONBLOCK);
+    m_outputSource = RunLoopSource(m_output.get(), EPOLLIN, [this](uint32_t) { readOutput(); });
+    m_exit = std::make_unique<ChildExitSource>(m_pid, [this](const ProcessExit& end) {
+        m_exited = true;
+        m_status = end.reaped && end.signal == 0 ? end.exitStatus : -1;
+    });
 }
 
 PeerProcess::~PeerProcess()
@@ -52,14 +52,6 @@ PeerProcess::~PeerProcess()
         int status;
         while (waitpid(m_pid, &status, 0) < 0 && errno == EINTR) { }
     }
-    if (m_outputSource)
-        NSRunLoop::main().removeSource(m_outputSource);
-    if (m_exitSource)
-        NSRunLoop::main().removeSource(m_exitSource);
-    if (m_output >= 0)
-        close(m_output);
-    if (m_pidfd >= 0)
-        close(m_pidfd);
 }
 
 bool PeerProcess::hasLine(const std::string& line) const
@@ -75,39 +67,26 @@ bool PeerProcess::waitForLine(const std::string& line, double seconds)
 bool PeerProcess::waitForExit(double seconds)
 {
     // The output is read to its end as well, so that every line is there once it has exited.
-    return NSRunLoop::main().runUntilCondition([&] { return m_exited && !m_outputSource; }, seconds);
+    return NSRunLoop::main().runUntilCondition([&] { return m_exited && !m_outputSource.isActive(); }, seconds);
 }
 
 void PeerProcess::readOutput()
 {
     char buffer[4096];
     for (;;) {
-        ssize_t n = read(m_output, buffer, sizeof buffer);
+        ssize_t n = read(m_output.get(), buffer, sizeof buffer);
         if (n > 0) {
             m_partial.append(buffer, static_cast<size_t>(n));
             continue;
         }
         if (n < 0 && errno == EINTR)
             continue;
-        if (n == 0) {
-            NSRunLoop::main().removeSource(m_outputSource);
-            m_outputSource = 0;
-        }
+        if (n == 0)
+            m_outputSource.reset();
         break;
     }
     for (size_t newline = m_partial.find('\n'); newline != std::string::npos; newline = m_partial.find('\n')) {
         m_lines.push_back(m_partial.substr(0, newline));
         m_partial.erase(0, newline + 1);
     }
-}
-
-void PeerProcess::reap()
-{
-    int status = 0;
-    if (waitpid(m_pid, &status, WNOHANG) != m_pid)
-        return;
-    m_exited = true;
-    m_status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    NSRunLoop::main().removeSource(m_exitSource);
-    m_exitSource = 0;
 }

@@ -1,6 +1,10 @@
 #pragma once
 
-#include "platform/foundation/NSRunLoop.h"
+#include "platform/foundation/ChildExitSource.h"
+#include "platform/foundation/FileDescriptor.h"
+#include "platform/foundation/RunLoopSource.h"
+
+#include <memory>
 
 #include <string>
 #include <sys/types.h>
@@ -30,13 +34,11 @@ public:
 
 private:
     void readOutput();
-    void reap();
 
     pid_t m_pid { -1 };
-    int m_output { -1 };
-    int m_pidfd { -1 };
-    NSRunLoop::SourceID m_outputSource { 0 };
-    NSRunLoop::SourceID m_exitSource { 0 };
+    FileDescriptor m_output;
+    RunLoopSource m_outputSource;
+    std::unique_ptr<ChildExitSource> m_exit;
     std::string m_partial;
     std::vector<std::string> m_lines;
     bool m_exited { false };
