@@ -2,9 +2,11 @@
 // meetings, it shows what `phonectl today` says for the same phone, and follows the phone when a
 // meeting is added or a profile changes.
 import assert from 'node:assert/strict';
+import { execFile } from 'node:child_process';
 import { mkdir, writeFile } from 'node:fs/promises';
 import path from 'node:path';
 import { after, before, describe, test } from 'node:test';
+import { promisify } from 'node:util';
 import { Phone, screenshots } from './phone.mjs';
 
 const DAY = '2026-12-08';
@@ -106,7 +108,11 @@ describe('the Today screen', () => {
   before(async () => {
     phone = await Phone.boot({ before: layOutTheDay });
     await phone.phonectl('wifi', 'join', 'Home');
-    await phone.startSettings();
+    // Started as a user starts it: phonectl tells the Settings app where phonectl is, whatever
+    // the environment says (the app stops with the phone).
+    const { HUSHLINE_PHONECTL: phonectl, ...environment } = process.env;
+    const { stdout } = await promisify(execFile)(phonectl, ['--root', phone.root, 'settings', '--port', '0'], { env: environment });
+    phone.address = stdout.trim();
     page = await phone.openPage();
   });
   after(() => phone.shutdown());
