@@ -130,8 +130,10 @@ void HushlinePreferencesController::setPreferenceValue(const PlistValue& value, 
         if (value.boolValue()) {
             insertContiguousSpecifiers(profileGroups(), kFirstProfileRow, true);
         } else {
-            long n = static_cast<long>(m_specifiers.size());
-            for (long row = n - 3; row >= static_cast<long>(kFirstProfileRow); --row)
+            // Everything between the switch and the closing group (Miscellaneous, Today) is a
+            // profile group row.
+            long last = static_cast<long>(m_specifiers.size()) - static_cast<long>(aboutSpecifiers().size()) - 1;
+            for (long row = last; row >= static_cast<long>(kFirstProfileRow); --row)
                 removeSpecifierAtIndex(static_cast<size_t>(row), true);
         }
         CFNotificationCenterPostNotification(CFNotificationCenterGetDarwinNotifyCenter(), kHLEnabledOrDisabledNotification, nullptr, nullptr, true);
@@ -197,7 +199,11 @@ const PSListController::Specifiers& HushlinePreferencesController::aboutSpecifie
         auto misc = PSSpecifier::preferenceSpecifierNamed(HLLocalizedString("Miscellaneous"), nullptr, nullptr, "HushlineMiscController", PSCellType::Link);
         misc->setIdentifier("Miscellaneous");
         misc->setProperty(hl_bundleImage("Misc"), "iconImage");
-        m_aboutSpecifiers = Specifiers { PSSpecifier::emptyGroupSpecifier(), misc };
+        // What each profile does for the rest of the day; the Settings app provides the screen.
+        auto today = PSSpecifier::preferenceSpecifierNamed(HLLocalizedString("Today"), nullptr, nullptr, "HushlineTodayController", PSCellType::Link);
+        today->setIdentifier("Today");
+        today->setProperty(hl_bundleImage("Today"), "iconImage");
+        m_aboutSpecifiers = Specifiers { PSSpecifier::emptyGroupSpecifier(), misc, today };
     }
     return *m_aboutSpecifiers;
 }

@@ -11,7 +11,8 @@ class HLProfile;
 struct NSNotification;
 
 // The settings plug-in's first screen: the product header, the master switch, the active and
-// inactive profiles and the link to the miscellaneous screen. Profiles are added through the
+// inactive profiles and the links to the miscellaneous screen and to the Today screen (which the
+// Settings app provides). Profiles are added through the
 // profile editor (presented modally) and deleted after a confirmation sheet.
 class HushlinePreferencesController : public HushlineBaseEditableSettingsController {
 public:

@@ -43,12 +43,12 @@ protected:
     }
 };
 
-TEST_F(HushlinePreferencesControllerTest, WithTheSwitchOffOnlyTheHeaderTheSwitchAndMiscellaneousShow)
+TEST_F(HushlinePreferencesControllerTest, WithTheSwitchOffOnlyTheHeaderTheSwitchMiscellaneousAndTodayShow)
 {
     writeSettings(false);
     writeTwoProfiles();
     auto root = openRootList();
-    EXPECT_THAT(rowNames(*root), ElementsAre("[group]", "Enabled", "[group]", "Miscellaneous"));
+    EXPECT_THAT(rowNames(*root), ElementsAre("[group]", "Enabled", "[group]", "Miscellaneous", "Today"));
     auto header = root->headerCellForGroup(0);
     ASSERT_TRUE(header);
     EXPECT_EQ(header->textLabel().text, "HushlineMe");
@@ -56,6 +56,13 @@ TEST_F(HushlinePreferencesControllerTest, WithTheSwitchOffOnlyTheHeaderTheSwitch
     EXPECT_FALSE(root->tableViewCellForRow(1)->value().boolValue());
     ASSERT_TRUE(root->tableViewCellForRow(3)->iconImage());
     EXPECT_EQ(root->tableViewCellForRow(3)->iconImage()->name(), "Misc");
+    // The Today row closes the last group and opens the Settings app's Today screen.
+    auto today = root->specifierAtIndex(4);
+    EXPECT_EQ(today->cellType(), PSCellType::Link);
+    EXPECT_EQ(today->detailControllerClass(), "HushlineTodayController");
+    ASSERT_TRUE(root->tableViewCellForRow(4)->iconImage());
+    EXPECT_EQ(root->tableViewCellForRow(4)->iconImage()->name(), "Today");
+    EXPECT_EQ(root->tableViewCellForRow(4)->accessoryType(), UITableViewCellAccessoryType::DisclosureIndicator);
 }
 
 TEST_F(HushlinePreferencesControllerTest, ProfilesAreGroupedWithTheirHoursAndAnEmptyGroupSaysNoProfiles)
@@ -64,7 +71,7 @@ TEST_F(HushlinePreferencesControllerTest, ProfilesAreGroupedWithTheirHoursAndAnE
     writeTwoProfiles();
     auto root = openRootList();
     EXPECT_THAT(rowNames(*root), ElementsAre("[group]", "Enabled", "[Active Profiles]", "Work", "Night", "[Inactive Profiles]",
-                                     "No Profiles", "[group]", "Miscellaneous"));
+                                     "No Profiles", "[group]", "Miscellaneous", "Today"));
     auto work = root->tableViewCellForRow(3);
     auto night = root->tableViewCellForRow(4);
     EXPECT_EQ(work->detailTextLabel().text, "All Day");
@@ -85,10 +92,11 @@ TEST_F(HushlinePreferencesControllerTest, TheSwitchRemovesAndInsertsExactlyThePr
     writeProfiles({ profileEntry(1765180800, "Work", false, true) });
     auto root = openRootList();
     auto before = rowNames(*root);
-    ASSERT_EQ(before.size(), 8u);
+    EXPECT_THAT(before, ElementsAre("[group]", "Enabled", "[Active Profiles]", "No Profiles", "[Inactive Profiles]", "Work", "[group]",
+                            "Miscellaneous", "Today"));
 
     root->controlChanged(1, false);
-    EXPECT_THAT(rowNames(*root), ElementsAre("[group]", "Enabled", "[group]", "Miscellaneous"));
+    EXPECT_THAT(rowNames(*root), ElementsAre("[group]", "Enabled", "[group]", "Miscellaneous", "Today"));
     EXPECT_EQ(root->animatedChanges(), 4u);
     EXPECT_EQ(storedSwitch(), PlistValue(false));
     EXPECT_EQ(postsOf(kHLEnabledOrDisabledNotification), 1u);
@@ -98,16 +106,22 @@ TEST_F(HushlinePreferencesControllerTest, TheSwitchRemovesAndInsertsExactlyThePr
     EXPECT_EQ(root->animatedChanges(), 8u);
     EXPECT_EQ(storedSwitch(), PlistValue(true));
     EXPECT_EQ(postsOf(kHLEnabledOrDisabledNotification), 2u);
+
+    // A second round leaves the same rows: the closing group is never taken for a profile group.
+    root->controlChanged(1, false);
+    root->controlChanged(1, true);
+    EXPECT_EQ(rowNames(*root), before);
+    EXPECT_EQ(root->animatedChanges(), 16u);
 }
 
 TEST_F(HushlinePreferencesControllerTest, WithoutASettingsFileTheSwitchShowsOffAndNothingIsWritten)
 {
     writeTwoProfiles();
     auto root = openRootList();
-    EXPECT_THAT(rowNames(*root), ElementsAre("[group]", "Enabled", "[group]", "Miscellaneous"));
+    EXPECT_THAT(rowNames(*root), ElementsAre("[group]", "Enabled", "[group]", "Miscellaneous", "Today"));
     root->controlChanged(1, true);
     EXPECT_FALSE(std::filesystem::exists(HLProfilesManager::settingsFilePath()));
-    EXPECT_THAT(rowNames(*root), ElementsAre("[group]", "Enabled", "[group]", "Miscellaneous"));
+    EXPECT_THAT(rowNames(*root), ElementsAre("[group]", "Enabled", "[group]", "Miscellaneous", "Today"));
 }
 
 TEST_F(HushlinePreferencesControllerTest, TheSettingsFileIsReplacedWholeAndAFailedWriteIsShownAndLogged)
@@ -170,7 +184,7 @@ TEST_F(HushlinePreferencesControllerTest, DeletingThroughTheSheetRemovesTheProfi
     EXPECT_EQ(deletedLocally, 1u);
     EXPECT_EQ(postsOf(kHLProfileDeletedNotification), 1u);
     EXPECT_THAT(rowNames(*root), ElementsAre("[group]", "Enabled", "[Active Profiles]", "Night", "[Inactive Profiles]", "No Profiles",
-                                     "[group]", "Miscellaneous"));
+                                     "[group]", "Miscellaneous", "Today"));
     EXPECT_FALSE(root->presentedViewController());
 }
 
@@ -218,7 +232,7 @@ TEST_F(HushlinePreferencesControllerTest, ADarwinNotificationOfTheOtherSideReloa
     CFNotificationCenterPostNotification(CFNotificationCenterGetDarwinNotifyCenter(), kHLProfileChangedNotification, nullptr, nullptr, true);
     NSRunLoop::main().runPending();
     EXPECT_THAT(rowNames(*root), ElementsAre("[group]", "Enabled", "[Active Profiles]", "Work", "[Inactive Profiles]", "Night", "[group]",
-                                     "Miscellaneous"));
+                                     "Miscellaneous", "Today"));
     writeProfiles({ profileEntry(1765180800, "Work", true, true) });
     CFNotificationCenterPostNotification(CFNotificationCenterGetDarwinNotifyCenter(), kHLProfileAppliedStateChangedNotification, nullptr, nullptr, true);
     NSRunLoop::main().runPending();

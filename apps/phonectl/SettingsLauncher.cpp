@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <thread>
 
 #ifndef HUSHLINE_SETTINGS_HOST
@@ -55,6 +56,10 @@ std::string startSettings(const std::filesystem::path& root, uint16_t port)
         return *address;
     std::error_code error;
     std::filesystem::create_directories(root / "var" / "log", error);
+    // The host's Today screen runs this very program to look at the day.
+    std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (!error)
+        setenv("HUSHLINE_PHONECTL", self.c_str(), 1);
     pid_t host = startDetachedProcess({ HUSHLINE_SETTINGS_HOST, "--root", root.string(), "--port", std::to_string(port) }, logPath(root));
     auto deadline = Clock::now() + kStartTimeout;
     for (;;) {

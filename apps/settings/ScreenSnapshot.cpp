@@ -158,6 +158,9 @@ json row(PSListController& list, size_t index, const std::shared_ptr<PSSpecifier
     row["title"] = title.text;
     row["titleHidden"] = title.hidden;
     row["titleColor"] = color(title.textColor);
+    // A label of any number of lines wraps its text instead of cutting it short.
+    if (title.numberOfLines != 1)
+        row["wrap"] = true;
     row["detail"] = cell->detailTextLabel().text;
     row["detailColor"] = color(cell->detailTextLabel().textColor);
     row["value"] = value(cell->value());

@@ -3,6 +3,7 @@
 #include "apps/common/StopSignals.h"
 #include "apps/settings/ControllerRegistry.h"
 #include "apps/settings/HttpServer.h"
+#include "apps/settings/HushlineTodayController.h"
 #include "apps/settings/PhoneToneRelay.h"
 #include "apps/settings/PreferenceBundleLoader.h"
 #include "apps/settings/ScreenActions.h"
@@ -50,6 +51,8 @@ int runSettingsHost(const SettingsHostOptions& options)
     CFNotificationCenterAddObserver(CFNotificationCenterGetDarwinNotifyCenter(), nullptr, clockMoved, PhoneControl::kClockMovedNotification,
         nullptr, CFNotificationSuspensionBehaviorDeliverImmediately);
 
+    // The Today screen is the Settings app's own; the bundle's root list links to it by name.
+    HushlineTodayController::registerClass();
     auto rootList = PreferenceBundleLoader::loadRootController(kHushlineBundle);
     ControllerRegistry registry;
     ScreenSnapshot snapshot(registry);

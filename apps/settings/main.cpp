@@ -4,6 +4,7 @@
 //
 // --root names the device root (else HUSHLINE_DEVICE_ROOT); --web the folder of the page and
 // its npm packages (the source tree's apps/settings/web by default). Prints the page's address.
+// The Today screen runs the phonectl named by $HUSHLINE_PHONECTL (phonectl settings sets it).
 
 #include "apps/settings/SettingsHost.h"
 

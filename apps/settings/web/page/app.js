@@ -128,7 +128,7 @@ function rowNode(screen, row, choosing) {
   default:
     // In a list to choose from (one row has a checkmark) every row is a choice.
     return el('ion-item', { button: choosing || undefined, detail: 'false', onclick: () => act('select') }, icon,
-      paint(el('ion-label', {}, row.title), row.titleColor, { text: true }),
+      paint(el('ion-label', { class: row.wrap ? 'ion-text-wrap' : undefined }, row.title), row.titleColor, { text: true }),
       row.detail ? el('ion-note', { slot: 'end' }, row.detail) : null, check);
   }
 }

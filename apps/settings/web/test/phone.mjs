@@ -59,7 +59,8 @@ export class Phone {
     const log = openSync(path.join(this.root, 'var/log/settings.log'), 'a');
     const [program, args] = picker ? [pickerSettingsProgram, ['--root', this.root, '--open', picker]]
       : [settingsProgram, ['--root', this.root, '--port', '0']];
-    this.settings = spawn(program, args, { stdio: ['ignore', 'pipe', log] });
+    // The Today screen runs phonectl to look at the day.
+    this.settings = spawn(program, args, { stdio: ['ignore', 'pipe', log], env: { ...process.env, HUSHLINE_PHONECTL: phonectlProgram } });
     this.address = await new Promise((resolve, reject) => {
       let text = '';
       this.settings.stdout.on('data', (chunk) => {
