@@ -2,8 +2,8 @@
 
 #include "core/HLLog.h"
 #include "core/profile/HLProfilesManager.h"
-#include "platform/foundation/AtomicFile.h"
-#include "platform/foundation/DeviceRoot.h"
+#include "platform/machinery/AtomicFile.h"
+#include "platform/machinery/DeviceRoot.h"
 #include "platform/foundation/NSCalendar.h"
 #include "platform/foundation/NSRunLoop.h"
 #include "platform/foundation/ObjCRuntime.h"

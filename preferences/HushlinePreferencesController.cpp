@@ -2,9 +2,9 @@
 
 #include "core/profile/HLProfile.h"
 #include "core/profile/HLProfilesManager.h"
-#include "platform/foundation/AtomicFile.h"
+#include "platform/machinery/AtomicFile.h"
 #include "platform/foundation/DarwinNotifyCenter.h"
-#include "platform/foundation/DeviceRoot.h"
+#include "platform/machinery/DeviceRoot.h"
 #include "platform/foundation/DispatchQueue.h"
 #include "platform/foundation/NSBundle.h"
 #include "platform/foundation/NSCalendar.h"

@@ -4,7 +4,7 @@
 
 #include "core/profile/HLProfile.h"
 #include "core/schedule/HLEventManager.h"
-#include "platform/foundation/DeviceRoot.h"
+#include "platform/machinery/DeviceRoot.h"
 #include "platform/foundation/UIDevice.h"
 #include "platform/libvelloq/PSViewController+Velloq.h"
 #include "platform/preferences/PSSpecifier.h"

@@ -7,7 +7,7 @@
 // byte, the content of the last save told or of the one that was in flight, and read back
 // through the system's own reading code.
 #include "core/profile/HLProfilesManager.h"
-#include "platform/foundation/AtomicFile.h"
+#include "platform/machinery/AtomicFile.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/PropertyList.h"
 

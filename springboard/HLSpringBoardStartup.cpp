@@ -6,7 +6,7 @@
 #include "platform/appsupport/CPDistributedMessagingCenter.h"
 #include "platform/appsupport/rocketbootstrap.h"
 #include "platform/foundation/DarwinNotifyCenter.h"
-#include "platform/foundation/DeviceRoot.h"
+#include "platform/machinery/DeviceRoot.h"
 #include "platform/foundation/DispatchQueue.h"
 #include "platform/foundation/NSBundle.h"
 #include "platform/foundation/NSUserDefaults.h"

@@ -1,10 +1,10 @@
 #include "apps/phonectl/ControlClient.h"
 
-#include "platform/foundation/SdBusHandles.h"
+#include "platform/machinery/SdBusHandles.h"
 #include "platform/appsupport/PlistBusMessage.h"
 #include "platform/device/PhoneControl.h"
-#include "platform/foundation/PhoneBus.h"
-#include "platform/foundation/PhoneBusConnection.h"
+#include "platform/machinery/PhoneBus.h"
+#include "platform/phonebus/PhoneBusConnection.h"
 
 #include <cstring>
 #include <systemd/sd-bus.h>

@@ -4,11 +4,11 @@
 #include "apps/phonectl/ControlClient.h"
 #include "apps/phonectl/Json.h"
 #include "apps/phonectl/PhoneSupervisor.h"
-#include "platform/foundation/BusDarwinNotifyCenter.h"
+#include "platform/phonebus/BusDarwinNotifyCenter.h"
 #include "platform/foundation/ChildExitSource.h"
 #include "platform/foundation/FileWatch.h"
 #include "platform/foundation/NSRunLoop.h"
-#include "platform/foundation/PhoneBusConnection.h"
+#include "platform/phonebus/PhoneBusConnection.h"
 #include "platform/foundation/PropertyList.h"
 #include "platform/foundation/SignalSource.h"
 

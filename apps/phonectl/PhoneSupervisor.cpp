@@ -3,11 +3,11 @@
 #include "apps/common/LocalTime.h"
 #include "apps/phonectl/ControlClient.h"
 #include "platform/device/PhoneControl.h"
-#include "platform/foundation/AtomicFile.h"
+#include "platform/machinery/AtomicFile.h"
 #include "platform/foundation/ChildExitSource.h"
 #include "platform/foundation/FileWatch.h"
 #include "platform/foundation/NSRunLoop.h"
-#include "platform/foundation/PhoneBus.h"
+#include "platform/machinery/PhoneBus.h"
 #include "platform/foundation/PropertyList.h"
 #include "platform/tonelibrary/TLToneManager.h"
 

@@ -10,10 +10,10 @@
 #include "apps/phonectl/SettingsLauncher.h"
 #include "platform/appsupport/CPDistributedMessagingCenter.h"
 #include "platform/eventkit/ICalendarWriter.h"
-#include "platform/foundation/AtomicFile.h"
-#include "platform/foundation/BusDarwinNotifyCenter.h"
+#include "platform/machinery/AtomicFile.h"
+#include "platform/phonebus/BusDarwinNotifyCenter.h"
 #include "platform/foundation/DarwinNotifyCenter.h"
-#include "platform/foundation/PhoneBusConnection.h"
+#include "platform/phonebus/PhoneBusConnection.h"
 #include "platform/messageui/MFMailComposeViewController.h"
 #include "platform/mobilewifi/WiFiState.h"
 

@@ -1,6 +1,6 @@
 #include "apps/testsupport/PhonectlFixture.h"
 
-#include "platform/foundation/AtomicFile.h"
+#include "platform/machinery/AtomicFile.h"
 #include "platform/testsupport/PeerProcess.h"
 
 #include <chrono>

@@ -2,7 +2,7 @@
 
 #include "apps/phonectl/PhoneSupervisor.h"
 #include "apps/phonectl/ControlClient.h"
-#include "platform/foundation/AtomicFile.h"
+#include "platform/machinery/AtomicFile.h"
 
 #include <chrono>
 #include <csignal>

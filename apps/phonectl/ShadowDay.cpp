@@ -7,7 +7,7 @@
 #include "core/NSDate+HLAdditions.h"
 #include "core/schedule/HLWiFiManager.h"
 #include "platform/eventkit/EKEventStore.h"
-#include "platform/foundation/AtomicFile.h"
+#include "platform/machinery/AtomicFile.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/DarwinNotifyCenter.h"
 #include "platform/foundation/NSBundle.h"

@@ -1,8 +1,8 @@
 #include "apps/settings/HttpServer.h"
 
 #include "apps/settings/RequestGuard.h"
-#include "platform/foundation/AtomicFile.h"
-#include "platform/foundation/DeviceRoot.h"
+#include "platform/machinery/AtomicFile.h"
+#include "platform/machinery/DeviceRoot.h"
 
 #include <algorithm>
 #include <arpa/inet.h>

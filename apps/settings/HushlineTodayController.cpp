@@ -5,7 +5,7 @@
 #include "platform/eventkit/DirectoryWatch.h"
 #include "platform/eventkit/EKEventStore.h"
 #include "platform/foundation/DarwinNotifyCenter.h"
-#include "platform/foundation/DeviceRoot.h"
+#include "platform/machinery/DeviceRoot.h"
 #include "platform/foundation/ObjCRuntime.h"
 #include "platform/preferences/PSSpecifier.h"
 #include "platform/preferences/PSTableCell.h"

@@ -3,7 +3,7 @@
 #include "platform/device/Device.h"
 #include "platform/device/PhoneControl.h"
 #include "platform/foundation/NSLog.h"
-#include "platform/foundation/PhoneBusConnection.h"
+#include "platform/phonebus/PhoneBusConnection.h"
 
 #include <cerrno>
 #include <cstring>

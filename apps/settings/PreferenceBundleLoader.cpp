@@ -1,6 +1,6 @@
 #include "apps/settings/PreferenceBundleLoader.h"
 
-#include "platform/foundation/DeviceRoot.h"
+#include "platform/machinery/DeviceRoot.h"
 #include "platform/foundation/ObjCRuntime.h"
 #include "platform/foundation/PropertyList.h"
 #include "platform/preferences/PSListController.h"

@@ -10,7 +10,7 @@
 #include "platform/foundation/NSLog.h"
 #include "platform/foundation/NSRunLoop.h"
 #include "platform/foundation/NSUserDefaults.h"
-#include "platform/foundation/PhoneBusConnection.h"
+#include "platform/phonebus/PhoneBusConnection.h"
 #include "platform/mobiletimer/AlarmManager.h"
 #include "platform/springboard/SBVolumeHardwareButton.h"
 #include "platform/uikit/UIAlertView.h"

@@ -2,7 +2,7 @@
 
 #include "platform/device/Device.h"
 #include "platform/foundation/Clock.h"
-#include "platform/foundation/DeviceRoot.h"
+#include "platform/machinery/DeviceRoot.h"
 #include "platform/foundation/PropertyList.h"
 #include "platform/mobiletimer/AlarmManager.h"
 #include "platform/mobilewifi/WiFiState.h"

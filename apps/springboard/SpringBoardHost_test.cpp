@@ -1,7 +1,7 @@
 #include "apps/phonectl/ControlClient.h"
 
 #include "platform/device/PhoneControl.h"
-#include "platform/foundation/AtomicFile.h"
+#include "platform/machinery/AtomicFile.h"
 #include "platform/testsupport/PeerProcess.h"
 #include "platform/testsupport/PhoneBusFixture.h"
 

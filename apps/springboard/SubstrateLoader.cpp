@@ -1,7 +1,7 @@
 #include "apps/springboard/SubstrateLoader.h"
 
 #include "apps/springboard/OpenStepPlist.h"
-#include "platform/foundation/DeviceRoot.h"
+#include "platform/machinery/DeviceRoot.h"
 #include "platform/foundation/NSLog.h"
 #include "platform/foundation/PropertyList.h"
 

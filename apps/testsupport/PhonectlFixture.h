@@ -5,7 +5,7 @@
 #include "apps/phonectl/Json.h"
 
 #include "platform/device/PhoneControl.h"
-#include "platform/foundation/AtomicFile.h"
+#include "platform/machinery/AtomicFile.h"
 
 #include "platform/testsupport/DeviceFixture.h"
 

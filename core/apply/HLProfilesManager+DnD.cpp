@@ -3,7 +3,7 @@
 #include "core/HLLog.h"
 #include "core/apply/HLSavedState.h"
 #include "core/HLUtils.h"
-#include "platform/foundation/DeviceRoot.h"
+#include "platform/machinery/DeviceRoot.h"
 #include "platform/foundation/NSUserDefaults.h"
 #include "platform/foundation/ObjCRuntime.h"
 #include "platform/libstatusbar/LSStatusBarItem.h"

@@ -2,7 +2,7 @@
 
 #include "core/HLLog.h"
 #include "platform/foundation/DarwinNotifyCenter.h"
-#include "platform/foundation/DeviceRoot.h"
+#include "platform/machinery/DeviceRoot.h"
 #include "platform/foundation/NSBundle.h"
 #include "platform/foundation/NSNotificationCenter.h"
 #include "platform/foundation/PropertyList.h"

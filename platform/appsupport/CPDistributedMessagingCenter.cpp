@@ -1,10 +1,10 @@
 #include "platform/appsupport/CPDistributedMessagingCenter.h"
 
-#include "platform/foundation/SdBusHandles.h"
+#include "platform/machinery/SdBusHandles.h"
 #include "MessagingCenterInterface.h"
 #include "platform/appsupport/PlistBusMessage.h"
 #include "platform/foundation/NSLog.h"
-#include "platform/foundation/PhoneBusConnection.h"
+#include "platform/phonebus/PhoneBusConnection.h"
 
 #include <cctype>
 #include <cstring>

@@ -1,9 +1,9 @@
 #include "platform/appsupport/CPDistributedMessagingCenter.h"
 
 #include "platform/appsupport/rocketbootstrap.h"
-#include "platform/foundation/AtomicFile.h"
-#include "platform/foundation/PhoneBus.h"
-#include "platform/foundation/PhoneBusConnection.h"
+#include "platform/machinery/AtomicFile.h"
+#include "platform/machinery/PhoneBus.h"
+#include "platform/phonebus/PhoneBusConnection.h"
 #include "platform/foundation/PropertyList.h"
 #include "platform/testsupport/PeerProcess.h"
 #include "platform/testsupport/PhoneBusFixture.h"

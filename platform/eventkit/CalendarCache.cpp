@@ -2,7 +2,7 @@
 
 #include "platform/eventkit/ByteCoding.h"
 #include "platform/eventkit/ICalendarFileCoding.h"
-#include "platform/foundation/AtomicFile.h"
+#include "platform/machinery/AtomicFile.h"
 
 #include <unordered_set>
 

@@ -1,7 +1,7 @@
 #include "platform/eventkit/CalendarCache.h"
 
 #include "platform/eventkit/EKEventStore.h"
-#include "platform/foundation/AtomicFile.h"
+#include "platform/machinery/AtomicFile.h"
 #include "platform/testsupport/DeviceFixture.h"
 
 #include <fcntl.h>

@@ -1,6 +1,6 @@
 #include "platform/eventkit/CalendarIndex.h"
 
-#include "platform/foundation/AtomicFile.h"
+#include "platform/machinery/AtomicFile.h"
 #include "platform/foundation/NSLog.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 #include "platform/eventkit/EKEventStore.h"
 
-#include "platform/foundation/DeviceRoot.h"
+#include "platform/machinery/DeviceRoot.h"
 #include "platform/foundation/NSNotificationCenter.h"
 
 #include <set>

@@ -2,7 +2,7 @@
 
 #include "platform/eventkit/EKEventStore.h"
 #include "platform/eventkit/ICalendarTime.h"
-#include "platform/foundation/AtomicFile.h"
+#include "platform/machinery/AtomicFile.h"
 
 #include <algorithm>
 #include <cstdio>

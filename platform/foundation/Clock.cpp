@@ -1,6 +1,6 @@
 #include "platform/foundation/Clock.h"
 
-#include "platform/foundation/DeviceRoot.h"
+#include "platform/machinery/DeviceRoot.h"
 #include "platform/foundation/SharedClockReader.h"
 
 #include <ctime>

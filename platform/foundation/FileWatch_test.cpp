@@ -1,6 +1,6 @@
 #include "platform/foundation/FileWatch.h"
 
-#include "platform/foundation/AtomicFile.h"
+#include "platform/machinery/AtomicFile.h"
 #include "platform/testsupport/DeviceFixture.h"
 
 #include <fstream>

@@ -1,6 +1,6 @@
 #include "platform/foundation/NSBundle.h"
 
-#include "platform/foundation/DeviceRoot.h"
+#include "platform/machinery/DeviceRoot.h"
 #include "platform/foundation/PropertyList.h"
 
 #include <cstdlib>

@@ -1,6 +1,6 @@
 #include "platform/foundation/PropertyList.h"
 
-#include "platform/foundation/AtomicFile.h"
+#include "platform/machinery/AtomicFile.h"
 
 #include <cmath>
 #include <cstring>

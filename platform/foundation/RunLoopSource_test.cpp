@@ -1,6 +1,6 @@
 #include "platform/foundation/RunLoopSource.h"
 
-#include "platform/foundation/FileDescriptor.h"
+#include "platform/machinery/FileDescriptor.h"
 #include "platform/testsupport/DeviceFixture.h"
 
 #include <cstring>

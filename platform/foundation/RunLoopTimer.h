@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/foundation/FileDescriptor.h"
+#include "platform/machinery/FileDescriptor.h"
 #include "platform/foundation/NSRunLoop.h"
 #include "platform/foundation/RunLoopSource.h"
 

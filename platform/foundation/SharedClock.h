@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/foundation/Clock.h"
-#include "platform/foundation/SharedClockFile.h"
+#include "platform/machinery/SharedClockFile.h"
 
 #include <filesystem>
 #include <memory>

@@ -1,6 +1,6 @@
 #include "platform/libvelloq/VQUtils.h"
 
-#include "platform/foundation/DeviceRoot.h"
+#include "platform/machinery/DeviceRoot.h"
 #include "platform/foundation/NSBundle.h"
 #include "platform/foundation/NSLog.h"
 #include "platform/foundation/UIDevice.h"

@@ -1,7 +1,7 @@
 #include "platform/messageui/MFMailComposeViewController.h"
 
-#include "platform/foundation/AtomicFile.h"
-#include "platform/foundation/DeviceRoot.h"
+#include "platform/machinery/AtomicFile.h"
+#include "platform/machinery/DeviceRoot.h"
 #include "platform/foundation/NSDate.h"
 #include "platform/foundation/PropertyList.h"
 

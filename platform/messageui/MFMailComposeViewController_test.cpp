@@ -1,4 +1,4 @@
-#include "platform/foundation/DeviceRoot.h"
+#include "platform/machinery/DeviceRoot.h"
 #include "platform/messageui/MFMailComposeViewController.h"
 #include "platform/testsupport/DeviceFixture.h"
 

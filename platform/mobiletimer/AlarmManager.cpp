@@ -1,7 +1,7 @@
 #include "platform/mobiletimer/AlarmManager.h"
 
 #include "platform/device/Device.h"
-#include "platform/foundation/DeviceRoot.h"
+#include "platform/machinery/DeviceRoot.h"
 #include "platform/foundation/NSCalendar.h"
 #include "platform/foundation/NSLog.h"
 #include "platform/foundation/NSRunLoop.h"

@@ -1,7 +1,7 @@
 #include "platform/mobilewifi/WiFiState.h"
 
 #include "platform/foundation/DarwinNotifyCenter.h"
-#include "platform/foundation/DeviceRoot.h"
+#include "platform/machinery/DeviceRoot.h"
 #include "platform/foundation/PropertyList.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 #include "platform/social/SLComposeViewController.h"
 
-#include "platform/foundation/DeviceRoot.h"
+#include "platform/machinery/DeviceRoot.h"
 #include "platform/foundation/PropertyList.h"
 #include "platform/uikit/UIImage.h"
 

@@ -1,7 +1,7 @@
 #include "platform/testsupport/DeviceFixture.h"
 
 #include "platform/foundation/DarwinNotifyCenter.h"
-#include "platform/foundation/DeviceRoot.h"
+#include "platform/machinery/DeviceRoot.h"
 #include "platform/foundation/NSCalendar.h"
 #include "platform/foundation/NSNotificationCenter.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/foundation/ChildExitSource.h"
-#include "platform/foundation/FileDescriptor.h"
+#include "platform/machinery/FileDescriptor.h"
 #include "platform/foundation/RunLoopSource.h"
 
 #include <memory>

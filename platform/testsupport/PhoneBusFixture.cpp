@@ -1,10 +1,10 @@
 #include "platform/testsupport/PhoneBusFixture.h"
 
-#include "platform/foundation/BusDarwinNotifyCenter.h"
+#include "platform/phonebus/BusDarwinNotifyCenter.h"
 #include "platform/foundation/DarwinNotifyCenter.h"
 #include "platform/foundation/NSRunLoop.h"
-#include "platform/foundation/PhoneBus.h"
-#include "platform/foundation/PhoneBusConnection.h"
+#include "platform/machinery/PhoneBus.h"
+#include "platform/phonebus/PhoneBusConnection.h"
 
 #ifndef HUSHLINE_PHONE_BUS_PEER
 #error "HUSHLINE_PHONE_BUS_PEER names the peer program"

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/foundation/PhoneBus.h"
-#include "platform/foundation/PhoneBusConnection.h"
+#include "platform/machinery/PhoneBus.h"
+#include "platform/phonebus/PhoneBusConnection.h"
 #include "platform/testsupport/DeviceFixture.h"
 
 #include <filesystem>

@@ -13,10 +13,10 @@
 // Exit status 0 on success, 1 when it failed or timed out, 2 for a wrong command line.
 
 #include "platform/appsupport/CPDistributedMessagingCenter.h"
-#include "platform/foundation/BusDarwinNotifyCenter.h"
+#include "platform/phonebus/BusDarwinNotifyCenter.h"
 #include "platform/foundation/DarwinNotifyCenter.h"
 #include "platform/foundation/NSRunLoop.h"
-#include "platform/foundation/PhoneBusConnection.h"
+#include "platform/phonebus/PhoneBusConnection.h"
 #include "platform/foundation/PropertyList.h"
 
 #include <cstdio>

@@ -3,7 +3,7 @@
 // Test support for the code that acts on the simulated phone (include in tests only).
 
 #include "platform/device/Device.h"
-#include "platform/foundation/DeviceRoot.h"
+#include "platform/machinery/DeviceRoot.h"
 #include "platform/foundation/NSRunLoop.h"
 #include "platform/testsupport/DeviceFixture.h"
 

@@ -1,7 +1,7 @@
 #include "platform/tonekit/TKTonePickerViewController.h"
 
 #include "platform/device/Device.h"
-#include "platform/foundation/DeviceRoot.h"
+#include "platform/machinery/DeviceRoot.h"
 #include "platform/testsupport/DeviceFixture.h"
 #include "platform/tonelibrary/TLToneManager.h"
 

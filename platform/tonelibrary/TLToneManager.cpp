@@ -1,6 +1,6 @@
 #include "platform/tonelibrary/TLToneManager.h"
 
-#include "platform/foundation/DeviceRoot.h"
+#include "platform/machinery/DeviceRoot.h"
 
 #include <algorithm>
 #include <fstream>

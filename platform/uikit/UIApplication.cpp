@@ -1,7 +1,7 @@
 #include "platform/uikit/UIApplication.h"
 
 #include "platform/device/Device.h"
-#include "platform/foundation/DeviceRoot.h"
+#include "platform/machinery/DeviceRoot.h"
 #include "platform/uikit/UIWindow.h"
 
 #include <filesystem>

@@ -1,6 +1,6 @@
 #include "platform/uikit/UIImage.h"
 
-#include "platform/foundation/DeviceRoot.h"
+#include "platform/machinery/DeviceRoot.h"
 #include "platform/uikit/UIColor.h"
 #include "platform/uikit/UIGraphics.h"
 

@@ -2,7 +2,7 @@
 // own file name and the bundle it was loaded into; it hooks SpringBoard's launch and midnight
 // slots (calling the system's implementation first) and notes each call with the time.
 
-#include "platform/foundation/DeviceRoot.h"
+#include "platform/machinery/DeviceRoot.h"
 #include "platform/foundation/NSBundle.h"
 #include "platform/foundation/NSDate.h"
 #include "platform/springboard/SpringBoard.h"

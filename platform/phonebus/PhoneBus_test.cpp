@@ -1,8 +1,8 @@
-#include "platform/foundation/PhoneBus.h"
+#include "platform/machinery/PhoneBus.h"
 
-#include "platform/foundation/BusDarwinNotifyCenter.h"
+#include "platform/phonebus/BusDarwinNotifyCenter.h"
 #include "platform/foundation/NSRunLoop.h"
-#include "platform/foundation/PhoneBusConnection.h"
+#include "platform/phonebus/PhoneBusConnection.h"
 #include "platform/testsupport/DeviceFixture.h"
 
 #include <csignal>

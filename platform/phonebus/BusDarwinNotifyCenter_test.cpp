@@ -1,4 +1,4 @@
-#include "platform/foundation/BusDarwinNotifyCenter.h"
+#include "platform/phonebus/BusDarwinNotifyCenter.h"
 
 #include "platform/testsupport/PeerProcess.h"
 #include "platform/testsupport/PhoneBusFixture.h"

@@ -1,4 +1,4 @@
-#include "platform/foundation/AtomicFile.h"
+#include "platform/machinery/AtomicFile.h"
 
 #include "platform/testsupport/DeviceFixture.h"
 

@@ -1,4 +1,6 @@
-#include "platform/foundation/AtomicFile.h"
+#include "platform/machinery/AtomicFile.h"
+
+#include "platform/machinery/FileDescriptor.h"
 
 #include <atomic>
 #include <cerrno>
@@ -9,26 +11,6 @@
 #include <unistd.h>
 
 namespace {
-
-// Closes a file descriptor when it goes out of scope.
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : m_fd(fd) { }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    ~FileDescriptor() { close(); }
-    int get() const { return m_fd; }
-    void release() { m_fd = -1; }
-    int close()
-    {
-        int result = m_fd >= 0 ? ::close(m_fd) : 0;
-        m_fd = -1;
-        return result;
-    }
-
-private:
-    int m_fd;
-};
 
 bool fail(std::string* error, const std::string& what)
 {
@@ -66,9 +48,7 @@ int createLockedTemporaryFile(const std::filesystem::path& folder, const std::st
         bool stillNamed = locked == 0 && fstat(file.get(), &mine) == 0 && ::lstat(temporary.c_str(), &named) == 0
             && mine.st_ino == named.st_ino && mine.st_dev == named.st_dev;
         if (unlockable || stillNamed) {
-            int fd = file.get();
-            file.release();
-            return fd;
+            return file.release();
         }
     }
     errno = EAGAIN;

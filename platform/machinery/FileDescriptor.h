@@ -21,6 +21,16 @@ public:
 
     int get() const { return m_fd; }
     bool isValid() const { return m_fd >= 0; }
+    // Gives the descriptor up without closing it.
+    int release() { return std::exchange(m_fd, -1); }
+    // Closes the one held now, for a caller that must know whether the close succeeded (a
+    // written file's last error can show only here). 0 when none is held.
+    int close()
+    {
+        int result = m_fd >= 0 ? ::close(m_fd) : 0;
+        m_fd = -1;
+        return result;
+    }
     // Closes the one held and takes the other.
     void reset(int fd = -1)
     {

@@ -1,9 +1,9 @@
-#include "platform/foundation/PhoneBusConnection.h"
+#include "platform/phonebus/PhoneBusConnection.h"
 
-#include "platform/foundation/DeviceRoot.h"
+#include "platform/machinery/DeviceRoot.h"
 #include "platform/foundation/NSLog.h"
 #include "platform/foundation/NSObject.h"
-#include "platform/foundation/PhoneBus.h"
+#include "platform/machinery/PhoneBus.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,7 +1,7 @@
-#include "platform/foundation/BusDarwinNotifyCenter.h"
+#include "platform/phonebus/BusDarwinNotifyCenter.h"
 
 #include "platform/foundation/NSLog.h"
-#include "platform/foundation/PhoneBusConnection.h"
+#include "platform/phonebus/PhoneBusConnection.h"
 
 #include <algorithm>
 #include <cstring>

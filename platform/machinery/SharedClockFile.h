@@ -1,7 +1,5 @@
 #pragma once
 
-#include "platform/foundation/NSDate.h"
-
 #include <filesystem>
 #include <memory>
 
@@ -20,7 +18,7 @@ public:
     // Maps the root's clock for writing, creating it at `start` when it is missing or malformed;
     // an existing clock keeps its time unless `start` is given. Throws std::runtime_error when the
     // file cannot be created or mapped.
-    static std::unique_ptr<SharedClockFile> openForWriting(const std::filesystem::path& root, const NSTimeInterval* start);
+    static std::unique_ptr<SharedClockFile> openForWriting(const std::filesystem::path& root, const double* start);
     // Maps the root's clock for reading; null when the phone has no shared clock.
     static std::unique_ptr<SharedClockFile> openForReading(const std::filesystem::path& root);
     // Removes the root's clock (a phone booted on the system clock has none).
@@ -30,8 +28,8 @@ public:
     SharedClockFile(const SharedClockFile&) = delete;
     SharedClockFile& operator=(const SharedClockFile&) = delete;
 
-    NSTimeInterval read() const;
-    void write(NSTimeInterval);
+    double read() const;
+    void write(double);
 
 private:
     explicit SharedClockFile(double* mapping) : m_time(mapping) { }

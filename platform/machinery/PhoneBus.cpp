@@ -1,6 +1,6 @@
-#include "platform/foundation/PhoneBus.h"
+#include "platform/machinery/PhoneBus.h"
 
-#include "platform/foundation/AtomicFile.h"
+#include "platform/machinery/AtomicFile.h"
 
 #include <cerrno>
 #include <csignal>

@@ -1,4 +1,4 @@
-#include "platform/foundation/SharedClockFile.h"
+#include "platform/machinery/SharedClockFile.h"
 
 #include <atomic>
 #include <cerrno>
@@ -36,7 +36,7 @@ std::filesystem::path SharedClockFile::path(const std::filesystem::path& root)
     return root / "var" / "run" / "clock";
 }
 
-std::unique_ptr<SharedClockFile> SharedClockFile::openForWriting(const std::filesystem::path& root, const NSTimeInterval* start)
+std::unique_ptr<SharedClockFile> SharedClockFile::openForWriting(const std::filesystem::path& root, const double* start)
 {
     auto file = path(root);
     std::error_code ignored;
@@ -86,12 +86,12 @@ SharedClockFile::~SharedClockFile()
     munmap(m_time, sizeof(double));
 }
 
-NSTimeInterval SharedClockFile::read() const
+double SharedClockFile::read() const
 {
     return std::atomic_ref<double>(*m_time).load();
 }
 
-void SharedClockFile::write(NSTimeInterval time)
+void SharedClockFile::write(double time)
 {
     std::atomic_ref<double>(*m_time).store(time);
 }
