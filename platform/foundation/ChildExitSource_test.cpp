@@ -1,6 +1,6 @@
 #include "platform/foundation/ChildExitSource.h"
 
-#include "platform/testsupport/DeviceFixture.h"
+#include "platform/testsupport/RunLoopFixture.h"
 
 #include <cerrno>
 #include <csignal>
@@ -11,19 +11,8 @@
 
 namespace {
 
-class ChildExitSourceTest : public DeviceFixture {
+class ChildExitSourceTest : public RunLoopFixture {
 protected:
-    void SetUp() override
-    {
-        DeviceFixture::SetUp();
-        NSRunLoop::main().reset();
-    }
-    void TearDown() override
-    {
-        NSRunLoop::main().reset();
-        DeviceFixture::TearDown();
-    }
-
     // A child that waits until its pipe is closed, then exits with the status.
     pid_t childWaitingForPipe(int status)
     {

@@ -3,7 +3,7 @@
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/DispatchQueue.h"
 #include "platform/foundation/NSTimer.h"
-#include "platform/testsupport/DeviceFixture.h"
+#include "platform/testsupport/RunLoopFixture.h"
 
 #include <atomic>
 #include <chrono>
@@ -16,27 +16,14 @@
 
 namespace {
 
-class RunLoopTest : public DeviceFixture {
+class RunLoopTest : public RunLoopFixture {
 protected:
-    void SetUp() override
-    {
-        DeviceFixture::SetUp();
-        NSRunLoop::main().reset();
-        m_start = m_clock->now();
-    }
-    void TearDown() override
-    {
-        NSRunLoop::main().reset();
-        DeviceFixture::TearDown();
-    }
-
     // Seconds since the test began, on the virtual clock.
     double elapsed() const { return m_clock->now() - m_start; }
     void note(const std::string& what) { m_events.push_back(what + "@" + std::to_string(elapsed()).substr(0, 4)); }
 
     NSRunLoop& loop() { return NSRunLoop::main(); }
 
-    NSTimeInterval m_start { 0 };
     std::vector<std::string> m_events;
 };
 

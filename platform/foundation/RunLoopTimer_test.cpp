@@ -1,7 +1,7 @@
 #include "platform/foundation/RunLoopTimer.h"
 
 #include "platform/foundation/Clock.h"
-#include "platform/testsupport/DeviceFixture.h"
+#include "platform/testsupport/RunLoopFixture.h"
 
 #include <cerrno>
 #include <ctime>
@@ -11,20 +11,8 @@
 
 namespace {
 
-class RunLoopTimerTest : public DeviceFixture {
+class RunLoopTimerTest : public RunLoopFixture {
 protected:
-    void SetUp() override
-    {
-        DeviceFixture::SetUp();
-        NSRunLoop::main().reset();
-        m_start = m_clock->now();
-    }
-    void TearDown() override
-    {
-        NSRunLoop::main().reset();
-        DeviceFixture::TearDown();
-    }
-
     // A handler that notes the event and the second (since the test began) it came at.
     RunLoopTimer::Handler recorder(const std::string& name)
     {
@@ -36,7 +24,6 @@ protected:
 
     NSRunLoop& loop() { return NSRunLoop::main(); }
 
-    NSTimeInterval m_start { 0 };
     std::vector<std::string> m_events;
 };
 

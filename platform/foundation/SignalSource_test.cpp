@@ -1,6 +1,6 @@
 #include "platform/foundation/SignalSource.h"
 
-#include "platform/testsupport/DeviceFixture.h"
+#include "platform/testsupport/RunLoopFixture.h"
 
 #include <csignal>
 #include <memory>
@@ -9,19 +9,8 @@
 
 namespace {
 
-class SignalSourceTest : public DeviceFixture {
+class SignalSourceTest : public RunLoopFixture {
 protected:
-    void SetUp() override
-    {
-        DeviceFixture::SetUp();
-        NSRunLoop::main().reset();
-    }
-    void TearDown() override
-    {
-        NSRunLoop::main().reset();
-        DeviceFixture::TearDown();
-    }
-
     static bool isBlocked(int signal)
     {
         sigset_t mask;
