@@ -79,5 +79,7 @@ PlistDictionary runShadowDay(const ShadowDay& day)
     clock->set(day.until.timeIntervalSince1970() - 1);
     TodayScope scope { day.from, day.until, HLProfilesManager::isHushlineEnabled(),
         HLWiFiManager::ssidOf(HLWiFiManager::sharedManager().currentNetWork()) };
-    return buildTodayReport(scope, recorder, HLProfilesManager::sharedManager().profiles(), eventsOfTheDay(day));
+    auto report = buildTodayReport(scope, recorder, HLProfilesManager::sharedManager().profiles(), eventsOfTheDay(day));
+    HLEventManager::sharedManager().eventStore()->saveReadCalendars();
+    return report;
 }

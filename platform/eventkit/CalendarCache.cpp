@@ -9,7 +9,7 @@
 namespace {
 
 // Changes whenever the layout of the cache file or of an encoded calendar file changes.
-constexpr std::string_view kMagic = "Hushline calendar cache 1\n";
+constexpr std::string_view kMagic = "Hushline calendar cache 2\n";
 
 }
 
@@ -20,8 +20,7 @@ CalendarCache::CalendarCache(std::filesystem::path file) : m_file(std::move(file
 
 void CalendarCache::load()
 {
-    std::string bytes;
-    if (!readFile(m_file, bytes) || !parse(bytes)) {
+    if (!readFile(m_file, m_loaded) || !parse(m_loaded)) {
         m_entries.clear();
         m_zone.clear();
     }
@@ -67,7 +66,8 @@ std::unique_ptr<ICalendarFile> CalendarCache::find(const std::string& key, const
 
 void CalendarCache::remember(const std::string& key, const CalendarFileStamp& stamp, const ICalendarFile& file)
 {
-    m_entries.insert_or_assign(key, Entry { stamp, encodeICalendarFile(file) });
+    auto owned = std::make_shared<const std::string>(encodeICalendarFile(file));
+    m_entries.insert_or_assign(key, Entry { stamp, *owned, owned });
     m_changed = true;
 }
 
@@ -90,7 +90,7 @@ bool CalendarCache::save(const std::vector<std::string>& keys)
         out.put<int64_t>(entry.stamp.mtime);
         out.put<uint64_t>(entry.stamp.size);
         out.put<uint64_t>(entry.stamp.inode);
-        out.put(std::string_view(entry.bytes));
+        out.put(entry.bytes);
     }
     std::error_code ignored;
     std::filesystem::create_directories(m_file.parent_path(), ignored);

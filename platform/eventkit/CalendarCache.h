@@ -47,15 +47,19 @@ public:
     bool save(const std::vector<std::string>& keys);
 
 private:
+    // The bytes of an entry read from the cache file stay in m_loaded; those remembered since
+    // are owned by the entry.
     struct Entry {
         CalendarFileStamp stamp;
-        std::string bytes;
+        std::string_view bytes;
+        std::shared_ptr<const std::string> owned;
     };
 
     void load();
     bool parse(std::string_view bytes);
 
     std::filesystem::path m_file;
+    std::string m_loaded;
     std::string m_zone;
     std::unordered_map<std::string, Entry> m_entries;
     bool m_changed { false };

@@ -1,12 +1,14 @@
 #include "platform/eventkit/CalendarIndex.h"
 
 #include "platform/machinery/AtomicFile.h"
+#include "platform/machinery/FileDescriptor.h"
 #include "platform/foundation/NSLog.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <ctime>
+#include <fcntl.h>
 #include <fstream>
 #include <sys/inotify.h>
 #include <sys/stat.h>
@@ -114,6 +116,16 @@ void warn(const std::filesystem::path& path, const std::string& text)
     NSLog("EKEventStore: Warning: %s: %s", path.c_str(), text.c_str());
 }
 
+// Whether a recurrence of the file was expanded since this was last asked.
+bool wasExpanded(const ICalendarFile& content)
+{
+    bool expanded = false;
+    for (const auto& event : content.events)
+        if (event.recurrence && event.recurrence->takeExpandedSinceLastAsked())
+            expanded = true;
+    return expanded;
+}
+
 // What was skipped in a file and why, in one line.
 std::string problemsText(const ICalendarFile& content)
 {
@@ -164,7 +176,13 @@ void CalendarIndex::refresh()
     }
     rebuild();
     if (m_cache)
-        saveCache();
+        saveCache(false);
+}
+
+void CalendarIndex::keepExpansions()
+{
+    if (m_cache)
+        saveCache(true);
 }
 
 void CalendarIndex::scanAll()
@@ -219,8 +237,9 @@ void CalendarIndex::scanCalendar(IndexedAccount& account, const std::string& acc
     std::erase_if(calendar.files, [&](const auto& entry) { return !present.count(entry.first); });
     if (calendar.files.size() != before)
         calendar.stale = true;
+    FileDescriptor folder(::open(calendar.folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     for (const auto& file : files)
-        updateFile(calendar, file, false);
+        updateFile(calendar, file, false, folder.get());
 }
 
 void CalendarIndex::readCalendarFields(IndexedAccount& account, IndexedCalendar& calendar)
@@ -240,11 +259,12 @@ void CalendarIndex::readCalendarFields(IndexedAccount& account, IndexedCalendar&
     m_structureChanged = true;
 }
 
-void CalendarIndex::updateFile(IndexedCalendar& calendar, const std::string& name, bool force)
+void CalendarIndex::updateFile(IndexedCalendar& calendar, const std::string& name, bool force, int folderFd)
 {
     std::filesystem::path path = calendar.folder / name;
     struct stat info { };
-    if (!isCalendarFile(name) || stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
+    int found = folderFd >= 0 ? ::fstatat(folderFd, name.c_str(), &info, 0) : ::stat(path.c_str(), &info);
+    if (!isCalendarFile(name) || found != 0 || !S_ISREG(info.st_mode)) {
         if (calendar.files.erase(name))
             calendar.stale = true;
         return;
@@ -284,13 +304,18 @@ std::unique_ptr<ICalendarFile> CalendarIndex::readCalendarFile(const std::filesy
     return content;
 }
 
-void CalendarIndex::saveCache()
+void CalendarIndex::saveCache(bool withExpansions)
 {
     std::vector<std::string> keys;
-    for (const auto& [accountName, account] : m_accounts)
-        for (const auto& [calendarName, calendar] : account.calendars)
-            for (const auto& [fileName, file] : calendar.files)
+    for (const auto& [accountName, account] : m_accounts) {
+        for (const auto& [calendarName, calendar] : account.calendars) {
+            for (const auto& [fileName, file] : calendar.files) {
                 keys.push_back(accountName + "/" + calendarName + "/" + fileName);
+                if (withExpansions && wasExpanded(*file.content))
+                    m_cache->remember(keys.back(), file.stamp, *file.content);
+            }
+        }
+    }
     if (!m_cache->save(keys))
         NSLog("EKEventStore: Warning: %s: the calendar cache cannot be written", m_cache->file().c_str());
 }

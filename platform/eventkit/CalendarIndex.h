@@ -32,6 +32,10 @@ public:
     // Takes in what changed on disk since the last call.
     void refresh();
 
+    // Writes the cache, if there is one, with the occurrences expanded since it was last
+    // written, for the next process that reads these calendars.
+    void keepExpansions();
+
     // The calendars, ordered by account folder name and then calendar folder name.
     const std::vector<std::shared_ptr<EKCalendar>>& calendars() const { return m_calendarList; }
 
@@ -98,9 +102,10 @@ private:
     void scanCalendar(IndexedAccount&, const std::string& account, const std::string& name);
     void readAccountTitle(const std::string& account, IndexedAccount&);
     void readCalendarFields(IndexedAccount&, IndexedCalendar&);
-    void updateFile(IndexedCalendar&, const std::string& name, bool force);
+    // folderFd: the calendar's folder when open (a scan looks at thousands of files in it).
+    void updateFile(IndexedCalendar&, const std::string& name, bool force, int folderFd = -1);
     std::unique_ptr<ICalendarFile> readCalendarFile(const std::filesystem::path&, const std::string& key, const CalendarFileStamp&);
-    void saveCache();
+    void saveCache(bool withExpansions);
     void applyChanges(const std::vector<DirectoryWatch::Change>&);
     void rebuild();
     void derive(IndexedCalendar&);

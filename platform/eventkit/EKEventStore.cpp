@@ -42,6 +42,12 @@ std::filesystem::path EKEventStore::calendarsFolder()
     return DeviceRoot::resolve("/var/mobile/Calendars");
 }
 
+void EKEventStore::saveReadCalendars()
+{
+    std::lock_guard lock(m_mutex);
+    m_index.keepExpansions();
+}
+
 void EKEventStore::startWatching()
 {
     std::weak_ptr<NSObject> weakStore = weak_from_this();

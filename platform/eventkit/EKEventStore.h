@@ -43,6 +43,9 @@ public:
     // Stores created from now on keep what they read of the calendar files in this file and
     // take unchanged files from it (CalendarCache); nullopt: they parse every file they read.
     static void keepReadCalendarsIn(std::optional<std::filesystem::path> cacheFile);
+    // Writes this store's cache now, with the occurrences of recurring events it has worked out
+    // since (a process that ends without running its destructors calls it last).
+    void saveReadCalendars();
 
     std::vector<std::shared_ptr<EKCalendar>> calendarsForEntityType(EKEntityType);
     std::shared_ptr<EKCalendar> calendarWithIdentifier(const std::string& identifier);

@@ -68,6 +68,14 @@ private:
         putAll(recurrence.rdates());
         putAll(recurrence.exclusions().instants);
         putAll(recurrence.exclusions().days);
+        auto expansion = recurrence.expansion();
+        putAll(expansion.starts);
+        m_out.put<int64_t>(expansion.from);
+        m_out.put<int64_t>(expansion.to);
+        m_out.put<uint8_t>(expansion.covered);
+        m_out.put<uint8_t>(expansion.complete);
+        m_out.put<uint8_t>(expansion.bounded);
+        putAll(expansion.exhaustedFrom);
     }
 
     template<class T>
@@ -173,9 +181,20 @@ private:
         }
         auto rdates = getAll<int64_t>();
         ICalendarRecurrence::Exclusions exclusions { getAll<int64_t>(), getAll<int32_t>() };
+        ICalendarRecurrence::Expansion expansion;
+        expansion.starts = getAll<int64_t>();
+        expansion.from = m_in.get<int64_t>();
+        expansion.to = m_in.get<int64_t>();
+        expansion.covered = m_in.get<uint8_t>() != 0;
+        expansion.complete = m_in.get<uint8_t>() != 0;
+        expansion.bounded = m_in.get<uint8_t>() != 0;
+        expansion.exhaustedFrom = getAll<int64_t>();
         if (!m_in.ok() || !m_ok)
             return nullptr;
-        return std::make_unique<ICalendarRecurrence>(dtstart, std::move(rules), std::move(rdates), std::move(exclusions));
+        auto recurrence = std::make_unique<ICalendarRecurrence>(dtstart, std::move(rules), std::move(rdates), std::move(exclusions));
+        if (!recurrence->takeUpExpansion(std::move(expansion)))
+            m_ok = false;
+        return recurrence;
     }
 
     template<class T>

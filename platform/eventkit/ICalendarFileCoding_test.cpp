@@ -121,3 +121,29 @@ TEST_F(ICalendarFileCodingTest, DamagedBytesAreRefusedNeverReadBeyond)
 }
 
 }
+
+namespace {
+
+// What a series has been expanded to travels with it: the next process answers the same days
+// without walking the rule again, and a day beyond them is expanded afresh.
+TEST_F(ICalendarFileCodingTest, AKeptExpansionAnswersTheSameDaysWithoutWalkingTheRuleAgain)
+{
+    auto original = loadICalendar(everyKindOfEvent());
+    auto& weekly = *original->events[3].recurrence;
+    const int64_t day = static_cast<int64_t>(localTime("2026-12-09T00:00:00"));
+    auto starts = weekly.startsBetween(day, day + 86399);
+    ASSERT_EQ(starts.size(), 1u) << "the RDATE of 9 December";
+    ASSERT_TRUE(weekly.takeExpandedSinceLastAsked());
+
+    auto decoded = decodeICalendarFile(encodeICalendarFile(*original));
+    ASSERT_TRUE(decoded);
+    auto& kept = *decoded->events[3].recurrence;
+    EXPECT_EQ(kept.startsBetween(day, day + 86399), starts);
+    EXPECT_FALSE(kept.takeExpandedSinceLastAsked()) << "the kept expansion covers the day";
+
+    const int64_t later = static_cast<int64_t>(localTime("2027-02-22T00:00:00"));
+    EXPECT_EQ(kept.startsBetween(later, later + 86399), weekly.startsBetween(later, later + 86399));
+    EXPECT_TRUE(kept.takeExpandedSinceLastAsked());
+}
+
+}

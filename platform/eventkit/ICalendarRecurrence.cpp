@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <ctime>
 #include <memory>
+#include <utility>
 
 namespace {
 
@@ -132,6 +133,33 @@ void ICalendarRecurrence::ensureCovered(int64_t from, int64_t to)
     // is expanded afresh.
     m_to = bounded ? (m_starts.empty() ? to : std::max(to, m_starts.back())) : windowTo;
     m_bounded = m_bounded || bounded;
+    m_expandedSinceAsked = true;
+}
+
+ICalendarRecurrence::Expansion ICalendarRecurrence::expansion() const
+{
+    return { m_starts, m_from, m_to, m_covered, m_complete, m_bounded, m_exhaustedFrom };
+}
+
+bool ICalendarRecurrence::takeUpExpansion(Expansion kept)
+{
+    if (kept.exhaustedFrom.size() != m_rules.size() || !std::is_sorted(kept.starts.begin(), kept.starts.end()))
+        return false;
+    if (kept.covered && !kept.complete && !kept.starts.empty() && (kept.starts.front() < kept.from || kept.starts.back() > kept.to))
+        return false;
+    m_starts = std::move(kept.starts);
+    m_from = kept.from;
+    m_to = kept.to;
+    m_covered = kept.covered;
+    m_complete = kept.complete;
+    m_bounded = kept.bounded;
+    m_exhaustedFrom = std::move(kept.exhaustedFrom);
+    return true;
+}
+
+bool ICalendarRecurrence::takeExpandedSinceLastAsked()
+{
+    return std::exchange(m_expandedSinceAsked, false);
 }
 
 std::vector<int64_t> ICalendarRecurrence::expand(int64_t from, int64_t to, bool& complete, bool& bounded)

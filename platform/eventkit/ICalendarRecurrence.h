@@ -44,6 +44,26 @@ public:
     std::vector<int64_t> rdates() const;
     const Exclusions& exclusions() const { return m_exclusions; }
 
+    // What has been expanded so far. Kept with the recurrence (CalendarCache), it spares the next
+    // process the walk through libical, which costs far more than anything else of a look at a
+    // day; the occurrences depend only on the rule and the device's time zone, which the cache
+    // checks.
+    struct Expansion {
+        std::vector<int64_t> starts;
+        int64_t from { 0 };
+        int64_t to { -1 };
+        bool covered { false };
+        bool complete { false };
+        bool bounded { false };
+        std::vector<int64_t> exhaustedFrom; // one per rule
+    };
+    Expansion expansion() const;
+    // Takes up a kept expansion of the same recurrence; false (and nothing taken) when it
+    // cannot be one (another number of rules, starts out of order or outside their window).
+    bool takeUpExpansion(Expansion);
+    // Whether an expansion was made since the last call.
+    bool takeExpandedSinceLastAsked();
+
 private:
     void ensureCovered(int64_t from, int64_t to);
     std::vector<int64_t> expand(int64_t from, int64_t to, bool& complete, bool& bounded);
@@ -69,4 +89,5 @@ private:
     bool m_complete { false };
     bool m_bounded { false };
     bool m_boundReported { false };
+    bool m_expandedSinceAsked { false };
 };

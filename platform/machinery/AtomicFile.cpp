@@ -2,6 +2,7 @@
 
 #include "platform/machinery/FileDescriptor.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
@@ -150,16 +151,26 @@ bool readFile(const std::filesystem::path& path, std::string& bytes, std::string
     FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (file.get() < 0)
         return fail(error, "cannot open " + path.string());
+    // Read straight into the string, sized for the file as it is now; a file that grows
+    // meanwhile is read to its end all the same.
+    struct stat info { };
+    size_t expected = ::fstat(file.get(), &info) == 0 && info.st_size > 0 ? static_cast<size_t>(info.st_size) : 0;
     bytes.clear();
-    char buffer[65536];
+    size_t used = 0;
     for (;;) {
-        ssize_t n = ::read(file.get(), buffer, sizeof buffer);
+        if (bytes.size() - used < 4096)
+            bytes.resize(std::max(expected + 1, bytes.size() * 2 + 65536));
+        ssize_t n = ::read(file.get(), bytes.data() + used, bytes.size() - used);
         if (n < 0 && errno == EINTR)
             continue;
-        if (n < 0)
+        if (n < 0) {
+            bytes.clear();
             return fail(error, "cannot read " + path.string());
-        if (n == 0)
+        }
+        if (n == 0) {
+            bytes.resize(used);
             return true;
-        bytes.append(buffer, static_cast<size_t>(n));
+        }
+        used += static_cast<size_t>(n);
     }
 }
