@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <stdexcept>
+#include <unistd.h>
 
 namespace {
 
@@ -17,13 +18,23 @@ constexpr const char* kCopied[] = {
 };
 constexpr const char* kCalendars = "var/mobile/Calendars";
 
+// Where the shadow phone's root goes: a memory file system when the machine has one (the
+// shadow phone saves its files many times over a day, and they are thrown away after), else /tmp.
+std::filesystem::path shadowRootsFolder()
+{
+    for (const char* folder : { static_cast<const char*>(std::getenv("XDG_RUNTIME_DIR")), "/dev/shm" })
+        if (folder && *folder == '/' && access(folder, W_OK | X_OK) == 0)
+            return folder;
+    return "/tmp";
+}
+
 }
 
 ShadowRoot::ShadowRoot(const std::filesystem::path& realRoot, bool startOfDay)
 {
-    char pattern[] = "/tmp/hushline-today-XXXXXX";
-    if (!mkdtemp(pattern))
-        throw std::runtime_error("cannot make a folder for the shadow phone under /tmp");
+    std::string pattern = (shadowRootsFolder() / "hushline-today-XXXXXX").string();
+    if (!mkdtemp(pattern.data()))
+        throw std::runtime_error("cannot make a folder for the shadow phone under " + shadowRootsFolder().string());
     m_path = pattern;
     std::filesystem::create_directories(m_path / "tmp");
     std::filesystem::create_directories(m_path / "var/mobile/Library/Preferences");

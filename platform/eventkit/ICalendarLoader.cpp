@@ -92,6 +92,16 @@ std::string unreadablePropertyName(const char* error)
     return "unreadable " + text.substr(start + 4, end - start - 4);
 }
 
+struct EventProperties {
+    std::string uid, summary;
+    int status { 0 };
+    std::optional<ICalendarTime> start, end, recurrenceId;
+    std::optional<icaldurationtype> duration;
+    std::vector<icalrecurrencetype> rules;
+    std::vector<ICalendarTime> rdates, exdates;
+    bool startReadAsLocal { false }; // DTSTART names a zone nobody defines
+};
+
 // Reads one file: its VTIMEZONEs, then its VEVENTs.
 class FileReader {
 public:
@@ -103,6 +113,9 @@ public:
 private:
     void readCalendar(icalcomponent* calendar);
     void readEvent(icalcomponent* vevent, size_t position);
+    void readProperty(icalproperty*, EventProperties&, std::string& problem);
+    ICalendarEvent makeEvent(const EventProperties&, size_t position);
+    std::unique_ptr<ICalendarRecurrence> makeRecurrence(const EventProperties&, bool allDay);
     // A time in a zone that neither a standard name nor the file defines is read as local time
     // (as a floating time is), and its zone's name kept for the event's Warning.
     std::optional<ICalendarTime> readTime(icalproperty*, icaltimetype value, std::string& problem);
@@ -214,15 +227,19 @@ std::optional<ICalendarTime> FileReader::readTime(icalproperty* property, icalti
     return time;
 }
 
-struct EventProperties {
-    std::string uid, summary;
-    int status { 0 };
-    std::optional<ICalendarTime> start, end, recurrenceId;
-    std::optional<icaldurationtype> duration;
-    std::vector<icalrecurrencetype> rules;
-    std::vector<ICalendarTime> rdates, exdates;
-    bool startReadAsLocal { false }; // DTSTART names a zone nobody defines
-};
+int statusOf(icalproperty* prop)
+{
+    switch (icalproperty_get_status(prop)) {
+    case ICAL_STATUS_CONFIRMED:
+        return 1;
+    case ICAL_STATUS_TENTATIVE:
+        return 2;
+    case ICAL_STATUS_CANCELLED:
+        return 3;
+    default:
+        return 0;
+    }
+}
 
 void FileReader::readEvent(icalcomponent* vevent, size_t position)
 {
@@ -232,96 +249,91 @@ void FileReader::readEvent(icalcomponent* vevent, size_t position)
     std::string problem;
     m_zonesReadAsLocal.clear();
     for (icalproperty* prop = icalcomponent_get_first_property(vevent, ICAL_ANY_PROPERTY); prop;
-         prop = icalcomponent_get_next_property(vevent, ICAL_ANY_PROPERTY)) {
-        std::string timeProblem;
-        switch (icalproperty_isa(prop)) {
-        case ICAL_UID_PROPERTY:
-            if (const char* uid = icalproperty_get_uid(prop))
-                p.uid = uid;
-            break;
-        case ICAL_SUMMARY_PROPERTY:
-            if (const char* summary = icalproperty_get_summary(prop))
-                p.summary = summary;
-            break;
-        case ICAL_STATUS_PROPERTY:
-            switch (icalproperty_get_status(prop)) {
-            case ICAL_STATUS_CONFIRMED:
-                p.status = 1;
-                break;
-            case ICAL_STATUS_TENTATIVE:
-                p.status = 2;
-                break;
-            case ICAL_STATUS_CANCELLED:
-                p.status = 3;
-                break;
-            default:
-                p.status = 0;
-                break;
-            }
-            break;
-        case ICAL_DTSTART_PROPERTY:
-            p.start = readTime(prop, icalproperty_get_dtstart(prop), timeProblem);
-            p.startReadAsLocal = p.start && p.start->kind == ICalendarTimeKind::Floating
-                && icalproperty_get_first_parameter(prop, ICAL_TZID_PARAMETER);
-            break;
-        case ICAL_DTEND_PROPERTY:
-            p.end = readTime(prop, icalproperty_get_dtend(prop), timeProblem);
-            break;
-        case ICAL_DURATION_PROPERTY:
-            p.duration = icalproperty_get_duration(prop);
-            break;
-        case ICAL_RECURRENCEID_PROPERTY:
-            p.recurrenceId = readTime(prop, icalproperty_get_recurrenceid(prop), timeProblem);
-            break;
-        case ICAL_RRULE_PROPERTY: {
-            icalrecurrencetype rule = icalproperty_get_rrule(prop);
-            rule.rscale = nullptr;
-            if (rule.freq == ICAL_NO_RECURRENCE)
-                timeProblem = "unusable RRULE";
-            else
-                p.rules.push_back(rule);
-            break;
-        }
-        case ICAL_RDATE_PROPERTY: {
-            icaldatetimeperiodtype rdate = icalproperty_get_rdate(prop);
-            icaltimetype value = icaltime_is_null_time(rdate.time) ? rdate.period.start : rdate.time;
-            if (auto time = readTime(prop, value, timeProblem))
-                p.rdates.push_back(*time);
-            break;
-        }
-        case ICAL_EXDATE_PROPERTY:
-            if (auto time = readTime(prop, icalproperty_get_exdate(prop), timeProblem))
-                p.exdates.push_back(*time);
-            break;
-        case ICAL_XLICERROR_PROPERTY:
-            // What libical could not parse it drops and names: "... in RRULE property. ...".
-            note(unreadablePropertyName(icalproperty_get_xlicerror(prop)));
-            break;
-        default:
-            break;
-        }
-        if (!timeProblem.empty()) {
-            auto kind = icalproperty_isa(prop);
-            // A damaged start, end or recurrence id leaves the event unknowable; a damaged
-            // RDATE, EXDATE or RRULE only loses that part.
-            if (kind == ICAL_DTSTART_PROPERTY || kind == ICAL_DTEND_PROPERTY || kind == ICAL_RECURRENCEID_PROPERTY) {
-                if (problem.empty())
-                    problem = timeProblem;
-            } else {
-                note(timeProblem);
-            }
-        }
-    }
+         prop = icalcomponent_get_next_property(vevent, ICAL_ANY_PROPERTY))
+        readProperty(prop, p, problem);
     for (const auto& zone : m_zonesReadAsLocal)
         note("unknown time zone \"" + zone + "\", read as local time");
     if (!problem.empty())
         return skip(problem);
     if (!p.start)
         return skip("VEVENT without DTSTART");
+    m_file.events.push_back(makeEvent(p, position));
+}
 
+void FileReader::readProperty(icalproperty* prop, EventProperties& p, std::string& problem)
+{
+    std::string timeProblem;
+    auto kind = icalproperty_isa(prop);
+    switch (kind) {
+    case ICAL_UID_PROPERTY:
+        if (const char* uid = icalproperty_get_uid(prop))
+            p.uid = uid;
+        break;
+    case ICAL_SUMMARY_PROPERTY:
+        if (const char* summary = icalproperty_get_summary(prop))
+            p.summary = summary;
+        break;
+    case ICAL_STATUS_PROPERTY:
+        p.status = statusOf(prop);
+        break;
+    case ICAL_DTSTART_PROPERTY:
+        p.start = readTime(prop, icalproperty_get_dtstart(prop), timeProblem);
+        p.startReadAsLocal = p.start && p.start->kind == ICalendarTimeKind::Floating
+            && icalproperty_get_first_parameter(prop, ICAL_TZID_PARAMETER);
+        break;
+    case ICAL_DTEND_PROPERTY:
+        p.end = readTime(prop, icalproperty_get_dtend(prop), timeProblem);
+        break;
+    case ICAL_DURATION_PROPERTY:
+        p.duration = icalproperty_get_duration(prop);
+        break;
+    case ICAL_RECURRENCEID_PROPERTY:
+        p.recurrenceId = readTime(prop, icalproperty_get_recurrenceid(prop), timeProblem);
+        break;
+    case ICAL_RRULE_PROPERTY: {
+        icalrecurrencetype rule = icalproperty_get_rrule(prop);
+        rule.rscale = nullptr;
+        if (rule.freq == ICAL_NO_RECURRENCE)
+            timeProblem = "unusable RRULE";
+        else
+            p.rules.push_back(rule);
+        break;
+    }
+    case ICAL_RDATE_PROPERTY: {
+        icaldatetimeperiodtype rdate = icalproperty_get_rdate(prop);
+        icaltimetype value = icaltime_is_null_time(rdate.time) ? rdate.period.start : rdate.time;
+        if (auto time = readTime(prop, value, timeProblem))
+            p.rdates.push_back(*time);
+        break;
+    }
+    case ICAL_EXDATE_PROPERTY:
+        if (auto time = readTime(prop, icalproperty_get_exdate(prop), timeProblem))
+            p.exdates.push_back(*time);
+        break;
+    case ICAL_XLICERROR_PROPERTY:
+        // What libical could not parse it drops and names: "... in RRULE property. ...".
+        note(unreadablePropertyName(icalproperty_get_xlicerror(prop)));
+        break;
+    default:
+        break;
+    }
+    if (timeProblem.empty())
+        return;
+    // A damaged start, end or recurrence id leaves the event unknowable; a damaged RDATE,
+    // EXDATE or RRULE only loses that part.
+    if (kind == ICAL_DTSTART_PROPERTY || kind == ICAL_DTEND_PROPERTY || kind == ICAL_RECURRENCEID_PROPERTY) {
+        if (problem.empty())
+            problem = timeProblem;
+    } else {
+        note(timeProblem);
+    }
+}
+
+ICalendarEvent FileReader::makeEvent(const EventProperties& p, size_t position)
+{
     ICalendarEvent event;
-    event.uid = std::move(p.uid);
-    event.summary = std::move(p.summary);
+    event.uid = p.uid;
+    event.summary = p.summary;
     event.status = p.status;
     event.position = position;
     event.allDay = p.start->kind == ICalendarTimeKind::Date;
@@ -345,7 +357,12 @@ void FileReader::readEvent(icalcomponent* vevent, size_t position)
     }
     if (p.recurrenceId)
         event.recurrenceId = p.recurrenceId->seconds();
+    event.recurrence = makeRecurrence(p, event.allDay);
+    return event;
+}
 
+std::unique_ptr<ICalendarRecurrence> FileReader::makeRecurrence(const EventProperties& p, bool allDay)
+{
     std::vector<icalrecurrencetype> rules;
     for (auto rule : p.rules) {
         // UNTIL is a UTC instant for a zoned DTSTART; libical would compare it with the clock
@@ -365,20 +382,19 @@ void FileReader::readEvent(icalcomponent* vevent, size_t position)
             note("unusable RRULE");
         }
     }
-    if (!rules.empty() || !p.rdates.empty()) {
-        std::vector<int64_t> rdates;
-        for (const auto& rdate : p.rdates)
-            rdates.push_back(rdate.seconds());
-        ICalendarRecurrence::Exclusions exclusions;
-        for (const auto& exdate : p.exdates) {
-            if (event.allDay || exdate.kind == ICalendarTimeKind::Date)
-                exclusions.days.push_back(icalendarDayKey(exdate.fields));
-            else
-                exclusions.instants.push_back(exdate.seconds());
-        }
-        event.recurrence = std::make_unique<ICalendarRecurrence>(*p.start, std::move(rules), std::move(rdates), std::move(exclusions));
+    if (rules.empty() && p.rdates.empty())
+        return nullptr;
+    std::vector<int64_t> rdates;
+    for (const auto& rdate : p.rdates)
+        rdates.push_back(rdate.seconds());
+    ICalendarRecurrence::Exclusions exclusions;
+    for (const auto& exdate : p.exdates) {
+        if (allDay || exdate.kind == ICalendarTimeKind::Date)
+            exclusions.days.push_back(icalendarDayKey(exdate.fields));
+        else
+            exclusions.instants.push_back(exdate.seconds());
     }
-    m_file.events.push_back(std::move(event));
+    return std::make_unique<ICalendarRecurrence>(*p.start, std::move(rules), std::move(rdates), std::move(exclusions));
 }
 
 void FileReader::finish()
