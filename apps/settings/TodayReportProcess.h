@@ -1,6 +1,8 @@
 #pragma once
 
-#include "platform/foundation/NSRunLoop.h"
+#include "platform/foundation/ChildExitSource.h"
+#include "platform/foundation/RunLoopSource.h"
+#include "platform/machinery/FileDescriptor.h"
 
 #include <functional>
 #include <memory>
@@ -34,14 +36,14 @@ public:
     // itself) and is still read and reaped.
     void cancel() { m_completion = nullptr; }
 
-    ~TodayReportProcess();
     TodayReportProcess(const TodayReportProcess&) = delete;
     TodayReportProcess& operator=(const TodayReportProcess&) = delete;
 
 private:
     struct Stream {
-        int fd { -1 };
-        NSRunLoop::SourceID source { 0 };
+        FileDescriptor fd;
+        // After the descriptor: the watch ends before the descriptor is closed.
+        RunLoopSource source;
         std::string text;
     };
 
@@ -49,16 +51,14 @@ private:
     bool launch(const std::vector<std::string>& arguments, std::string& why);
     void watch(Stream&);
     void readFrom(Stream&);
-    void closeStream(Stream&);
-    void childEnded();
+    void childEnded(const ProcessExit&);
     void finishIfDone();
     Result result() const;
 
     Completion m_completion;
     pid_t m_pid { -1 };
-    int m_pidfd { -1 };
-    NSRunLoop::SourceID m_pidSource { 0 };
-    std::optional<int> m_status;
+    std::unique_ptr<ChildExitSource> m_exitSource;
+    std::optional<ProcessExit> m_exit;
     Stream m_output;
     Stream m_errors;
     bool m_finished { false };
