@@ -3,7 +3,11 @@
 #include "platform/eventkit/ByteCoding.h"
 #include "platform/eventkit/ICalendarFileCoding.h"
 #include "platform/machinery/AtomicFile.h"
+#include "platform/machinery/FileDescriptor.h"
 
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
 #include <unordered_set>
 
 namespace {
@@ -18,9 +22,25 @@ CalendarCache::CalendarCache(std::filesystem::path file) : m_file(std::move(file
     load();
 }
 
+CalendarCache::Mapping::~Mapping()
+{
+    if (address)
+        munmap(address, size);
+}
+
 void CalendarCache::load()
 {
-    if (!readFile(m_file, m_loaded) || !parse(m_loaded)) {
+    FileDescriptor file(::open(m_file.c_str(), O_RDONLY | O_CLOEXEC));
+    struct stat info { };
+    if (!file.isValid() || fstat(file.get(), &info) != 0 || info.st_size <= 0)
+        return;
+    void* address = mmap(nullptr, static_cast<size_t>(info.st_size), PROT_READ, MAP_PRIVATE, file.get(), 0);
+    if (address == MAP_FAILED)
+        return;
+    m_loaded = std::make_unique<Mapping>();
+    m_loaded->address = address;
+    m_loaded->size = static_cast<size_t>(info.st_size);
+    if (!parse(m_loaded->bytes())) {
         m_entries.clear();
         m_zone.clear();
     }

@@ -47,8 +47,8 @@ public:
     bool save(const std::vector<std::string>& keys);
 
 private:
-    // The bytes of an entry read from the cache file stay in m_loaded; those remembered since
-    // are owned by the entry.
+    // The bytes of an entry read from the cache file stay in its mapping (m_loaded); those
+    // remembered since are owned by the entry.
     struct Entry {
         CalendarFileStamp stamp;
         std::string_view bytes;
@@ -59,7 +59,15 @@ private:
     bool parse(std::string_view bytes);
 
     std::filesystem::path m_file;
-    std::string m_loaded;
+    // The cache file as it was read, mapped: a later writer replaces the file, never changes
+    // it in place, so the mapping keeps the bytes it was read with.
+    struct Mapping {
+        void* address { nullptr };
+        size_t size { 0 };
+        ~Mapping();
+        std::string_view bytes() const { return { static_cast<const char*>(address), size }; }
+    };
+    std::unique_ptr<Mapping> m_loaded;
     std::string m_zone;
     std::unordered_map<std::string, Entry> m_entries;
     bool m_changed { false };
