@@ -33,9 +33,11 @@ std::shared_ptr<PSSpecifier> group(const std::optional<std::string>& name, const
 std::shared_ptr<UIImage> speakerImage(const std::string& name)
 {
     std::string file = name + (UIScreen::mainScreen()->scale() > 2.0 ? "@3x.png" : "@2x.png");
-    std::string path = kSpeakerImageFormat;
-    path.replace(path.find("%@"), 2, file);
-    return UIImage::imageWithContentsOfFile(path);
+    const std::string format = kSpeakerImageFormat;
+    auto at = format.find("%@");
+    if (at == std::string::npos)
+        return nullptr;
+    return UIImage::imageWithContentsOfFile(format.substr(0, at) + file + format.substr(at + 2));
 }
 
 bool statusBarLibraryLoads()
