@@ -56,7 +56,9 @@ protected:
         ASSERT_EQ(stat(file(name).c_str(), &before), 0);
         std::string text;
         ASSERT_TRUE(readFile(file(name), text));
-        text.replace(text.find(from), from.size(), to);
+        auto at = text.find(from);
+        ASSERT_NE(at, std::string::npos);
+        text = text.substr(0, at) + to + text.substr(at + from.size());
         std::fstream(file(name), std::ios::binary | std::ios::in | std::ios::out) << text;
         struct timespec times[2] = { before.st_atim, before.st_mtim };
         ASSERT_EQ(utimensat(AT_FDCWD, file(name).c_str(), times, 0), 0);
