@@ -28,3 +28,18 @@ inline std::map<std::string, std::string> runKhalPeer()
     pclose(output);
     return figures;
 }
+
+// Runs khal on the phone's calendars and prints its figures beside ours: "what" took `ms`
+// milliseconds, set against khal's warm run.
+inline void printKhalComparison(const char* what, double ms)
+{
+    auto khal = runKhalPeer();
+    if (!khal.count("khal_warm_ms")) {
+        printf("khal peer not measured (bench/khal_peer.sh failed)\n");
+        return;
+    }
+    double peer = std::stod(khal["khal_warm_ms"]);
+    printf("khal list today today: warm %s ms, cold %s ms, %s events\n", khal["khal_warm_ms"].c_str(), khal["khal_cold_ms"].c_str(),
+        khal["khal_events"].c_str());
+    printf("%s %.3f ms; khal warm / %s = %.1f\n", what, ms, what, ms > 0 ? peer / ms : 0.0);
+}

@@ -93,18 +93,8 @@ int main(int argc, char** argv)
     benchmark::Initialize(&argc, argv);
     Reporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    if (!std::getenv("HUSHLINE_BENCH_NO_KHAL")) {
-        auto khal = runKhalPeer();
-        if (khal.count("khal_warm_ms")) {
-            double warm = reporter.milliseconds["BM_WarmEventsForProfile"];
-            double peer = std::stod(khal["khal_warm_ms"]);
-            printf("khal list today today: warm %s ms, cold %s ms, %s events\n", khal["khal_warm_ms"].c_str(),
-                khal["khal_cold_ms"].c_str(), khal["khal_events"].c_str());
-            printf("warm query %.3f ms; khal warm / warm query = %.0f\n", warm, warm > 0 ? peer / warm : 0.0);
-        } else {
-            printf("khal peer not measured (bench/khal_peer.sh failed)\n");
-        }
-    }
+    if (!std::getenv("HUSHLINE_BENCH_NO_KHAL"))
+        printKhalComparison("warm query", reporter.milliseconds["BM_WarmEventsForProfile"]);
     benchmark::Shutdown();
     return 0;
 }
