@@ -13,6 +13,7 @@
 #include "platform/foundation/NSBundle.h"
 #include "platform/foundation/NSRunLoop.h"
 #include "platform/foundation/PropertyList.h"
+#include "platform/foundation/PropertyListMemory.h"
 #include "platform/springboard/SpringBoard.h"
 #include "springboard/HLSpringBoardStartup.h"
 
@@ -63,6 +64,7 @@ PlistDictionary runShadowDay(const ShadowDay& day)
     NSBundle::setMainBundleIdentifier("com.apple.springboard");
     EKEventStore::keepReadCalendarsIn(day.calendarCache);
     setAtomicWritesDurable(false);
+    PropertyListMemory::setEnabled(true);
     UIApplication::setSharedApplication(std::make_shared<SpringBoard>());
 
     TodayRecorder recorder(day.until);

@@ -1,10 +1,11 @@
 #include "apps/phonectl/TodayCommand.h"
 
 #include "apps/phonectl/ControlClient.h"
-#include "apps/phonectl/Json.h"
 #include "apps/phonectl/ShadowDay.h"
 #include "apps/phonectl/ShadowRoot.h"
 #include "core/NSDate+HLAdditions.h"
+#include "platform/foundation/NSLog.h"
+#include "platform/foundation/PropertyList.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -43,19 +44,25 @@ std::string readAll(int fd)
     }
 }
 
-// The shadow phone's process: its log goes to its own root, its answer to the pipe.
+// The shadow phone's process: its log goes nowhere, its answer to the pipe.
 [[noreturn]] void runChild(int answer, const ShadowDay& day)
 {
     int quiet = open("/dev/null", O_WRONLY | O_CLOEXEC);
     if (quiet >= 0)
         dup2(quiet, STDERR_FILENO);
-    std::string text;
+    NSLogSetEnabled(false);
+    // A binary property list: the report's dates go as dates, and it is read back faster than
+    // any text.
+    std::optional<std::string> text;
+    std::string why;
     try {
-        text = toJson(PlistValue(runShadowDay(day)), false);
+        text = PropertyList::serialize(PlistValue(runShadowDay(day)), PropertyList::Format::Binary, &why);
     } catch (const std::exception& error) {
-        text = toJson(PlistValue(PlistDictionary { { "error", std::string(error.what()) } }), false);
+        why = error.what();
     }
-    bool sent = writeAll(answer, text);
+    if (!text)
+        text = PropertyList::serialize(PlistValue(PlistDictionary { { "error", why } }), PropertyList::Format::Binary);
+    bool sent = text && writeAll(answer, *text);
     std::fflush(nullptr);
     // The shadow phone's singletons die with the process; no static destructor runs.
     _exit(sent ? 0 : 1);
@@ -121,7 +128,7 @@ PlistValue lookAtToday(const TodayRequest& request)
     while (waitpid(child, &status, 0) < 0 && errno == EINTR) { }
 
     std::string error;
-    auto report = parseJson(text, &error);
+    auto report = PropertyList::parse(text, &error);
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || !report || !report->isDictionary())
         throw PhonectlError("the shadow phone did not finish its day" + (error.empty() ? std::string() : ": " + error));
     if (const std::string* failed = (*report)["error"].asString())

@@ -25,6 +25,6 @@ struct TodayRequest {
 // and a name drawn from the phone's calendars folder; none when neither folder is known.
 std::optional<std::filesystem::path> todayCalendarCache(const std::filesystem::path& root);
 
-// The report (TodayReport.h), read back from the shadow phone's JSON. Throws PhonectlError when
+// The report (TodayReport.h), as the shadow phone made it. Throws PhonectlError when
 // the shadow phone fails.
 PlistValue lookAtToday(const TodayRequest&);

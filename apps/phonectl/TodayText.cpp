@@ -1,5 +1,7 @@
 #include "apps/phonectl/TodayText.h"
 
+#include "apps/common/LocalTime.h"
+
 #include <algorithm>
 #include <sstream>
 
@@ -10,10 +12,10 @@ std::string string(const PlistValue& value)
     return value.asString() ? *value.asString() : std::string();
 }
 
-// "2026-12-08T09:00:00" -> "09:00".
+// A date, or its local time "2026-12-08T09:00:00", as "09:00".
 std::string clockTime(const PlistValue& value)
 {
-    std::string text = string(value);
+    std::string text = value.asDate() ? formatLocalTime(*value.asDate()) : string(value);
     return text.size() >= 16 ? text.substr(11, 5) : text;
 }
 

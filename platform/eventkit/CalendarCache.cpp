@@ -13,7 +13,7 @@
 namespace {
 
 // Changes whenever the layout of the cache file or of an encoded calendar file changes.
-constexpr std::string_view kMagic = "Hushline calendar cache 2\n";
+constexpr std::string_view kMagic = "Hushline calendar cache 3\n";
 
 }
 
@@ -37,33 +37,78 @@ void CalendarCache::load()
     void* address = mmap(nullptr, static_cast<size_t>(info.st_size), PROT_READ, MAP_PRIVATE, file.get(), 0);
     if (address == MAP_FAILED)
         return;
-    m_loaded = std::make_unique<Mapping>();
+    m_loaded = std::make_shared<Mapping>();
     m_loaded->address = address;
     m_loaded->size = static_cast<size_t>(info.st_size);
-    if (!parse(m_loaded->bytes())) {
-        m_entries.clear();
-        m_zone.clear();
-    }
-}
-
-bool CalendarCache::parse(std::string_view bytes)
-{
+    std::string_view bytes = m_loaded->bytes();
     if (bytes.substr(0, kMagic.size()) != kMagic)
-        return false;
+        return;
     ByteReader in(bytes.substr(kMagic.size()));
     m_zone = in.getText();
-    uint32_t count = in.getCount(32);
-    m_entries.reserve(count);
-    for (uint32_t n = 0; n < count && in.ok(); ++n) {
-        std::string key(in.getText());
-        Entry entry;
-        entry.stamp.mtime = in.get<int64_t>();
-        entry.stamp.size = in.get<uint64_t>();
-        entry.stamp.inode = in.get<uint64_t>();
-        entry.bytes = in.getText();
-        m_entries.insert_or_assign(std::move(key), std::move(entry));
+    m_pendingCount = in.getCount(32);
+    if (!in.ok()) {
+        m_zone.clear();
+        m_pendingCount = 0;
+        return;
     }
-    return in.ok() && in.atEnd();
+    m_pending = in;
+    m_taken.reserve(m_pendingCount);
+}
+
+std::optional<std::pair<std::string_view, CalendarCache::Entry>> CalendarCache::readPending()
+{
+    if (m_pendingCount == 0)
+        return std::nullopt;
+    ByteReader in = m_pending;
+    std::string_view key = in.getText();
+    Entry entry;
+    entry.stamp.mtime = in.get<int64_t>();
+    entry.stamp.size = in.get<uint64_t>();
+    entry.stamp.inode = in.get<uint64_t>();
+    entry.bytes = in.getText();
+    // A cut or damaged file keeps the entries before the damage; each is checked again when
+    // it is used.
+    if (!in.ok()) {
+        m_pendingCount = 0;
+        return std::nullopt;
+    }
+    m_pending = in;
+    --m_pendingCount;
+    return std::pair { key, entry };
+}
+
+void CalendarCache::index()
+{
+    for (auto& [key, entry] : m_taken)
+        m_entries.insert_or_assign(key, std::move(entry));
+    m_taken.clear();
+    m_entries.reserve(m_entries.size() + m_pendingCount);
+    while (auto pending = readPending())
+        m_entries.insert_or_assign(pending->first, std::move(pending->second));
+}
+
+const CalendarCache::Entry* CalendarCache::entryFor(std::string_view key)
+{
+    // The index asks for its files in the order they were saved in: while it does, the entries
+    // are taken one after the other and no table is built.
+    if (m_entries.empty() && m_pendingCount > 0) {
+        ByteReader before = m_pending;
+        uint32_t countBefore = m_pendingCount;
+        if (auto next = readPending(); next && next->first == key) {
+            m_taken.push_back(std::move(*next));
+            return &m_taken.back().second;
+        }
+        m_pending = before;
+        m_pendingCount = countBefore;
+    }
+    index();
+    auto entry = m_entries.find(key);
+    return entry == m_entries.end() ? nullptr : &entry->second;
+}
+
+size_t CalendarCache::entryCount() const
+{
+    return m_entries.size() + m_taken.size() + m_pendingCount;
 }
 
 void CalendarCache::useTimeZone(const std::string& zone)
@@ -71,30 +116,56 @@ void CalendarCache::useTimeZone(const std::string& zone)
     if (zone == m_zone)
         return;
     m_zone = zone;
-    if (!m_entries.empty())
+    if (entryCount() > 0)
         m_changed = true;
     m_entries.clear();
+    m_taken.clear();
+    m_pendingCount = 0;
 }
 
 std::unique_ptr<ICalendarFile> CalendarCache::find(const std::string& key, const CalendarFileStamp& stamp)
 {
-    auto entry = m_entries.find(key);
-    if (entry == m_entries.end() || !(entry->second.stamp == stamp))
+    const Entry* entry = entryFor(key);
+    if (!entry || !(entry->stamp == stamp))
         return nullptr;
-    return decodeICalendarFile(entry->second.bytes);
+    return decodeICalendarFile(entry->bytes);
+}
+
+std::optional<CachedCalendarFile> CalendarCache::lookUp(std::string_view key, const CalendarFileStamp& stamp)
+{
+    const Entry* entry = entryFor(key);
+    if (!entry || !(entry->stamp == stamp))
+        return std::nullopt;
+    auto summary = summaryOfEncodedICalendarFile(entry->bytes);
+    if (!summary)
+        return std::nullopt;
+    std::shared_ptr<const void> keeper = entry->owned;
+    if (!keeper)
+        keeper = m_loaded;
+    return CachedCalendarFile(*summary, entry->bytes, std::move(keeper));
+}
+
+std::unique_ptr<ICalendarFile> CachedCalendarFile::decode() const
+{
+    return decodeICalendarFile(m_bytes);
 }
 
 void CalendarCache::remember(const std::string& key, const CalendarFileStamp& stamp, const ICalendarFile& file)
 {
+    index();
     auto owned = std::make_shared<const std::string>(encodeICalendarFile(file));
-    m_entries.insert_or_assign(key, Entry { stamp, *owned, owned });
+    auto entry = m_entries.find(key);
+    if (entry == m_entries.end())
+        entry = m_entries.emplace(m_rememberedKeys.emplace_back(key), Entry {}).first;
+    entry->second = Entry { stamp, *owned, owned };
     m_changed = true;
 }
 
 bool CalendarCache::save(const std::vector<std::string>& keys)
 {
-    if (!m_changed && keys.size() == m_entries.size())
+    if (!needsSaving(keys.size()))
         return true;
+    index();
     ByteWriter out;
     out.putRaw(kMagic);
     out.put(std::string_view(m_zone));

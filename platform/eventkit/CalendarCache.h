@@ -1,10 +1,14 @@
 #pragma once
 
+#include "platform/eventkit/ByteCoding.h"
+#include "platform/eventkit/ICalendarFileCoding.h"
 #include "platform/eventkit/ICalendarLoader.h"
 
 #include <cstdint>
+#include <deque>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -16,6 +20,25 @@ struct CalendarFileStamp {
     uint64_t size { 0 };
     uint64_t inode { 0 };
     bool operator==(const CalendarFileStamp&) const = default;
+};
+
+// A file's entry in the cache: its summary at once, its events when they are decoded.
+class CachedCalendarFile {
+public:
+    CachedCalendarFile(ICalendarFileSummary summary, std::string_view bytes, std::shared_ptr<const void> keeper)
+        : m_summary(summary), m_bytes(bytes), m_keeper(std::move(keeper))
+    {
+    }
+
+    const ICalendarFileSummary& summary() const { return m_summary; }
+    // Null when the entry is damaged.
+    std::unique_ptr<ICalendarFile> decode() const;
+
+private:
+    ICalendarFileSummary m_summary;
+    std::string_view m_bytes;
+    // What holds the bytes (the cache file's mapping, or an entry's own string).
+    std::shared_ptr<const void> m_keeper;
 };
 
 // What the calendar files held when a process last read them, kept in a file of its own, so that
@@ -38,6 +61,8 @@ public:
 
     // The file as it was read, when the cache holds it with the same stamp.
     std::unique_ptr<ICalendarFile> find(const std::string& key, const CalendarFileStamp&);
+    // The same, not yet decoded; it stays usable when the cache is saved or destroyed.
+    std::optional<CachedCalendarFile> lookUp(std::string_view key, const CalendarFileStamp&);
     // The file as it was just read.
     void remember(const std::string& key, const CalendarFileStamp&, const ICalendarFile&);
 
@@ -45,6 +70,8 @@ public:
     // or written: an entry remembered, or one no longer among the keys. False when it could not
     // be written (the cache is then only slower next time).
     bool save(const std::vector<std::string>& keys);
+    // Whether save would write anything, for as many keys, all of them held by the cache.
+    bool needsSaving(size_t keyCount) const { return m_changed || keyCount != entryCount(); }
 
 private:
     // The bytes of an entry read from the cache file stay in its mapping (m_loaded); those
@@ -56,7 +83,12 @@ private:
     };
 
     void load();
-    bool parse(std::string_view bytes);
+    // The next entry of the cache file not yet taken; nullopt at the end or at damage.
+    std::optional<std::pair<std::string_view, Entry>> readPending();
+    // Takes every entry into m_entries.
+    void index();
+    const Entry* entryFor(std::string_view key);
+    size_t entryCount() const;
 
     std::filesystem::path m_file;
     // The cache file as it was read, mapped: a later writer replaces the file, never changes
@@ -67,8 +99,15 @@ private:
         ~Mapping();
         std::string_view bytes() const { return { static_cast<const char*>(address), size }; }
     };
-    std::unique_ptr<Mapping> m_loaded;
+    std::shared_ptr<Mapping> m_loaded;
     std::string m_zone;
-    std::unordered_map<std::string, Entry> m_entries;
+    // Keys point into the mapping, or into m_rememberedKeys. Entries of the cache file are
+    // taken in order (m_taken) while the index asks for them in that order, and all of them
+    // (m_entries) once it does not.
+    ByteReader m_pending { {} };
+    uint32_t m_pendingCount { 0 };
+    std::vector<std::pair<std::string_view, Entry>> m_taken;
+    std::unordered_map<std::string_view, Entry> m_entries;
+    std::deque<std::string> m_rememberedKeys;
     bool m_changed { false };
 };

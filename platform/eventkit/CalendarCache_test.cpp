@@ -4,6 +4,7 @@
 #include "platform/machinery/AtomicFile.h"
 #include "platform/testsupport/DeviceFixture.h"
 
+#include <algorithm>
 #include <fcntl.h>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -64,8 +65,87 @@ protected:
         ASSERT_EQ(utimensat(AT_FDCWD, file(name).c_str(), times, 0), 0);
     }
 
+    void writeFile(const std::string& name, const std::string& events)
+    {
+        std::filesystem::create_directories(file(name).parent_path());
+        std::ofstream(file(name), std::ios::binary | std::ios::trunc) << "BEGIN:VCALENDAR\r\nVERSION:2.0\r\n" << events << "END:VCALENDAR\r\n";
+    }
+
+    static std::string describe(const std::shared_ptr<EKEvent>& event)
+    {
+        if (!event)
+            return "none";
+        return event->title() + " " + std::to_string(static_cast<int64_t>(event->startDate().timeIntervalSince1970())) + "-"
+            + std::to_string(static_cast<int64_t>(event->endDate().timeIntervalSince1970())) + " " + event->eventIdentifier() + " "
+            + std::to_string(static_cast<int64_t>(event->occurrenceDate().timeIntervalSince1970())) + (event->isDetached() ? " detached" : "");
+    }
+
+    // Everything a store answers about the calendars written by writeSeriesAndSingles.
+    std::vector<std::string> answers(EKEventStore& store)
+    {
+        std::vector<std::string> seen;
+        const std::pair<const char*, const char*> ranges[] = { { "2026-12-08T00:00:00", "2026-12-08T23:59:59" },
+            { "2026-12-09T00:00:00", "2026-12-09T23:59:59" }, { "2026-12-15T08:00:00", "2026-12-15T12:00:00" },
+            { "2027-03-01T00:00:00", "2027-03-07T23:59:59" }, { "2025-01-01T00:00:00", "2028-01-01T00:00:00" } };
+        for (const auto& [from, to] : ranges) {
+            auto events = store.eventsMatchingPredicate(
+                store.predicateForEventsWithStartDate(NSDate(localTime(from)), NSDate(localTime(to)), std::nullopt));
+            seen.push_back(std::string(from) + ": " + std::to_string(events.size()));
+            for (const auto& event : events)
+                seen.push_back(describe(event));
+        }
+        for (const char* uid : { "standup", "review", "lunch", "nothing" })
+            seen.push_back(describe(store.eventWithUUID(uid)));
+        seen.push_back(describe(store.eventWithUniqueId("work/meetings/review")));
+        seen.push_back(describe(store.eventWithUniqueId("work/meetings/standup", NSDate(localTime("2026-12-08T09:00:00")))));
+        seen.push_back(describe(store.eventWithUniqueId("work/meetings/standup", NSDate(localTime("2026-12-15T09:00:00")))));
+        return seen;
+    }
+
+    // A long weekly series with one occurrence moved by another file, a counted series, and
+    // single events on and off the day.
+    void writeSeriesAndSingles()
+    {
+        writeFile("standup.ics", "BEGIN:VEVENT\r\nUID:standup\r\nSUMMARY:Standup\r\nDTSTART;TZID=Europe/Berlin:20261102T090000\r\n"
+                                 "DURATION:PT15M\r\nRRULE:FREQ=WEEKLY;BYDAY=TU;UNTIL=20270601T000000Z\r\nEND:VEVENT\r\n");
+        writeFile("standup-moved.ics", "BEGIN:VEVENT\r\nUID:standup\r\nSUMMARY:Standup moved\r\n"
+                                       "RECURRENCE-ID;TZID=Europe/Berlin:20261208T090000\r\n"
+                                       "DTSTART;TZID=Europe/Berlin:20261208T100000\r\nDURATION:PT15M\r\nEND:VEVENT\r\n");
+        writeFile("review.ics", "BEGIN:VEVENT\r\nUID:review\r\nSUMMARY:Review\r\nDTSTART;TZID=Europe/Berlin:20261104T140000\r\n"
+                                "DURATION:PT1H\r\nRRULE:FREQ=WEEKLY;COUNT=20\r\nEND:VEVENT\r\n");
+        writeFile("lunch.ics", "BEGIN:VEVENT\r\nUID:lunch\r\nSUMMARY:Lunch\r\nDTSTART;TZID=Europe/Berlin:20261208T120000\r\n"
+                               "DURATION:PT1H\r\nEND:VEVENT\r\n");
+        writeFile("lunch-copy.ics", "BEGIN:VEVENT\r\nUID:lunch\r\nSUMMARY:Lunch again\r\nDTSTART;TZID=Europe/Berlin:20261208T120000\r\n"
+                                    "DURATION:PT1H\r\nEND:VEVENT\r\n");
+        writeFile("trip.ics", "BEGIN:VEVENT\r\nUID:trip\r\nSUMMARY:Trip\r\nDTSTART;VALUE=DATE:20261209\r\n"
+                              "DTEND;VALUE=DATE:20261212\r\nEND:VEVENT\r\n");
+        writeFile("old.ics", "BEGIN:VEVENT\r\nUID:old\r\nSUMMARY:Old\r\nDTSTART:20250301T100000Z\r\nDURATION:PT1H\r\nEND:VEVENT\r\n");
+    }
+
     std::filesystem::path m_cacheFile;
 };
+
+TEST_F(CalendarCacheTest, AStoreThatReadsFromTheCacheAnswersAsOneThatReadsTheFiles)
+{
+    writeSeriesAndSingles();
+    EKEventStore::keepReadCalendarsIn(std::nullopt);
+    auto read = answers(*EKEventStore::init());
+    ASSERT_GT(read.size(), 10u);
+    EXPECT_NE(std::find(read.begin(), read.end(), "none"), read.end());
+
+    EKEventStore::keepReadCalendarsIn(m_cacheFile);
+    // The first store fills the cache; the second takes every file from it, and a third also the
+    // expansions of the series the second kept.
+    for (int pass = 0; pass < 3; ++pass) {
+        auto store = EKEventStore::init();
+        EXPECT_EQ(answers(*store), read) << "pass " << pass;
+        store->saveReadCalendars();
+    }
+    // Asked first by UID or by occurrence, before any range, a cached store finds the same.
+    auto store = EKEventStore::init();
+    EXPECT_EQ(describe(store->eventWithUniqueId("work/meetings/standup", NSDate(localTime("2026-12-08T09:00:00")))), read[read.size() - 2]);
+    EXPECT_EQ(describe(store->eventWithUUID("lunch")), read[read.size() - 5]);
+}
 
 TEST_F(CalendarCacheTest, AnUnchangedFileIsTakenFromTheCacheAChangedOneIsReadAgain)
 {
@@ -96,6 +176,34 @@ TEST_F(CalendarCacheTest, AnUnchangedFileIsTakenFromTheCacheAChangedOneIsReadAga
         { static_cast<int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec, static_cast<uint64_t>(info.st_size),
             static_cast<uint64_t>(info.st_ino) }));
     EXPECT_FALSE(cache.find("work/meetings/b.ics", {}));
+}
+
+TEST_F(CalendarCacheTest, EntriesAreFoundInAnyOrderAndAsOftenAsAsked)
+{
+    const char* names[] = { "a.ics", "b.ics", "c.ics" };
+    for (const char* name : names)
+        writeMeeting(name, name, "20261208T090000");
+    titlesOnTheDay();
+    auto stampOf = [&](const char* name) {
+        struct stat info { };
+        stat(file(name).c_str(), &info);
+        return CalendarFileStamp { static_cast<int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec,
+            static_cast<uint64_t>(info.st_size), static_cast<uint64_t>(info.st_ino) };
+    };
+    auto found = [&](CalendarCache& cache, const char* name) {
+        auto entry = cache.lookUp(std::string("work/meetings/") + name, stampOf(name));
+        auto content = entry ? entry->decode() : nullptr;
+        return content && content->events.size() == 1 && content->events[0].summary == name;
+    };
+    for (const auto& order : { std::vector<int> { 0, 1, 2, 0, 2 }, std::vector<int> { 2, 0, 1, 1 }, std::vector<int> { 1, 2, 0 } }) {
+        CalendarCache cache(m_cacheFile);
+        cache.useTimeZone(timeZone());
+        for (int index : order)
+            EXPECT_TRUE(found(cache, names[index])) << names[index];
+        EXPECT_FALSE(cache.lookUp("work/meetings/d.ics", stampOf("a.ics")));
+        EXPECT_FALSE(cache.needsSaving(3)) << "nothing was remembered and every entry is still there";
+        EXPECT_TRUE(cache.needsSaving(2));
+    }
 }
 
 TEST_F(CalendarCacheTest, EntriesReadInAnotherTimeZoneAreNotUsed)

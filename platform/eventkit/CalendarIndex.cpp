@@ -1,5 +1,7 @@
 #include "platform/eventkit/CalendarIndex.h"
 
+#include "platform/eventkit/CalendarFileStamps.h"
+
 #include "platform/machinery/AtomicFile.h"
 #include "platform/machinery/FileDescriptor.h"
 #include "platform/foundation/NSLog.h"
@@ -8,6 +10,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
 #include <fstream>
 #include <sys/inotify.h>
@@ -20,28 +23,56 @@ namespace {
 // Larger files are taken for damage rather than calendars.
 constexpr uintmax_t kMaxFileSize = 64ull << 20;
 
-bool isHidden(const std::string& name)
+bool isHidden(std::string_view name)
 {
     return name.empty() || name.front() == '.';
 }
 
-bool isCalendarFile(const std::string& name)
+bool isCalendarFile(std::string_view name)
 {
     return !isHidden(name) && name.size() > 4 && name.compare(name.size() - 4, 4, ".ics") == 0;
 }
 
-std::vector<std::string> entries(const std::filesystem::path& folder, bool directories)
+// The folders (or calendar files) of an open folder. A calendar's folder holds thousands of
+// files: they are listed without a look at each.
+std::vector<std::string> entries(int folderFd, bool directories)
 {
     std::vector<std::string> names;
-    std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
-        std::string name = entry.path().filename().string();
-        std::error_code ignored;
-        bool isDirectory = entry.is_directory(ignored);
-        if (isDirectory == directories && (directories ? !isHidden(name) : isCalendarFile(name)))
-            names.push_back(std::move(name));
+    int listed = folderFd >= 0 ? ::dup(folderFd) : -1;
+    DIR* folder = listed >= 0 ? ::fdopendir(listed) : nullptr;
+    if (!folder) {
+        if (listed >= 0)
+            ::close(listed);
+        return names;
     }
+    while (const dirent* entry = ::readdir(folder)) {
+        std::string_view name = entry->d_name;
+        if (directories ? isHidden(name) : !isCalendarFile(name))
+            continue;
+        if (directories) {
+            struct stat info { };
+            bool isDirectory = entry->d_type == DT_DIR
+                || ((entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK) && ::fstatat(folderFd, entry->d_name, &info, 0) == 0
+                    && S_ISDIR(info.st_mode));
+            if (!isDirectory)
+                continue;
+        }
+        names.emplace_back(name);
+    }
+    ::closedir(folder);
+    // In name order: the order the calendars are kept in, and their files in the cache.
+    std::sort(names.begin(), names.end());
     return names;
+}
+
+FileDescriptor openFolder(const std::filesystem::path& folder)
+{
+    return FileDescriptor(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+}
+
+std::vector<std::string> entries(const std::filesystem::path& folder, bool directories)
+{
+    return entries(openFolder(folder).get(), directories);
 }
 
 // The first line of a small text file, trimmed; nullopt when it is missing or blank.
@@ -104,6 +135,9 @@ std::string effectiveUid(const ICalendarEvent& event, const std::string& fileNam
 {
     return event.uid.empty() ? fileName + "#" + std::to_string(event.position) : event.uid;
 }
+
+// Files whose occurrences all fall within this many seconds are found by their earliest start.
+constexpr uint64_t kShortSpan = 31 * 86400;
 
 // Dates far beyond any calendar's (about 3,000 years either side of 1970) find nothing.
 bool isSaneInstant(double seconds)
@@ -231,15 +265,15 @@ void CalendarIndex::scanCalendar(IndexedAccount& account, const std::string& acc
     calendar.name = name;
     calendar.folder = m_root / accountName / name;
     readCalendarFields(account, calendar);
-    auto files = entries(calendar.folder, false);
-    std::set<std::string> present(files.begin(), files.end());
+    FileDescriptor folder = openFolder(calendar.folder);
+    auto files = entries(folder.get(), false);
     size_t before = calendar.files.size();
-    std::erase_if(calendar.files, [&](const auto& entry) { return !present.count(entry.first); });
+    std::erase_if(calendar.files, [&](const auto& entry) { return !std::binary_search(files.begin(), files.end(), entry.first); });
     if (calendar.files.size() != before)
         calendar.stale = true;
-    FileDescriptor folder(::open(calendar.folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    for (const auto& file : files)
-        updateFile(calendar, file, false, folder.get());
+    auto stamps = calendarFileStamps(folder.get(), calendar.folder, files);
+    for (size_t index = 0; index < files.size(); ++index)
+        takeFile(calendar, files[index], stamps[index], false);
 }
 
 void CalendarIndex::readCalendarFields(IndexedAccount& account, IndexedCalendar& calendar)
@@ -259,26 +293,34 @@ void CalendarIndex::readCalendarFields(IndexedAccount& account, IndexedCalendar&
     m_structureChanged = true;
 }
 
-void CalendarIndex::updateFile(IndexedCalendar& calendar, const std::string& name, bool force, int folderFd)
+void CalendarIndex::updateFile(IndexedCalendar& calendar, const std::string& name, bool force)
 {
-    std::filesystem::path path = calendar.folder / name;
-    struct stat info { };
-    int found = folderFd >= 0 ? ::fstatat(folderFd, name.c_str(), &info, 0) : ::stat(path.c_str(), &info);
-    if (!isCalendarFile(name) || found != 0 || !S_ISREG(info.st_mode)) {
+    takeFile(calendar, name, isCalendarFile(name) ? calendarFileStamp(-1, calendar.folder, name) : std::nullopt, force);
+}
+
+void CalendarIndex::takeFile(IndexedCalendar& calendar, const std::string& name, const std::optional<CalendarFileStamp>& found, bool force)
+{
+    if (!found) {
         if (calendar.files.erase(name))
             calendar.stale = true;
         return;
     }
-    CalendarFileStamp stamp { static_cast<int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec,
-        static_cast<uint64_t>(info.st_size), static_cast<uint64_t>(info.st_ino) };
+    const CalendarFileStamp& stamp = *found;
     auto known = calendar.files.find(name);
     if (!force && known != calendar.files.end() && known->second.stamp == stamp)
         return;
-    auto content = readCalendarFile(path, calendar.account + "/" + calendar.name + "/" + name, stamp);
+    std::string key = calendar.account + "/" + calendar.name + "/" + name;
+    calendar.stale = true;
+    if (auto cached = m_cache ? m_cache->lookUp(key, stamp) : std::nullopt) {
+        if (!cached->summary().readAtOnce) {
+            calendar.files[name] = { stamp, nullptr, std::move(cached) };
+            return;
+        }
+    }
+    auto content = readCalendarFile(calendar.folder / name, key, stamp);
     if (!content)
         content = std::make_unique<ICalendarFile>();
-    calendar.files[name] = { stamp, std::move(content) };
-    calendar.stale = true;
+    calendar.files[name] = { stamp, std::move(content), std::nullopt };
 }
 
 std::unique_ptr<ICalendarFile> CalendarIndex::readCalendarFile(const std::filesystem::path& path, const std::string& key,
@@ -306,18 +348,33 @@ std::unique_ptr<ICalendarFile> CalendarIndex::readCalendarFile(const std::filesy
 
 void CalendarIndex::saveCache(bool withExpansions)
 {
+    auto keyOf = [](const std::string& account, const std::string& calendar, const std::string& file) {
+        return account + "/" + calendar + "/" + file;
+    };
+    if (withExpansions)
+        for (const auto& [accountName, account] : m_accounts)
+            for (const auto& [calendarName, calendar] : account.calendars)
+                for (const auto& [fileName, file] : calendar.files)
+                    if (file.content && wasExpanded(*file.content))
+                        m_cache->remember(keyOf(accountName, calendarName, fileName), file.stamp, *file.content);
+    if (!m_cache->needsSaving(fileCount()))
+        return;
     std::vector<std::string> keys;
-    for (const auto& [accountName, account] : m_accounts) {
-        for (const auto& [calendarName, calendar] : account.calendars) {
-            for (const auto& [fileName, file] : calendar.files) {
-                keys.push_back(accountName + "/" + calendarName + "/" + fileName);
-                if (withExpansions && wasExpanded(*file.content))
-                    m_cache->remember(keys.back(), file.stamp, *file.content);
-            }
-        }
-    }
+    for (const auto& [accountName, account] : m_accounts)
+        for (const auto& [calendarName, calendar] : account.calendars)
+            for (const auto& [fileName, file] : calendar.files)
+                keys.push_back(keyOf(accountName, calendarName, fileName));
     if (!m_cache->save(keys))
         NSLog("EKEventStore: Warning: %s: the calendar cache cannot be written", m_cache->file().c_str());
+}
+
+size_t CalendarIndex::fileCount() const
+{
+    size_t count = 0;
+    for (const auto& [accountName, account] : m_accounts)
+        for (const auto& [calendarName, calendar] : account.calendars)
+            count += calendar.files.size();
+    return count;
 }
 
 void CalendarIndex::applyChanges(const std::vector<DirectoryWatch::Change>& changes)
@@ -415,39 +472,126 @@ void CalendarIndex::derive(IndexedCalendar& calendar)
     calendar.series.clear();
     calendar.singlesByUid.clear();
     calendar.seriesByUid.clear();
-    // Occurrences moved or changed apart from their series replace the series' own.
-    std::unordered_map<std::string, std::vector<int64_t>> replaced;
+    calendar.lazyShort.clear();
+    calendar.lazyLong.clear();
+    // Occurrences moved or changed apart from their series replace the series' own. Files that
+    // replace occurrences are decoded when read; those holding the events they replace are
+    // decoded now.
+    Overrides replaced;
     for (const auto& [fileName, file] : calendar.files)
-        for (const auto& event : file.content->events)
-            if (event.recurrenceId)
-                replaced[effectiveUid(event, fileName)].push_back(*event.recurrenceId);
-    for (auto& [uid, starts] : replaced)
+        if (file.content)
+            for (const auto& event : file.content->events)
+                if (event.recurrenceId)
+                    replaced[effectiveUid(event, fileName)].push_back(*event.recurrenceId);
+    bool asSummarised = true;
+    for (auto& [uid, starts] : replaced) {
         std::sort(starts.begin(), starts.end());
+        uint64_t hash = iCalendarUidHash(uid);
+        for (auto& [fileName, file] : calendar.files)
+            if (!file.content && file.cached->summary().mayHoldUid(hash))
+                asSummarised = decodeContent(calendar, fileName, file) && asSummarised;
+    }
+    // A file read afresh (its cache entry was damaged) may replace occurrences of its own.
+    if (!asSummarised)
+        return derive(calendar);
     std::set<std::string> withSeries;
     for (const auto& [fileName, file] : calendar.files)
-        for (const auto& event : file.content->events)
-            if (!event.recurrenceId)
-                withSeries.insert(effectiveUid(event, fileName));
+        if (file.content)
+            for (const auto& event : file.content->events)
+                if (!event.recurrenceId)
+                    withSeries.insert(effectiveUid(event, fileName));
 
-    for (const auto& [fileName, file] : calendar.files) {
-        for (const auto& event : file.content->events) {
-            std::string uid = effectiveUid(event, fileName);
-            auto replacedHere = replaced.find(uid);
-            if (event.recurrenceId) {
-                calendar.singlesByUid[uid].push_back(calendar.singles.size());
-                calendar.singles.push_back({ &event, &fileName, uid, *event.recurrenceId, withSeries.count(uid) > 0 });
-            } else if (event.recurrence) {
-                calendar.seriesByUid[uid].push_back(calendar.series.size());
-                calendar.series.push_back({ &event, &fileName, uid,
-                    replacedHere == replaced.end() ? std::vector<int64_t> {} : replacedHere->second });
-            } else if (replacedHere == replaced.end()
-                || !std::binary_search(replacedHere->second.begin(), replacedHere->second.end(), event.start)) {
-                calendar.singlesByUid[uid].push_back(calendar.singles.size());
-                calendar.singles.push_back({ &event, &fileName, uid, event.start, false });
-            }
+    for (auto& [fileName, file] : calendar.files) {
+        if (file.content) {
+            addEvents(calendar, fileName, *file.content, replaced, withSeries);
+            continue;
+        }
+        const auto& summary = file.cached->summary();
+        LazyFile lazy { summary.earliest, summary.latest, &fileName, &file };
+        bool isShort = summary.latest >= summary.earliest
+            && static_cast<uint64_t>(summary.latest) - static_cast<uint64_t>(summary.earliest) <= kShortSpan;
+        (isShort ? calendar.lazyShort : calendar.lazyLong).push_back(lazy);
+    }
+    std::sort(calendar.lazyShort.begin(), calendar.lazyShort.end(), [](const LazyFile& a, const LazyFile& b) { return a.earliest < b.earliest; });
+    calendar.stale = false;
+}
+
+void CalendarIndex::addEvents(IndexedCalendar& calendar, const std::string& fileName, const ICalendarFile& content,
+    const Overrides& replaced, const std::set<std::string>& withSeries)
+{
+    for (const auto& event : content.events) {
+        std::string uid = effectiveUid(event, fileName);
+        auto replacedHere = replaced.find(uid);
+        if (event.recurrenceId) {
+            calendar.singlesByUid[uid].push_back(calendar.singles.size());
+            calendar.singles.push_back({ &event, &fileName, uid, *event.recurrenceId, withSeries.count(uid) > 0 });
+        } else if (event.recurrence) {
+            calendar.seriesByUid[uid].push_back(calendar.series.size());
+            calendar.series.push_back({ &event, &fileName, uid,
+                replacedHere == replaced.end() ? std::vector<int64_t> {} : replacedHere->second });
+        } else if (replacedHere == replaced.end()
+            || !std::binary_search(replacedHere->second.begin(), replacedHere->second.end(), event.start)) {
+            calendar.singlesByUid[uid].push_back(calendar.singles.size());
+            calendar.singles.push_back({ &event, &fileName, uid, event.start, false });
         }
     }
-    calendar.stale = false;
+}
+
+bool CalendarIndex::decodeContent(IndexedCalendar& calendar, const std::string& fileName, IndexedFile& file)
+{
+    file.content = file.cached->decode();
+    bool decoded = file.content != nullptr;
+    if (!decoded) {
+        file.content = readCalendarFile(calendar.folder / fileName, calendar.account + "/" + calendar.name + "/" + fileName, file.stamp);
+        if (!file.content)
+            file.content = std::make_unique<ICalendarFile>();
+    }
+    file.cached.reset();
+    return decoded;
+}
+
+void CalendarIndex::decode(IndexedCalendar& calendar, const std::vector<LazyFile>& files)
+{
+    if (files.empty())
+        return;
+    bool asSummarised = true;
+    for (const auto& lazy : files)
+        asSummarised = decodeContent(calendar, *lazy.fileName, *lazy.file) && asSummarised;
+    // A file read afresh may now replace occurrences of others: the calendar is derived again.
+    if (!asSummarised) {
+        derive(calendar);
+        return;
+    }
+    for (const auto& lazy : files)
+        addEvents(calendar, *lazy.fileName, *lazy.file->content, {}, {});
+    std::erase_if(calendar.lazyLong, [](const LazyFile& lazy) { return lazy.file->content != nullptr; });
+}
+
+void CalendarIndex::decodeOverlapping(IndexedCalendar& calendar, double from, double to)
+{
+    std::vector<LazyFile> needed;
+    auto meets = [&](const LazyFile& lazy) { return !lazy.file->content && lazy.file->cached->summary().mayOccurIn(from, to); };
+    int64_t lowest = static_cast<int64_t>(std::floor(from)) - static_cast<int64_t>(kShortSpan);
+    auto first = std::lower_bound(calendar.lazyShort.begin(), calendar.lazyShort.end(), lowest,
+        [](const LazyFile& lazy, int64_t value) { return lazy.earliest < value; });
+    for (auto it = first; it != calendar.lazyShort.end() && static_cast<double>(it->earliest) < to; ++it)
+        if (meets(*it))
+            needed.push_back(*it);
+    for (const auto& lazy : calendar.lazyLong)
+        if (meets(lazy))
+            needed.push_back(lazy);
+    decode(calendar, needed);
+}
+
+void CalendarIndex::decodeHoldingUid(IndexedCalendar& calendar, const std::string& uid)
+{
+    uint64_t hash = iCalendarUidHash(uid);
+    std::vector<LazyFile> needed;
+    for (const auto* list : { &calendar.lazyShort, &calendar.lazyLong })
+        for (const auto& lazy : *list)
+            if (!lazy.file->content && lazy.file->cached->summary().mayHoldUid(hash))
+                needed.push_back(lazy);
+    decode(calendar, needed);
 }
 
 void CalendarIndex::reportBound(const IndexedCalendar& calendar, const Series& series)
@@ -459,6 +603,7 @@ void CalendarIndex::reportBound(const IndexedCalendar& calendar, const Series& s
 
 void CalendarIndex::collect(IndexedCalendar& calendar, double from, double to, std::vector<Hit>& hits)
 {
+    decodeOverlapping(calendar, from, to);
     for (const auto& single : calendar.singles)
         if (overlaps(single.event->start, single.event->end, from, to))
             hits.push_back({ single.event->start, single.event->end, &calendar, single.fileName, single.event, &single.uid,
@@ -532,16 +677,25 @@ CalendarIndex::IndexedCalendar* CalendarIndex::calendarNamed(const std::string& 
 
 std::optional<CalendarIndex::Hit> CalendarIndex::firstOccurrence(IndexedCalendar& calendar, const std::string& uid)
 {
+    decodeHoldingUid(calendar, uid);
+    // The earliest; of those at the same start an occurrence of its own before one of a series,
+    // and then the one first in its file and in file order.
     std::optional<Hit> best;
-    auto consider = [&](const Hit& hit) {
-        if (!best || hit.start < best->start)
+    bool bestOfSeries = false;
+    auto consider = [&](const Hit& hit, bool ofSeries) {
+        if (!best || hit.start < best->start
+            || (hit.start == best->start && ofSeries == bestOfSeries
+                && std::tie(*hit.fileName, hit.event->position) < std::tie(*best->fileName, best->event->position))) {
             best = hit;
+            bestOfSeries = ofSeries;
+        }
     };
     if (auto singles = calendar.singlesByUid.find(uid); singles != calendar.singlesByUid.end())
         for (size_t index : singles->second) {
             const Single& single = calendar.singles[index];
             consider({ single.event->start, single.event->end, &calendar, single.fileName, single.event, &single.uid,
-                single.occurrence, single.detached });
+                         single.occurrence, single.detached },
+                false);
         }
     if (auto series = calendar.seriesByUid.find(uid); series != calendar.seriesByUid.end())
         for (size_t index : series->second) {
@@ -552,7 +706,7 @@ std::optional<CalendarIndex::Hit> CalendarIndex::firstOccurrence(IndexedCalendar
             for (int64_t start : entry.event->recurrence->startsBetween(*first, *first + 400 * 86400)) {
                 if (std::binary_search(entry.replaced.begin(), entry.replaced.end(), start))
                     continue;
-                consider({ start, entry.event->endFor(start), &calendar, entry.fileName, entry.event, &entry.uid, start, false });
+                consider({ start, entry.event->endFor(start), &calendar, entry.fileName, entry.event, &entry.uid, start, false }, true);
                 break;
             }
         }
@@ -590,19 +744,28 @@ std::shared_ptr<EKEvent> CalendarIndex::eventWithIdentifier(const std::string& i
         return nullptr;
     std::string uid = identifier.substr(second + 1);
     int64_t date = std::llround(occurrenceDate);
+    decodeHoldingUid(*calendar, uid);
+    // Of several (the same UID in two files), the first in file order, as a full read finds it.
+    auto before = [](const auto* a, const auto& b) {
+        return !a || std::tie(*b.fileName, b.event->position) < std::tie(*a->fileName, a->event->position);
+    };
+    const Single* single = nullptr;
     if (auto singles = calendar->singlesByUid.find(uid); singles != calendar->singlesByUid.end())
-        for (size_t index : singles->second) {
-            const Single& single = calendar->singles[index];
-            if (single.occurrence == date)
-                return makeEvent({ single.event->start, single.event->end, calendar, single.fileName, single.event,
-                    &single.uid, single.occurrence, single.detached });
-        }
+        for (size_t index : singles->second)
+            if (calendar->singles[index].occurrence == date && before(single, calendar->singles[index]))
+                single = &calendar->singles[index];
+    if (single)
+        return makeEvent({ single->event->start, single->event->end, calendar, single->fileName, single->event, &single->uid,
+            single->occurrence, single->detached });
+    const Series* found = nullptr;
     if (auto series = calendar->seriesByUid.find(uid); series != calendar->seriesByUid.end())
         for (size_t index : series->second) {
             const Series& entry = calendar->series[index];
             auto starts = entry.event->recurrence->startsBetween(date, date);
-            if (!starts.empty() && !std::binary_search(entry.replaced.begin(), entry.replaced.end(), date))
-                return makeEvent({ date, entry.event->endFor(date), calendar, entry.fileName, entry.event, &entry.uid, date, false });
+            if (!starts.empty() && !std::binary_search(entry.replaced.begin(), entry.replaced.end(), date) && before(found, entry))
+                found = &entry;
         }
+    if (found)
+        return makeEvent({ date, found->event->endFor(date), calendar, found->fileName, found->event, &found->uid, date, false });
     return nullptr;
 }

@@ -54,7 +54,16 @@ public:
 private:
     struct IndexedFile {
         CalendarFileStamp stamp;
+        // Null while the file is known only by its entry in the cache: it is decoded when a
+        // query meets its span or its UIDs.
         std::unique_ptr<ICalendarFile> content;
+        std::optional<CachedCalendarFile> cached;
+    };
+    // A file not yet decoded, with the span its occurrences fall in.
+    struct LazyFile {
+        int64_t earliest, latest;
+        const std::string* fileName;
+        IndexedFile* file;
     };
     // An event of the calendar that happens once (or an occurrence moved out of its series).
     struct Single {
@@ -80,6 +89,9 @@ private:
         std::vector<Single> singles;
         std::vector<Series> series;
         std::unordered_map<std::string, std::vector<size_t>> singlesByUid, seriesByUid;
+        // Files not yet decoded: those whose occurrences all fall within a few weeks, by their
+        // earliest start, and the others.
+        std::vector<LazyFile> lazyShort, lazyLong;
         size_t order { 0 };
         bool stale { true };
     };
@@ -102,13 +114,24 @@ private:
     void scanCalendar(IndexedAccount&, const std::string& account, const std::string& name);
     void readAccountTitle(const std::string& account, IndexedAccount&);
     void readCalendarFields(IndexedAccount&, IndexedCalendar&);
-    // folderFd: the calendar's folder when open (a scan looks at thousands of files in it).
-    void updateFile(IndexedCalendar&, const std::string& name, bool force, int folderFd = -1);
+    void updateFile(IndexedCalendar&, const std::string& name, bool force);
+    // Takes in the file with the stamp it has now (nullopt: gone).
+    void takeFile(IndexedCalendar&, const std::string& name, const std::optional<CalendarFileStamp>&, bool force);
     std::unique_ptr<ICalendarFile> readCalendarFile(const std::filesystem::path&, const std::string& key, const CalendarFileStamp&);
     void saveCache(bool withExpansions);
+    size_t fileCount() const;
     void applyChanges(const std::vector<DirectoryWatch::Change>&);
     void rebuild();
     void derive(IndexedCalendar&);
+    using Overrides = std::unordered_map<std::string, std::vector<int64_t>>;
+    void addEvents(IndexedCalendar&, const std::string& fileName, const ICalendarFile&, const Overrides&,
+        const std::set<std::string>& withSeries);
+    // Decodes the files and adds their events.
+    void decode(IndexedCalendar&, const std::vector<LazyFile>&);
+    // Decodes one file; false when its cache entry was damaged and the file had to be read.
+    bool decodeContent(IndexedCalendar&, const std::string& fileName, IndexedFile&);
+    void decodeOverlapping(IndexedCalendar&, double from, double to);
+    void decodeHoldingUid(IndexedCalendar&, const std::string& uid);
     void reportBound(const IndexedCalendar&, const Series&);
 
     IndexedCalendar* calendarNamed(const std::string& identifier);

@@ -3,13 +3,32 @@
 #include "platform/eventkit/ByteCoding.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <map>
 
 namespace {
 
 // How an ICalendarTime's zone is written.
 enum class ZoneRef : uint8_t { None, Utc, Builtin, File };
+
+std::optional<ICalendarFileSummary> readSummary(ByteReader& in)
+{
+    ICalendarFileSummary summary;
+    summary.earliest = in.get<int64_t>();
+    summary.latest = in.get<int64_t>();
+    summary.readAtOnce = in.get<uint8_t>() != 0;
+    summary.uidHashes = in.getText();
+    summary.knownFrom = in.get<int64_t>();
+    summary.knownTo = in.get<int64_t>();
+    summary.longestDuration = in.get<int64_t>();
+    summary.knownStarts = in.getText();
+    if (!in.ok() || summary.uidHashes.size() % sizeof(uint64_t) != 0 || summary.knownStarts.size() % sizeof(int64_t) != 0
+        || summary.longestDuration < 0)
+        return std::nullopt;
+    return summary;
+}
 
 struct LibicalString {
     char* text;
@@ -22,6 +41,7 @@ public:
 
     std::string encode()
     {
+        putSummary();
         const auto& zones = m_file.zones.all();
         m_out.put<uint32_t>(static_cast<uint32_t>(zones.size()));
         for (icaltimezone* zone : zones) {
@@ -39,6 +59,44 @@ public:
     }
 
 private:
+    void putSummary()
+    {
+        int64_t earliest = INT64_MAX;
+        int64_t latest = INT64_MIN;
+        bool readAtOnce = !m_file.problems.empty() || m_file.skipped > 0;
+        std::string hashes;
+        for (const auto& event : m_file.events) {
+            earliest = std::min(earliest, event.recurrence ? event.recurrence->earliestStart() : event.start);
+            auto last = event.recurrence ? event.recurrence->latestStart() : std::optional<int64_t>(event.start);
+            int64_t end = !last ? INT64_MAX : event.recurrence ? *last + event.longestDuration() : event.end;
+            latest = std::max(latest, end);
+            readAtOnce = readAtOnce || event.uid.empty() || event.recurrenceId.has_value();
+            uint64_t hash = iCalendarUidHash(event.uid);
+            hashes.append(reinterpret_cast<const char*>(&hash), sizeof hash);
+        }
+        m_out.put<int64_t>(earliest);
+        m_out.put<int64_t>(latest);
+        m_out.put<uint8_t>(readAtOnce);
+        m_out.put(std::string_view(hashes));
+        putKnownStarts();
+    }
+
+    // What a lazy reader needs to pass over a long series on days it does not occur: a cut
+    // (bounded) expansion is left out, so that its warning is told by the reader that meets it.
+    void putKnownStarts()
+    {
+        const ICalendarEvent* only = m_file.events.size() == 1 && m_file.events[0].recurrence ? &m_file.events[0] : nullptr;
+        auto expansion = only ? only->recurrence->expansion() : ICalendarRecurrence::Expansion {};
+        bool known = only && !expansion.bounded && (expansion.complete || expansion.covered);
+        std::string starts;
+        if (known)
+            starts.assign(reinterpret_cast<const char*>(expansion.starts.data()), expansion.starts.size() * sizeof(int64_t));
+        m_out.put<int64_t>(!known ? 0 : expansion.complete ? INT64_MIN : expansion.from);
+        m_out.put<int64_t>(!known ? -1 : expansion.complete ? INT64_MAX : expansion.to);
+        m_out.put<int64_t>(only ? only->longestDuration() : 0);
+        m_out.put(std::string_view(starts));
+    }
+
     void putEvent(const ICalendarEvent& event)
     {
         m_out.put(event.uid);
@@ -123,6 +181,9 @@ public:
     {
         auto file = std::make_unique<ICalendarFile>();
         m_file = file.get();
+        auto summary = readSummary(m_in);
+        if (!summary)
+            return nullptr;
         for (uint32_t n = m_in.getCount(4); n > 0 && m_in.ok(); --n)
             if (!addZone(m_in.getText()))
                 return nullptr;
@@ -133,7 +194,7 @@ public:
         file->events.reserve(events);
         for (uint32_t n = 0; n < events && m_in.ok() && m_ok; ++n)
             file->events.push_back(getEvent());
-        if (!m_in.ok() || !m_ok || !m_in.atEnd())
+        if (!m_in.ok() || !m_ok || !m_in.atEnd() || summary->uidHashes.size() != events * sizeof(uint64_t))
             return nullptr;
         return file;
     }
@@ -275,4 +336,55 @@ std::unique_ptr<ICalendarFile> decodeICalendarFile(std::string_view bytes)
 {
     auto lock = icalendarLock();
     return FileDecoder(bytes).decode();
+}
+
+bool ICalendarFileSummary::mayHoldUid(uint64_t hash) const
+{
+    for (size_t at = 0; at + sizeof hash <= uidHashes.size(); at += sizeof hash)
+        if (std::memcmp(uidHashes.data() + at, &hash, sizeof hash) == 0)
+            return true;
+    return false;
+}
+
+bool ICalendarFileSummary::mayOccurIn(double from, double to) const
+{
+    if (!(static_cast<double>(earliest) < to && static_cast<double>(latest) >= from))
+        return false;
+    if (knownTo < knownFrom)
+        return true;
+    // As the index asks a series: starts from the longest occurrence before the range on.
+    double first = std::floor(from) - static_cast<double>(longestDuration);
+    double last = std::ceil(to);
+    if (first < static_cast<double>(knownFrom) || last > static_cast<double>(knownTo))
+        return true;
+    size_t count = knownStarts.size() / sizeof(int64_t);
+    auto startAt = [&](size_t index) {
+        int64_t start;
+        std::memcpy(&start, knownStarts.data() + index * sizeof start, sizeof start);
+        return start;
+    };
+    size_t low = 0, high = count;
+    while (low < high) {
+        size_t middle = (low + high) / 2;
+        if (static_cast<double>(startAt(middle)) < first)
+            low = middle + 1;
+        else
+            high = middle;
+    }
+    return low < count && static_cast<double>(startAt(low)) <= last;
+}
+
+// FNV-1a: the same UID gives the same hash in every build that reads the cache.
+uint64_t iCalendarUidHash(std::string_view uid)
+{
+    uint64_t hash = 14695981039346656037ull;
+    for (unsigned char c : uid)
+        hash = (hash ^ c) * 1099511628211ull;
+    return hash;
+}
+
+std::optional<ICalendarFileSummary> summaryOfEncodedICalendarFile(std::string_view bytes)
+{
+    ByteReader in(bytes);
+    return readSummary(in);
 }

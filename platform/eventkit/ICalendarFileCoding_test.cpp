@@ -147,3 +147,70 @@ TEST_F(ICalendarFileCodingTest, AKeptExpansionAnswersTheSameDaysWithoutWalkingTh
 }
 
 }
+
+namespace {
+
+std::unique_ptr<ICalendarFile> fileOf(const std::string& events)
+{
+    return loadICalendar("BEGIN:VCALENDAR\r\nVERSION:2.0\r\n" + events + "END:VCALENDAR\r\n");
+}
+
+// The summary lets a reader pass over a file on days none of its occurrences touch; it must
+// never pass over one that does.
+TEST_F(ICalendarFileCodingTest, TheSummaryNeverRulesOutADayTheFileOccursOn)
+{
+    auto within = [&](const ICalendarFileSummary& summary, const char* from, const char* to) {
+        return summary.mayOccurIn(localTime(from), localTime(to));
+    };
+    auto single = fileOf(vevent("UID:one\r\nDTSTART;TZID=Europe/Berlin:20261208T090000\r\nDURATION:PT1H\r\n"));
+    std::string bytes = encodeICalendarFile(*single);
+    auto summary = summaryOfEncodedICalendarFile(bytes);
+    ASSERT_TRUE(summary);
+    EXPECT_FALSE(summary->readAtOnce);
+    EXPECT_TRUE(summary->mayHoldUid(iCalendarUidHash("one")));
+    EXPECT_FALSE(summary->mayHoldUid(iCalendarUidHash("two")));
+    EXPECT_TRUE(within(*summary, "2026-12-08T00:00:00", "2026-12-08T23:59:59"));
+    EXPECT_TRUE(within(*summary, "2026-12-08T09:59:00", "2026-12-08T11:00:00"));
+    EXPECT_FALSE(within(*summary, "2026-12-08T10:00:01", "2026-12-08T23:59:59"));
+    EXPECT_FALSE(within(*summary, "2026-12-07T00:00:00", "2026-12-08T09:00:00")) << "a range that ends as it begins";
+
+    // A counted series, once expanded whole, is ruled out on the days between its occurrences.
+    auto counted = fileOf(vevent("UID:weekly\r\nDTSTART;TZID=Europe/Berlin:20261102T100000\r\nDURATION:PT1H\r\n"
+                                 "RRULE:FREQ=WEEKLY;COUNT=10\r\n"));
+    summary = summaryOfEncodedICalendarFile(bytes = encodeICalendarFile(*counted));
+    EXPECT_TRUE(within(*summary, "2026-12-08T00:00:00", "2026-12-08T23:59:59")) << "not yet expanded";
+    counted->events[0].recurrence->startsBetween(0, 1);
+    summary = summaryOfEncodedICalendarFile(bytes = encodeICalendarFile(*counted));
+    EXPECT_FALSE(within(*summary, "2026-12-08T00:00:00", "2026-12-08T23:59:59"));
+    EXPECT_TRUE(within(*summary, "2026-12-07T10:30:00", "2026-12-07T10:30:00"));
+    EXPECT_FALSE(within(*summary, "2027-01-11T00:00:00", "2027-12-31T00:00:00")) << "after its tenth";
+    EXPECT_TRUE(within(*summary, "2027-01-04T00:00:00", "2027-12-31T00:00:00"));
+
+    // A rule without an end cannot be ruled out beyond what was expanded.
+    auto endless = fileOf(vevent("UID:endless\r\nDTSTART;TZID=Europe/Berlin:20261102T100000\r\nDURATION:PT1H\r\n"
+                                 "RRULE:FREQ=WEEKLY\r\n"));
+    endless->events[0].recurrence->startsBetween(static_cast<int64_t>(localTime("2026-12-01T00:00:00")),
+        static_cast<int64_t>(localTime("2026-12-31T00:00:00")));
+    summary = summaryOfEncodedICalendarFile(bytes = encodeICalendarFile(*endless));
+    EXPECT_FALSE(within(*summary, "2026-12-08T00:00:00", "2026-12-08T23:59:59"));
+    EXPECT_TRUE(within(*summary, "2031-12-08T00:00:00", "2031-12-08T23:59:59"));
+    EXPECT_FALSE(within(*summary, "2026-10-01T00:00:00", "2026-10-31T23:59:59")) << "before it begins";
+}
+
+TEST_F(ICalendarFileCodingTest, FilesThatChangeOtherFilesOrMustWarnAreReadAtOnce)
+{
+    for (const char* events : { "UID:x\r\nRECURRENCE-ID:20261208T090000Z\r\nDTSTART:20261208T100000Z\r\n",
+             "SUMMARY:no UID\r\nDTSTART:20261208T100000Z\r\n", "UID:x\r\nSUMMARY:no start\r\n" }) {
+        auto file = fileOf(vevent(events));
+        auto summary = summaryOfEncodedICalendarFile(encodeICalendarFile(*file));
+        ASSERT_TRUE(summary) << events;
+        EXPECT_TRUE(summary->readAtOnce) << events;
+    }
+    // A summary whose hashes are cut is damage, not a file without UIDs.
+    std::string bytes = encodeICalendarFile(*fileOf(vevent("UID:one\r\nDTSTART:20261208T100000Z\r\n")));
+    bytes[8 + 8 + 1] = 7;
+    EXPECT_FALSE(summaryOfEncodedICalendarFile(bytes));
+    EXPECT_FALSE(decodeICalendarFile(bytes));
+}
+
+}

@@ -87,6 +87,23 @@ int64_t ICalendarRecurrence::earliestStart() const
     return m_rdates.empty() ? m_dtstartSeconds : std::min(m_dtstartSeconds, m_rdates.front());
 }
 
+std::optional<int64_t> ICalendarRecurrence::latestStart() const
+{
+    if (m_complete)
+        return m_starts.empty() ? earliestStart() : m_starts.back();
+    // UNTIL may be a date or a floating time: a day either side covers every zone.
+    constexpr int64_t kZoneMargin = 2 * 86400;
+    int64_t latest = std::max(m_dtstartSeconds, m_rdates.empty() ? INT64_MIN : m_rdates.back());
+    for (const auto& rule : m_rules) {
+        if (icaltime_is_null_time(rule.until))
+            return std::nullopt;
+        icaltimetype until = rule.until;
+        until.zone = nullptr;
+        latest = std::max(latest, static_cast<int64_t>(icaltime_as_timet(until)) + kZoneMargin);
+    }
+    return latest;
+}
+
 bool ICalendarRecurrence::hasCount() const
 {
     return std::any_of(m_rules.begin(), m_rules.end(), [](const auto& rule) { return rule.count > 0; });

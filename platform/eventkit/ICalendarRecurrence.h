@@ -37,6 +37,9 @@ public:
     bool takeBoundReport();
     // No occurrence starts before this.
     int64_t earliestStart() const;
+    // No occurrence starts after this; nullopt when that cannot be known without expanding
+    // (a rule without UNTIL whose expansion is not complete).
+    std::optional<int64_t> latestStart() const;
 
     // What the recurrence was made of, to write it down and make it again.
     const ICalendarTime& dtstart() const { return m_dtstart; }

@@ -2,6 +2,7 @@
 
 #include "platform/foundation/Clock.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cmath>
 #include <cstdarg>
@@ -24,6 +25,8 @@ std::string& processName()
     return name;
 }
 
+std::atomic<bool> logEnabled { true };
+
 std::string timestamp()
 {
     NSTimeInterval now = Clock::process().now();
@@ -45,8 +48,15 @@ void NSLogSetProcessName(const char* name)
     processName() = name;
 }
 
+void NSLogSetEnabled(bool enabled)
+{
+    logEnabled = enabled;
+}
+
 void NSLog(const char* format, ...)
 {
+    if (!logEnabled)
+        return;
     // One formatting pass into a buffer of the usual line's size; a longer line is formatted
     // again into a buffer of its own length.
     char buffer[2048];

@@ -1,5 +1,7 @@
 #include "platform/foundation/PropertyList.h"
 
+#include "platform/foundation/PropertyListMemory.h"
+
 #include "platform/machinery/AtomicFile.h"
 
 #include <cmath>
@@ -10,6 +12,14 @@
 #include <plist/plist.h>
 
 namespace {
+
+std::optional<PlistValue> readFromDisk(const std::filesystem::path& path, std::string* error)
+{
+    std::string bytes;
+    if (!readFile(path, bytes, error))
+        return std::nullopt;
+    return PropertyList::parse(bytes, error);
+}
 
 // libplist counts dates from 2001-01-01 00:00:00 UTC, as the phone does.
 constexpr double kSeconds1970To2001 = 978307200.0;
@@ -218,10 +228,22 @@ std::optional<std::string> PropertyList::serialize(const PlistValue& value, Form
 
 std::optional<PlistValue> PropertyList::read(const std::filesystem::path& path, std::string* error)
 {
-    std::string bytes;
-    if (!readFile(path, bytes, error))
-        return std::nullopt;
-    return parse(bytes, error);
+    if (PropertyListMemory::isEnabled()) {
+        auto known = PropertyListMemory::recall(path);
+        if (!known) {
+            known.emplace();
+            known->value = readFromDisk(path, &known->error);
+            PropertyListMemory::keep(path, *known);
+        } else if (known->written) {
+            known->value = parse(*known->written, &known->error);
+            known->written.reset();
+            PropertyListMemory::keep(path, *known);
+        }
+        if (error && !known->value)
+            *error = known->error;
+        return known->value;
+    }
+    return readFromDisk(path, error);
 }
 
 bool PropertyList::write(const std::filesystem::path& path, const PlistValue& value, Format format, std::string* error)
@@ -229,6 +251,10 @@ bool PropertyList::write(const std::filesystem::path& path, const PlistValue& va
     auto bytes = serialize(value, format, error);
     if (!bytes)
         return false;
+    if (PropertyListMemory::isEnabled()) {
+        PropertyListMemory::keep(path, { std::nullopt, {}, std::move(*bytes) });
+        return true;
+    }
     std::error_code ignored;
     std::filesystem::create_directories(path.parent_path(), ignored);
     return writeFileAtomically(path, *bytes, error);

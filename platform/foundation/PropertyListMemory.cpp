@@ -1,0 +1,53 @@
+#include "platform/foundation/PropertyListMemory.h"
+
+#include <atomic>
+#include <map>
+#include <mutex>
+
+namespace {
+
+std::atomic<bool> enabled { false };
+std::mutex keptMutex;
+
+std::map<std::string, PropertyListMemory::Known>& kept()
+{
+    static std::map<std::string, PropertyListMemory::Known> files;
+    return files;
+}
+
+// One file has one key however its path is spelled.
+std::string keyOf(const std::filesystem::path& path)
+{
+    return path.lexically_normal().native();
+}
+
+}
+
+void PropertyListMemory::setEnabled(bool on)
+{
+    enabled = on;
+    if (!on) {
+        std::lock_guard lock(keptMutex);
+        kept().clear();
+    }
+}
+
+bool PropertyListMemory::isEnabled()
+{
+    return enabled;
+}
+
+std::optional<PropertyListMemory::Known> PropertyListMemory::recall(const std::filesystem::path& path)
+{
+    std::lock_guard lock(keptMutex);
+    auto file = kept().find(keyOf(path));
+    if (file == kept().end())
+        return std::nullopt;
+    return file->second;
+}
+
+void PropertyListMemory::keep(const std::filesystem::path& path, Known known)
+{
+    std::lock_guard lock(keptMutex);
+    kept().insert_or_assign(keyOf(path), std::move(known));
+}

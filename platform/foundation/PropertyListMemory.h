@@ -1,0 +1,33 @@
+#pragma once
+
+#include "platform/foundation/PlistValue.h"
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+// Property-list files kept in memory, for a process whose files are its own and thrown away
+// when it ends: the shadow phone of `phonectl today` reads the device's volumes, vibrate
+// settings and OS version at every step of its day and saves its profiles and settings at every
+// apply and revert. When switched on, a file is read from disk the first time only; a write
+// keeps the bytes, which a read decodes as it would decode the file, and leaves the disk
+// alone. Nothing else may then use those files: other processes and other ways
+// of reading them see the disk as it was.
+//
+// Off unless switched on. Safe to use from any thread.
+class PropertyListMemory {
+public:
+    static void setEnabled(bool);
+    static bool isEnabled();
+
+    // What is known of the file: its value, or why it has none (a missing or damaged file); or
+    // the bytes last written, decoded when the file is next read (many are written more often
+    // than read).
+    struct Known {
+        std::optional<PlistValue> value;
+        std::string error;
+        std::optional<std::string> written;
+    };
+    static std::optional<Known> recall(const std::filesystem::path&);
+    static void keep(const std::filesystem::path&, Known);
+};
