@@ -6,7 +6,6 @@
 #include "apps/phonectl/PhoneLog.h"
 #include "apps/phonectl/PhoneSupervisor.h"
 #include "apps/phonectl/TodayCommand.h"
-#include "apps/phonectl/TodayText.h"
 #include "apps/phonectl/SettingsLauncher.h"
 #include "platform/appsupport/CPDistributedMessagingCenter.h"
 #include "platform/eventkit/ICalendarWriter.h"
@@ -412,8 +411,8 @@ int todayCommand(const std::filesystem::path& root, Arguments& args)
             throw UsageError("--date " + *date + ": expected a day YYYY-MM-DD");
         request.day = *midnight;
     }
-    PlistValue report = lookAtToday(request);
-    std::cout << (json ? toJson(report) + "\n" : todayText(report));
+    request.json = json;
+    std::cout << lookAtToday(request);
     return 0;
 }
 

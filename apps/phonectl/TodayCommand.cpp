@@ -1,11 +1,12 @@
 #include "apps/phonectl/TodayCommand.h"
 
 #include "apps/phonectl/ControlClient.h"
+#include "apps/phonectl/Json.h"
 #include "apps/phonectl/ShadowDay.h"
 #include "apps/phonectl/ShadowRoot.h"
+#include "apps/phonectl/TodayText.h"
 #include "core/NSDate+HLAdditions.h"
 #include "platform/foundation/NSLog.h"
-#include "platform/foundation/PropertyList.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -44,25 +45,26 @@ std::string readAll(int fd)
     }
 }
 
-// The shadow phone's process: its log goes nowhere, its answer to the pipe.
-[[noreturn]] void runChild(int answer, const ShadowDay& day)
+// What the shadow phone hands back: the report as it is printed, or why there is none.
+constexpr char kReport = 'R';
+constexpr char kFailure = 'E';
+
+// The shadow phone's process: its log goes nowhere, its answer to the pipe, already in the form
+// it is printed in (the report is large, and the parent only prints it).
+[[noreturn]] void runChild(int answer, const ShadowDay& day, bool json)
 {
     int quiet = open("/dev/null", O_WRONLY | O_CLOEXEC);
     if (quiet >= 0)
         dup2(quiet, STDERR_FILENO);
     NSLogSetEnabled(false);
-    // A binary property list: the report's dates go as dates, and it is read back faster than
-    // any text.
-    std::optional<std::string> text;
-    std::string why;
+    std::string text;
     try {
-        text = PropertyList::serialize(PlistValue(runShadowDay(day)), PropertyList::Format::Binary, &why);
+        PlistValue report(runShadowDay(day));
+        text = kReport + (json ? toJson(report) + "\n" : todayText(report));
     } catch (const std::exception& error) {
-        why = error.what();
+        text = kFailure + std::string(error.what());
     }
-    if (!text)
-        text = PropertyList::serialize(PlistValue(PlistDictionary { { "error", why } }), PropertyList::Format::Binary);
-    bool sent = text && writeAll(answer, *text);
+    bool sent = writeAll(answer, text);
     std::fflush(nullptr);
     // The shadow phone's singletons die with the process; no static destructor runs.
     _exit(sent ? 0 : 1);
@@ -101,7 +103,7 @@ std::optional<std::filesystem::path> todayCalendarCache(const std::filesystem::p
     return folder / "hushline" / name;
 }
 
-PlistValue lookAtToday(const TodayRequest& request)
+std::string lookAtToday(const TodayRequest& request)
 {
     NSDate from = request.day ? hl_beginningOfDay(*request.day) : NSDate::date();
     ShadowRoot shadow(request.root, request.day.has_value());
@@ -119,7 +121,7 @@ PlistValue lookAtToday(const TodayRequest& request)
     }
     if (child == 0) {
         close(fds[0]);
-        runChild(fds[1], day);
+        runChild(fds[1], day, request.json);
     }
     close(fds[1]);
     std::string text = readAll(fds[0]);
@@ -127,11 +129,9 @@ PlistValue lookAtToday(const TodayRequest& request)
     int status = 0;
     while (waitpid(child, &status, 0) < 0 && errno == EINTR) { }
 
-    std::string error;
-    auto report = PropertyList::parse(text, &error);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || !report || !report->isDictionary())
-        throw PhonectlError("the shadow phone did not finish its day" + (error.empty() ? std::string() : ": " + error));
-    if (const std::string* failed = (*report)["error"].asString())
-        throw PhonectlError("the shadow phone failed: " + *failed);
-    return *report;
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || text.empty() || (text[0] != kReport && text[0] != kFailure))
+        throw PhonectlError("the shadow phone did not finish its day");
+    if (text[0] == kFailure)
+        throw PhonectlError("the shadow phone failed: " + text.substr(1));
+    return text.substr(1);
 }

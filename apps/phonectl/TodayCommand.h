@@ -19,12 +19,14 @@ struct TodayRequest {
     // Where the shadow phone keeps what it read of the phone's calendars for the next look
     // (outside the phone's root, which is only read); none: every file is parsed each time.
     std::optional<std::filesystem::path> calendarCache;
+    // The report as JSON (toJson) rather than as text (todayText).
+    bool json { false };
 };
 
 // The calendar cache of a phone's looks: "$XDG_CACHE_HOME/hushline/" (else "~/.cache/hushline/")
 // and a name drawn from the phone's calendars folder; none when neither folder is known.
 std::optional<std::filesystem::path> todayCalendarCache(const std::filesystem::path& root);
 
-// The report (TodayReport.h), as the shadow phone made it. Throws PhonectlError when
+// The report (TodayReport.h), printed as the request asks. Throws PhonectlError when
 // the shadow phone fails.
-PlistValue lookAtToday(const TodayRequest&);
+std::string lookAtToday(const TodayRequest&);

@@ -128,6 +128,50 @@ std::optional<PlistValue> fromNode(plist_t node, int depth)
     }
 }
 
+// Seconds and microseconds since 2001, as libplist keeps a date; nullopt beyond its range.
+std::optional<std::pair<int32_t, int32_t>> dateSince2001(const NSDate& date, std::string* error)
+{
+    double since2001 = date.timeIntervalSince1970() - kSeconds1970To2001;
+    double seconds = std::floor(since2001);
+    if (!(seconds >= std::numeric_limits<int32_t>::min() && seconds <= std::numeric_limits<int32_t>::max())) {
+        if (error)
+            *error = "date out of range";
+        return std::nullopt;
+    }
+    return std::pair { static_cast<int32_t>(seconds), static_cast<int32_t>(std::lround((since2001 - seconds) * 1e6)) };
+}
+
+// Whether toNode can make a node of the value, without making it.
+bool isRepresentable(const PlistValue& value, std::string* error)
+{
+    switch (value.type()) {
+    case PlistValue::Type::Date:
+        return dateSince2001(*value.asDate(), error).has_value();
+    case PlistValue::Type::Array:
+        for (const auto& element : *value.asArray())
+            if (!isRepresentable(element, error))
+                return false;
+        return true;
+    case PlistValue::Type::Dictionary:
+        for (const auto& [key, element] : *value.asDictionary())
+            if (!isRepresentable(element, error))
+                return false;
+        return true;
+    case PlistValue::Type::None:
+    case PlistValue::Type::Object:
+        if (error)
+            *error = "value has no property-list form";
+        return false;
+    case PlistValue::Type::Boolean:
+    case PlistValue::Type::Integer:
+    case PlistValue::Type::Real:
+    case PlistValue::Type::String:
+    case PlistValue::Type::Data:
+        return true;
+    }
+    return false;
+}
+
 plist_t toNode(const PlistValue& value, std::string* error)
 {
     switch (value.type()) {
@@ -140,15 +184,8 @@ plist_t toNode(const PlistValue& value, std::string* error)
     case PlistValue::Type::String:
         return plist_new_string(value.asString()->c_str());
     case PlistValue::Type::Date: {
-        double since2001 = value.asDate()->timeIntervalSince1970() - kSeconds1970To2001;
-        double seconds = std::floor(since2001);
-        if (seconds < std::numeric_limits<int32_t>::min() || seconds > std::numeric_limits<int32_t>::max()) {
-            if (error)
-                *error = "date out of range";
-            return nullptr;
-        }
-        auto micros = static_cast<int32_t>(std::lround((since2001 - seconds) * 1e6));
-        return plist_new_date(static_cast<int32_t>(seconds), micros);
+        auto since2001 = dateSince2001(*value.asDate(), error);
+        return since2001 ? plist_new_date(since2001->first, since2001->second) : nullptr;
     }
     case PlistValue::Type::Data: {
         const auto& data = *value.asData();
@@ -235,7 +272,8 @@ std::optional<PlistValue> PropertyList::read(const std::filesystem::path& path, 
             known->value = readFromDisk(path, &known->error);
             PropertyListMemory::keep(path, *known);
         } else if (known->written) {
-            known->value = parse(*known->written, &known->error);
+            auto bytes = serialize(known->written->value, known->written->format, &known->error);
+            known->value = bytes ? parse(*bytes, &known->error) : std::nullopt;
             known->written.reset();
             PropertyListMemory::keep(path, *known);
         }
@@ -248,13 +286,15 @@ std::optional<PlistValue> PropertyList::read(const std::filesystem::path& path, 
 
 bool PropertyList::write(const std::filesystem::path& path, const PlistValue& value, Format format, std::string* error)
 {
+    if (PropertyListMemory::isEnabled()) {
+        if (!isRepresentable(value, error))
+            return false;
+        PropertyListMemory::keep(path, { std::nullopt, {}, PropertyListMemory::Written { value, format } });
+        return true;
+    }
     auto bytes = serialize(value, format, error);
     if (!bytes)
         return false;
-    if (PropertyListMemory::isEnabled()) {
-        PropertyListMemory::keep(path, { std::nullopt, {}, std::move(*bytes) });
-        return true;
-    }
     std::error_code ignored;
     std::filesystem::create_directories(path.parent_path(), ignored);
     return writeFileAtomically(path, *bytes, error);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/foundation/PlistValue.h"
+#include "platform/foundation/PropertyList.h"
 
 #include <filesystem>
 #include <optional>
@@ -10,8 +11,8 @@
 // when it ends: the shadow phone of `phonectl today` reads the device's volumes, vibrate
 // settings and OS version at every step of its day and saves its profiles and settings at every
 // apply and revert. When switched on, a file is read from disk the first time only; a write
-// keeps the bytes, which a read decodes as it would decode the file, and leaves the disk
-// alone. Nothing else may then use those files: other processes and other ways
+// keeps the value, which a read gives back as a read of the written file would (it is
+// encoded and decoded then), and leaves the disk alone. Nothing else may then use those files: other processes and other ways
 // of reading them see the disk as it was.
 //
 // Off unless switched on. Safe to use from any thread.
@@ -21,12 +22,16 @@ public:
     static bool isEnabled();
 
     // What is known of the file: its value, or why it has none (a missing or damaged file); or
-    // the bytes last written, decoded when the file is next read (many are written more often
-    // than read).
+    // the value last written and its encoding, encoded and decoded when the file is next read
+    // (many files are written far more often than read).
+    struct Written {
+        PlistValue value;
+        PropertyList::Format format;
+    };
     struct Known {
         std::optional<PlistValue> value;
         std::string error;
-        std::optional<std::string> written;
+        std::optional<Written> written;
     };
     static std::optional<Known> recall(const std::filesystem::path&);
     static void keep(const std::filesystem::path&, Known);
