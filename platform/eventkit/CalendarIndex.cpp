@@ -306,21 +306,25 @@ void CalendarIndex::takeFile(IndexedCalendar& calendar, const std::string& name,
         return;
     }
     const CalendarFileStamp& stamp = *found;
-    auto known = calendar.files.find(name);
-    if (!force && known != calendar.files.end() && known->second.stamp == stamp)
+    // One look-up serves both the check and the insertion (a scan takes in thousands of files).
+    auto place = calendar.files.lower_bound(name);
+    bool known = place != calendar.files.end() && place->first == name;
+    if (!force && known && place->second.stamp == stamp)
         return;
     std::string key = calendar.account + "/" + calendar.name + "/" + name;
     calendar.stale = true;
-    if (auto cached = m_cache ? m_cache->lookUp(key, stamp) : std::nullopt) {
-        if (!cached->summary().readAtOnce) {
-            calendar.files[name] = { stamp, nullptr, std::move(cached) };
-            return;
-        }
+    IndexedFile taken { stamp, nullptr, m_cache ? m_cache->lookUp(key, stamp) : std::nullopt };
+    if (taken.cached && taken.cached->summary().readAtOnce)
+        taken.cached.reset();
+    if (!taken.cached) {
+        taken.content = readCalendarFile(calendar.folder / name, key, stamp);
+        if (!taken.content)
+            taken.content = std::make_unique<ICalendarFile>();
     }
-    auto content = readCalendarFile(calendar.folder / name, key, stamp);
-    if (!content)
-        content = std::make_unique<ICalendarFile>();
-    calendar.files[name] = { stamp, std::move(content), std::nullopt };
+    if (known)
+        place->second = std::move(taken);
+    else
+        calendar.files.emplace_hint(place, name, std::move(taken));
 }
 
 std::unique_ptr<ICalendarFile> CalendarIndex::readCalendarFile(const std::filesystem::path& path, const std::string& key,
