@@ -140,7 +140,7 @@ std::filesystem::path HLSpringBoardStartup::settingsFilePath()
 void HLSpringBoardStartup::createSettingsFileIfNeeded()
 {
     std::error_code error;
-    if (std::filesystem::exists(settingsFilePath(), error) || error)
+    if (PropertyList::exists(settingsFilePath(), error) || error)
         return;
     PropertyList::write(settingsFilePath(), PlistValue(PlistDictionary { { std::string("com.velloq.hushline") + ".enabled", true } }));
 }

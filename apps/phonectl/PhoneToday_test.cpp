@@ -3,6 +3,7 @@
 #include "platform/foundation/PropertyList.h"
 #include "platform/mobilewifi/WiFiState.h"
 
+#include <algorithm>
 #include <fstream>
 #include <map>
 #include <set>
@@ -154,6 +155,24 @@ TEST_F(PhoneTodayTest, TheWholeDayOfAStoppedPhoneSaysWhatHappensAndWhyTheRestDoe
             }
         }
     }
+}
+
+// A phone whose user never opened the settings has no profiles file: its home screen makes the
+// default profile, which follows every calendar. The look does the same in its own phone only.
+TEST_F(PhoneTodayTest, APhoneWithoutProfilesLooksAtItsDayWithTheDefaultProfile)
+{
+    std::filesystem::remove(m_root / "var/mobile/Library/Preferences/com.velloq.hushline.profiles.plist");
+    std::filesystem::remove(m_root / "var/mobile/Library/Preferences/com.velloq.hushline.plist");
+    auto before = snapshot();
+    PlistValue report = today({ "--date", "2026-12-08" });
+    EXPECT_EQ(snapshot(), before) << "the default profile is made in the shadow phone only";
+    ASSERT_EQ(list(report["profiles"]).size(), 1u);
+    std::string title = text(list(report["profiles"])[0]["title"]);
+    auto lines = timeline(report);
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "07:00 " + title + " applied event Early call"), lines.end())
+        << ::testing::PrintToString(lines);
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "15:00 " + title + " applied event School play"), lines.end())
+        << ::testing::PrintToString(lines);
 }
 
 TEST_F(PhoneTodayTest, TheTextSaysTheSameInOneLineEach)

@@ -76,7 +76,7 @@ bool HLProfilesManager::isHushlineEnabled()
 void HLProfilesManager::createAndSaveDefaultProfile()
 {
     std::error_code error;
-    if (std::filesystem::exists(profilesFilePath(), error) || error)
+    if (PropertyList::exists(profilesFilePath(), error) || error)
         return;
     PlistArray entries { PlistValue(HLProfile::defaultProfile()->dictionaryRepresentation()) };
     PropertyList::write(profilesFilePath(), PlistValue(std::move(entries)), PropertyList::Format::XML);
@@ -86,7 +86,7 @@ void HLProfilesManager::loadProfiles()
 {
     m_profiles.clear();
     std::error_code error;
-    if (!std::filesystem::exists(profilesFilePath(), error))
+    if (!PropertyList::exists(profilesFilePath(), error))
         return;
     std::string reason;
     auto file = PropertyList::read(profilesFilePath(), &reason);
@@ -118,7 +118,7 @@ void HLProfilesManager::preserveCorruptFileIfNeeded()
     auto copy = path;
     copy += ".corrupt";
     std::error_code error;
-    if (std::filesystem::exists(path, error)) {
+    if (PropertyList::exists(path, error)) {
         auto content = PropertyList::read(path);
         if (!content || !content->isArray())
             std::filesystem::copy_file(path, copy, std::filesystem::copy_options::overwrite_existing, error);

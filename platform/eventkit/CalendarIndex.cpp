@@ -314,12 +314,11 @@ void CalendarIndex::takeFile(IndexedCalendar& calendar, const std::string& name,
     std::string key = calendar.account + "/" + calendar.name + "/" + name;
     calendar.stale = true;
     IndexedFile taken { stamp, nullptr, m_cache ? m_cache->lookUp(key, stamp) : std::nullopt };
-    if (taken.cached && taken.cached->summary().readAtOnce)
-        taken.cached.reset();
-    if (!taken.cached) {
-        taken.content = readCalendarFile(calendar.folder / name, key, stamp);
+    if (!taken.cached || taken.cached->summary().readAtOnce) {
+        taken.content = readCalendarFile(calendar.folder / name, key, stamp, taken.cached ? &*taken.cached : nullptr);
         if (!taken.content)
             taken.content = std::make_unique<ICalendarFile>();
+        taken.cached.reset();
     }
     if (known)
         place->second = std::move(taken);
@@ -328,9 +327,9 @@ void CalendarIndex::takeFile(IndexedCalendar& calendar, const std::string& name,
 }
 
 std::unique_ptr<ICalendarFile> CalendarIndex::readCalendarFile(const std::filesystem::path& path, const std::string& key,
-    const CalendarFileStamp& stamp)
+    const CalendarFileStamp& stamp, const CachedCalendarFile* cached)
 {
-    std::unique_ptr<ICalendarFile> content = m_cache ? m_cache->find(key, stamp) : nullptr;
+    std::unique_ptr<ICalendarFile> content = cached ? cached->decode() : nullptr;
     if (!content) {
         std::string bytes, error;
         if (stamp.size > kMaxFileSize) {
@@ -487,16 +486,10 @@ void CalendarIndex::derive(IndexedCalendar& calendar)
             for (const auto& event : file.content->events)
                 if (event.recurrenceId)
                     replaced[effectiveUid(event, fileName)].push_back(*event.recurrenceId);
-    bool asSummarised = true;
-    for (auto& [uid, starts] : replaced) {
+    for (auto& [uid, starts] : replaced)
         std::sort(starts.begin(), starts.end());
-        uint64_t hash = iCalendarUidHash(uid);
-        for (auto& [fileName, file] : calendar.files)
-            if (!file.content && file.cached->summary().mayHoldUid(hash))
-                asSummarised = decodeContent(calendar, fileName, file) && asSummarised;
-    }
     // A file read afresh (its cache entry was damaged) may replace occurrences of its own.
-    if (!asSummarised)
+    if (!decodeFilesHolding(calendar, replaced))
         return derive(calendar);
     std::set<std::string> withSeries;
     for (const auto& [fileName, file] : calendar.files)
@@ -518,6 +511,21 @@ void CalendarIndex::derive(IndexedCalendar& calendar)
     }
     std::sort(calendar.lazyShort.begin(), calendar.lazyShort.end(), [](const LazyFile& a, const LazyFile& b) { return a.earliest < b.earliest; });
     calendar.stale = false;
+}
+
+bool CalendarIndex::decodeFilesHolding(IndexedCalendar& calendar, const Overrides& replaced)
+{
+    std::vector<uint64_t> hashes;
+    for (const auto& [uid, starts] : replaced)
+        hashes.push_back(iCalendarUidHash(uid));
+    if (hashes.empty())
+        return true;
+    std::sort(hashes.begin(), hashes.end());
+    bool asSummarised = true;
+    for (auto& [fileName, file] : calendar.files)
+        if (!file.content && file.cached->summary().mayHoldAnyUid(hashes))
+            asSummarised = decodeContent(calendar, fileName, file) && asSummarised;
+    return asSummarised;
 }
 
 void CalendarIndex::addEvents(IndexedCalendar& calendar, const std::string& fileName, const ICalendarFile& content,
@@ -546,7 +554,7 @@ bool CalendarIndex::decodeContent(IndexedCalendar& calendar, const std::string& 
     file.content = file.cached->decode();
     bool decoded = file.content != nullptr;
     if (!decoded) {
-        file.content = readCalendarFile(calendar.folder / fileName, calendar.account + "/" + calendar.name + "/" + fileName, file.stamp);
+        file.content = readCalendarFile(calendar.folder / fileName, calendar.account + "/" + calendar.name + "/" + fileName, file.stamp, nullptr);
         if (!file.content)
             file.content = std::make_unique<ICalendarFile>();
     }

@@ -117,7 +117,9 @@ private:
     void updateFile(IndexedCalendar&, const std::string& name, bool force);
     // Takes in the file with the stamp it has now (nullopt: gone).
     void takeFile(IndexedCalendar&, const std::string& name, const std::optional<CalendarFileStamp>&, bool force);
-    std::unique_ptr<ICalendarFile> readCalendarFile(const std::filesystem::path&, const std::string& key, const CalendarFileStamp&);
+    // From its cache entry when one is given and can be decoded, else from the file.
+    std::unique_ptr<ICalendarFile> readCalendarFile(const std::filesystem::path&, const std::string& key, const CalendarFileStamp&,
+        const CachedCalendarFile*);
     void saveCache(bool withExpansions);
     size_t fileCount() const;
     void applyChanges(const std::vector<DirectoryWatch::Change>&);
@@ -131,6 +133,8 @@ private:
     // Decodes one file; false when its cache entry was damaged and the file had to be read.
     bool decodeContent(IndexedCalendar&, const std::string& fileName, IndexedFile&);
     void decodeOverlapping(IndexedCalendar&, double from, double to);
+    // Decodes the files that may hold events the overrides replace; false as decodeContent.
+    bool decodeFilesHolding(IndexedCalendar&, const Overrides&);
     void decodeHoldingUid(IndexedCalendar&, const std::string& uid);
     void reportBound(const IndexedCalendar&, const Series&);
 

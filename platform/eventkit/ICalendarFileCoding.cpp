@@ -374,6 +374,17 @@ bool ICalendarFileSummary::mayOccurIn(double from, double to) const
     return low < count && static_cast<double>(startAt(low)) <= last;
 }
 
+bool ICalendarFileSummary::mayHoldAnyUid(const std::vector<uint64_t>& sortedHashes) const
+{
+    for (size_t at = 0; at + sizeof(uint64_t) <= uidHashes.size(); at += sizeof(uint64_t)) {
+        uint64_t hash;
+        std::memcpy(&hash, uidHashes.data() + at, sizeof hash);
+        if (std::binary_search(sortedHashes.begin(), sortedHashes.end(), hash))
+            return true;
+    }
+    return false;
+}
+
 // FNV-1a: the same UID gives the same hash in every build that reads the cache.
 uint64_t iCalendarUidHash(std::string_view uid)
 {

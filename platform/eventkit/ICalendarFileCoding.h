@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // A read calendar file as bytes and back, so that it need not be parsed again while the file is
 // unchanged (CalendarCache). The bytes hold what loadICalendar made of the file: its events with
@@ -41,6 +42,8 @@ struct ICalendarFileSummary {
     int64_t longestDuration { 0 };
 
     bool mayHoldUid(uint64_t hash) const;
+    // The same for any of the hashes, which are sorted.
+    bool mayHoldAnyUid(const std::vector<uint64_t>& sortedHashes) const;
     // Whether an occurrence may overlap [from, to]; false only when the span or the known starts
     // rule it out.
     bool mayOccurIn(double from, double to) const;

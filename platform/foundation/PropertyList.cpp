@@ -270,12 +270,11 @@ std::optional<PlistValue> PropertyList::read(const std::filesystem::path& path, 
         if (!known) {
             known.emplace();
             known->value = readFromDisk(path, &known->error);
-            PropertyListMemory::keep(path, *known);
+            PropertyListMemory::keepRead(path, *known);
         } else if (known->written) {
             auto bytes = serialize(known->written->value, known->written->format, &known->error);
             known->value = bytes ? parse(*bytes, &known->error) : std::nullopt;
-            known->written.reset();
-            PropertyListMemory::keep(path, *known);
+            PropertyListMemory::keepRead(path, *known);
         }
         if (error && !known->value)
             *error = known->error;
@@ -284,12 +283,21 @@ std::optional<PlistValue> PropertyList::read(const std::filesystem::path& path, 
     return readFromDisk(path, error);
 }
 
+bool PropertyList::exists(const std::filesystem::path& path, std::error_code& error)
+{
+    // Nothing is removed in memory: a file the process has not written is as the disk has it.
+    if (PropertyListMemory::isEnabled())
+        if (auto known = PropertyListMemory::recall(path); known && (known->written || known->value))
+            return true;
+    return std::filesystem::exists(path, error);
+}
+
 bool PropertyList::write(const std::filesystem::path& path, const PlistValue& value, Format format, std::string* error)
 {
     if (PropertyListMemory::isEnabled()) {
         if (!isRepresentable(value, error))
             return false;
-        PropertyListMemory::keep(path, { std::nullopt, {}, PropertyListMemory::Written { value, format } });
+        PropertyListMemory::keepWritten(path, { value, format });
         return true;
     }
     auto bytes = serialize(value, format, error);

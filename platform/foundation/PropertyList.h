@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <system_error>
 
 // Reading and writing property lists in the phone's encodings (XML and binary).
 class PropertyList {
@@ -21,6 +22,10 @@ public:
 
     // A missing, unreadable or malformed file gives nullopt.
     static std::optional<PlistValue> read(const std::filesystem::path&, std::string* error = nullptr);
+
+    // Whether the file exists, as this process's reads see it: a file kept in memory
+    // (PropertyListMemory) exists once it has been written. Set *error when it cannot be told.
+    static bool exists(const std::filesystem::path&, std::error_code& error);
 
     // Writes the value to the file atomically (see writeFileAtomically); false on failure.
     static bool write(const std::filesystem::path&, const PlistValue&, Format = Format::XML, std::string* error = nullptr);

@@ -46,8 +46,22 @@ std::optional<PropertyListMemory::Known> PropertyListMemory::recall(const std::f
     return file->second;
 }
 
-void PropertyListMemory::keep(const std::filesystem::path& path, Known known)
+void PropertyListMemory::keepWritten(const std::filesystem::path& path, Written written)
 {
     std::lock_guard lock(keptMutex);
-    kept().insert_or_assign(keyOf(path), std::move(known));
+    Known& known = kept()[keyOf(path)];
+    known.value.reset();
+    known.error.clear();
+    known.written = std::move(written);
+    ++known.generation;
+}
+
+void PropertyListMemory::keepRead(const std::filesystem::path& path, Known read)
+{
+    std::lock_guard lock(keptMutex);
+    auto [file, added] = kept().try_emplace(keyOf(path));
+    if (!added && file->second.generation != read.generation)
+        return;
+    read.written.reset();
+    file->second = std::move(read);
 }

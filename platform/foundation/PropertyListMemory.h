@@ -3,6 +3,7 @@
 #include "platform/foundation/PlistValue.h"
 #include "platform/foundation/PropertyList.h"
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -32,7 +33,13 @@ public:
         std::optional<PlistValue> value;
         std::string error;
         std::optional<Written> written;
+        // Counts the writes of the file, so that a read does not put back an older value.
+        uint64_t generation { 0 };
     };
     static std::optional<Known> recall(const std::filesystem::path&);
-    static void keep(const std::filesystem::path&, Known);
+    // A write: the value replaces whatever was known.
+    static void keepWritten(const std::filesystem::path&, Written);
+    // What a read made of the file (read from disk, or the last write decoded), kept unless the
+    // file was written since the read recalled it (its generation).
+    static void keepRead(const std::filesystem::path&, Known);
 };

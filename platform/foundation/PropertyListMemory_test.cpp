@@ -48,7 +48,11 @@ TEST_F(PropertyListMemoryTest, AProcessWhoseFilesAreItsOwnReadsEachFileOnceAndWr
     std::string error;
     EXPECT_FALSE(PropertyList::read(missing, &error));
     EXPECT_NE(error.find("cannot open"), std::string::npos) << error;
+    std::error_code existence;
+    EXPECT_FALSE(PropertyList::exists(missing, existence));
     ASSERT_TRUE(PropertyList::write(missing, PlistValue(PlistDictionary { { "overrideStatus", 1 } })));
+    EXPECT_TRUE(PropertyList::exists(missing, existence)) << "a file written in memory exists for the process";
+    EXPECT_TRUE(PropertyList::exists(m_file, existence));
     EXPECT_EQ(number(missing, "overrideStatus"), 1);
     EXPECT_FALSE(std::filesystem::exists(missing));
     // A value no file can hold is refused as before.
@@ -59,6 +63,7 @@ TEST_F(PropertyListMemoryTest, AProcessWhoseFilesAreItsOwnReadsEachFileOnceAndWr
     PropertyListMemory::setEnabled(false);
     EXPECT_EQ(number(m_file, "RingerVolume"), 0.5);
     EXPECT_FALSE(PropertyList::read(missing));
+    EXPECT_FALSE(PropertyList::exists(missing, existence));
 }
 
 }
