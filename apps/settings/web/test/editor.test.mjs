@@ -24,6 +24,11 @@ async function turnWheel(page, column, text) {
   await wheel.locator('ion-picker-column-option', { hasText: new RegExp(`^\\s*${text}\\s*$`) }).first().click();
 }
 
+// Waits until the pane's wheel holds the time ("HH:MM") the host gave it.
+async function wheelShows(page, time) {
+  await page.waitForFunction((expected) => document.querySelector('ion-datetime')?.dataset.time === expected, time);
+}
+
 describe('the profile editor', () => {
   let phone;
   let page;
@@ -98,8 +103,10 @@ describe('the profile editor', () => {
     await page.waitForTimeout(600);
     await page.screenshot({ path: path.join(screenshots, 'settings-active-hours.png') });
 
-    // "To" before "From" is refused; the stored hours stay.
+    // "To" before "From" is refused; the stored hours stay. The wheel is turned only once it
+    // shows the row tapped: the host answers the tap with the time to show.
     await page.getByText('To 5:00 PM', { exact: true }).click();
+    await wheelShows(page, '17:00');
     await turnWheel(page, 2, 'AM');
     const alert = page.locator('ion-alert');
     await alert.getByText("Invalid configuration, 'To' time cannot be less than 'From' time.", { exact: true }).waitFor();
@@ -111,6 +118,7 @@ describe('the profile editor', () => {
 
     // From 10:00 AM: the meeting, from 9:05 to 9:35, now lies before the hours.
     await page.getByText('From 8:00 AM', { exact: true }).click();
+    await wheelShows(page, '08:00');
     await turnWheel(page, 0, '10');
     await page.getByText('From 10:00 AM', { exact: true }).waitFor();
     await phone.waitForState((s) => !s.profiles.find((p) => p.title === 'Focus').applied, 'Focus reverted');
