@@ -58,14 +58,15 @@ void HLDateRangeController::saveProfile()
     std::weak_ptr<HLDateRangeController> weakSelf = std::static_pointer_cast<HLDateRangeController>(shared_from_this());
     HLProfilesManager::sharedManager().updateProfile(record, nullptr, [weakSelf](const NSError& error) {
         if (auto self = weakSelf.lock())
-            hl_showError(*self, error);
+            hl_showStoreError(*self, error);
     });
 }
 
 void HLDateRangeController::profileAppliedStateChanged(const NSNotification&)
 {
     auto record = profile();
-    if (!record)
+    // A new profile is not stored yet: the record with its identifier, if any, is another one.
+    if (!record || record->isNewProfile())
         return;
     if (auto stored = HLProfilesManager::sharedManager().profileByIdentifier(record->identifier(), false))
         specifier()->setUserInfo(PlistValue(stored));

@@ -40,7 +40,7 @@ void HLPickerListController::saveProfile()
     std::weak_ptr<HLPickerListController> weakSelf = std::static_pointer_cast<HLPickerListController>(shared_from_this());
     HLProfilesManager::sharedManager().updateProfile(edited, nullptr, [weakSelf](const NSError& error) {
         if (auto self = weakSelf.lock())
-            hl_showError(*self, error);
+            hl_showStoreError(*self, error);
     });
 }
 

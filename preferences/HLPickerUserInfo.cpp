@@ -54,7 +54,8 @@ PlistDictionary hl_calendarPickerUserInfo(const std::shared_ptr<HLProfile>& prof
 std::shared_ptr<HLProfile> hl_refetchPickerProfile(PSViewController& picker, bool withCalendars)
 {
     auto profile = hl_pickerProfile(picker);
-    if (!profile || !picker.specifier())
+    // A new profile is not stored yet: the record with its identifier, if any, is another one.
+    if (!profile || !picker.specifier() || profile->isNewProfile())
         return profile;
     auto stored = HLProfilesManager::sharedManager().profileByIdentifier(profile->identifier(), false);
     if (!stored)

@@ -27,5 +27,6 @@ PlistDictionary hl_calendarPickerUserInfo(const std::shared_ptr<HLProfile>& prof
 
 // Fetches the stored record with the profile's identifier (without reloading the file) and, when
 // there is one, makes the opening row's user information a new dictionary holding it; with
-// `withCalendars` also a fresh "calendars" list. Returns the record now in use.
+// `withCalendars` also a fresh "calendars" list. Returns the record now in use. A new profile,
+// not stored yet, is kept as it is.
 std::shared_ptr<HLProfile> hl_refetchPickerProfile(PSViewController& picker, bool withCalendars = false);

@@ -70,7 +70,16 @@ void HushlineAlertToneController::tonePickerViewControllerSelectedToneWithIdenti
     if (!edited)
         return;
     edited->setAlertToneIdentifier(identifier ? identifier : picker.defaultToneIdentifier());
+    // The entry for no tone keeps the profile's tone: the checkmark goes back to it.
+    showStoredTone();
     saveProfile();
+}
+
+void HushlineAlertToneController::showStoredTone()
+{
+    auto edited = profile();
+    if (m_picker && edited)
+        m_picker->setSelectedToneIdentifier(edited->alertToneIdentifier().value_or(kDefaultToneIdentifier));
 }
 
 void HushlineAlertToneController::saveProfile()
@@ -88,11 +97,12 @@ void HushlineAlertToneController::saveProfile()
         NSNotificationCenter::defaultCenter().postNotificationName(kHLProfileAppliedStateChangedNotification);
     }, [weakSelf](const NSError& error) {
         if (auto self = weakSelf.lock())
-            hl_showError(*self, error);
+            hl_showStoreError(*self, error);
     });
 }
 
 void HushlineAlertToneController::profileAppliedStateChanged(const NSNotification&)
 {
     hl_refetchPickerProfile(*this);
+    showStoredTone();
 }

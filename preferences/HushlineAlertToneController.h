@@ -31,5 +31,8 @@ public:
     const std::shared_ptr<HushlineTKTonePickerViewController>& createdTonePickerViewController() const { return m_picker; }
 
 private:
+    // The picker's checkmark on the tone the profile holds.
+    void showStoredTone();
+
     std::shared_ptr<HushlineTKTonePickerViewController> m_picker;
 };

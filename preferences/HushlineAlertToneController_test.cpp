@@ -100,6 +100,10 @@ TEST_F(HushlineAlertToneControllerTest, ChoosingNoToneStoresThePickersDefaultTon
     tap(*screen, "None");
     EXPECT_EQ(storedEntry()["alertToneIdentifier"], PlistValue("ringtone:Opening"));
     EXPECT_THAT(Device::current().tones(), IsEmpty());
+    // The checkmark shows what the profile holds, not the entry tapped.
+    EXPECT_EQ(checked(*screen), std::vector<std::string> { "Opening" });
+    tap(*screen, "Aurora");
+    EXPECT_EQ(checked(*screen), std::vector<std::string> { "Aurora" });
 }
 
 TEST_F(HushlineAlertToneControllerTest, ANewProfileTellsTheEditorInsteadOfStoring)

@@ -123,7 +123,12 @@ void HushlineCalendarsController::tableViewDidSelectRow(size_t index)
         return;
     }
     toggleCalendar(row->identifier());
-    reloadSpecifier(row);
+    auto edited = profile();
+    // With the last calendar unticked every calendar applies again, and every row shows it.
+    if (edited && !edited->hasCalendarIdentifiers())
+        reloadSpecifiers();
+    else
+        reloadSpecifier(row);
     saveProfile();
 }
 
@@ -138,7 +143,12 @@ void HushlineCalendarsController::toggleCalendar(const std::string& identifier)
         chosen.erase(found);
     else
         chosen.push_back(identifier);
-    edited->setCalendarIdentifiers(std::move(chosen));
+    // No calendar chosen means every calendar, as the editor's Calendars footer tells the user:
+    // the list is left unset, so that it holds every writable calendar when it is next read.
+    if (chosen.empty())
+        edited->setCalendarIdentifiers(std::nullopt);
+    else
+        edited->setCalendarIdentifiers(std::move(chosen));
 }
 
 PlistValue HushlineCalendarsController::readPreferenceValue(const std::shared_ptr<PSSpecifier>& specifier)

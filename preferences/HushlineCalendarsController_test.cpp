@@ -12,10 +12,15 @@
 #include "preferences/HushlineCalendarsController.h"
 #include "preferences/HushlineEventStatusController.h"
 
+#include "platform/testsupport/FailingWrites.h"
+
 #include <gmock/gmock.h>
 
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
+using ::testing::Contains;
+using ::testing::Not;
+using ::testing::UnorderedElementsAre;
 
 class HushlineCalendarsControllerTest : public PickerFixture {
 protected:
@@ -119,6 +124,29 @@ TEST_F(HushlineCalendarsControllerTest, AnEmptiedListShowsNoCheckmarkAndANeverSe
     EXPECT_THAT(checkedRows(*emptied), IsEmpty());
 }
 
+TEST_F(HushlineCalendarsControllerTest, UntickingTheLastCalendarMeansEveryCalendarAsTheEditorsFooterSays)
+{
+    auto picker = openCalendars({ { "calendarIdentifiers", PlistArray { "other/gym" } } });
+    tap(*picker, "Gym");
+    // Every writable calendar applies again, on the screen and in the file.
+    EXPECT_THAT(checkedRows(*picker), ElementsAre("icloud/family", "icloud/home", "other/gym", "work/team"));
+    EXPECT_THAT(storedCalendars(), UnorderedElementsAre("icloud/family", "icloud/home", "other/gym", "work/team"));
+    tap(*picker, "Home");
+    EXPECT_THAT(storedCalendars(), Not(Contains("icloud/home")));
+}
+
+TEST_F(HushlineCalendarsControllerTest, ACalendarTheStoreCouldNotKeepShowsItsStoredCheckmarkAgain)
+{
+    auto picker = openCalendars({ { "calendarIdentifiers", PlistArray { "work/team", "icloud/home" } } });
+    {
+        FailingWrites full;
+        tap(*picker, "Home");
+    }
+    EXPECT_THAT(storedCalendars(), ElementsAre("work/team", "icloud/home"));
+    EXPECT_THAT(checkedRows(*picker), ElementsAre("icloud/home", "work/team"));
+    EXPECT_TRUE(presentedAlert(*picker));
+}
+
 TEST_F(HushlineCalendarsControllerTest, TheIgnoreAllDaySwitchIsReadAndWrittenOnTheProfile)
 {
     auto picker = openCalendars({ { "allDayEventsIgnored", false } });
@@ -148,12 +176,12 @@ TEST_F(HushlineCalendarsControllerTest, TheEventStatusRowShowsTheFilterAndOpensI
 
 TEST_F(HushlineCalendarsControllerTest, ANewProfileChangesOnlyInMemory)
 {
-    auto profile = storeProfile({ { "calendarIdentifiers", PlistArray { "work/team" } } });
+    auto profile = storeProfile({ { "calendarIdentifiers", PlistArray { "work/team", "other/gym" } } });
     profile->setNewProfile(true);
     auto picker = open<HushlineCalendarsController>("HushlineCalendarsController", profile);
     tap(*picker, "Team");
-    EXPECT_THAT(profile->calendarIdentifiers(), IsEmpty());
-    EXPECT_THAT(storedCalendars(), ElementsAre("work/team"));
+    EXPECT_THAT(profile->calendarIdentifiers(), ElementsAre("other/gym"));
+    EXPECT_THAT(storedCalendars(), ElementsAre("work/team", "other/gym"));
 }
 
 TEST_F(HushlineCalendarsControllerTest, CalendarRowsAreTintedDarkGreyFromElevenOnAndInTheNavigationColourBefore)

@@ -122,9 +122,22 @@ PlistValue HushlinePreferencesController::preferenceValue(const std::shared_ptr<
 void HushlinePreferencesController::setPreferenceValue(const PlistValue& value, const std::shared_ptr<PSSpecifier>& specifier)
 {
     // Without a settings file nothing is kept: the home-screen plug-in creates the file at start.
-    if (m_settings) {
-        (*m_settings)[specifier->identifier()] = value;
-        writeSettings();
+    // The screen goes on showing what is stored.
+    if (!m_settings) {
+        reloadSpecifiers();
+        return;
+    }
+    auto before = m_settings->find(specifier->identifier());
+    std::optional<PlistValue> stored = before == m_settings->end() ? std::nullopt : std::optional<PlistValue>(before->second);
+    (*m_settings)[specifier->identifier()] = value;
+    if (!writeSettings()) {
+        // The file still holds the old value, and so do the settings and the screen.
+        if (stored)
+            (*m_settings)[specifier->identifier()] = *stored;
+        else
+            m_settings->erase(specifier->identifier());
+        reloadSpecifiers();
+        return;
     }
     if (specifier->identifier() == kHLEnabledKey) {
         if (value.boolValue()) {

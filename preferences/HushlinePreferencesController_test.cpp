@@ -24,6 +24,7 @@
 #include <unistd.h>
 
 using ::testing::ElementsAre;
+using ::testing::StartsWith;
 
 class HushlinePreferencesControllerTest : public PreferencesFixture {
 protected:
@@ -122,6 +123,8 @@ TEST_F(HushlinePreferencesControllerTest, WithoutASettingsFileTheSwitchShowsOffA
     root->controlChanged(1, true);
     EXPECT_FALSE(std::filesystem::exists(HLProfilesManager::settingsFilePath()));
     EXPECT_THAT(rowNames(*root), ElementsAre("[group]", "Enabled", "[group]", "Miscellaneous", "Today"));
+    EXPECT_TRUE(root->tableViewCellForRow(1)->value().isNone() || root->tableViewCellForRow(1)->value() == PlistValue(false));
+    EXPECT_TRUE(DarwinNotifyCenter::current().postedNames().empty());
 }
 
 TEST_F(HushlinePreferencesControllerTest, TheSettingsFileIsReplacedWholeAndAFailedWriteIsShownAndLogged)
@@ -149,11 +152,15 @@ TEST_F(HushlinePreferencesControllerTest, TheSettingsFileIsReplacedWholeAndAFail
     auto alert = presentedAlert(*root);
     ASSERT_TRUE(alert);
     EXPECT_EQ(alert->title(), "Error");
-    EXPECT_EQ(alert->message(), "Unable to save settings.");
+    // The reason the system gave follows on a line of its own.
+    EXPECT_THAT(alert->message().value_or(""), StartsWith("Unable to save settings.\n"));
     ASSERT_EQ(alert->actions().size(), 1u);
     EXPECT_EQ(alert->actions()[0]->title(), "Close");
     EXPECT_TRUE(alert->tapActionAtIndex(0));
     EXPECT_FALSE(root->presentedViewController());
+    // The switch and the rows stay at what the file held.
+    EXPECT_EQ(root->tableViewCellForRow(1)->value(), PlistValue(false));
+    EXPECT_THAT(rowNames(*root), ElementsAre("[group]", "Enabled", "[group]", "Miscellaneous", "Today"));
 }
 
 TEST_F(HushlinePreferencesControllerTest, DeletingThroughTheSheetRemovesTheProfileFromTheStoreAndTheFile)
@@ -218,7 +225,7 @@ TEST_F(HushlinePreferencesControllerTest, AStoreRefusingTheDeleteIsShownAsAnErro
     auto alert = presentedAlert(*root);
     ASSERT_TRUE(alert);
     EXPECT_EQ(alert->title(), "Error");
-    EXPECT_EQ(alert->message(), "Unable to delete profile.");
+    EXPECT_EQ(alert->message(), "Unable to delete profile.\nTrying to delete a profile that is not yet available.\nIs Profile saved to disk?");
 }
 
 TEST_F(HushlinePreferencesControllerTest, ADarwinNotificationOfTheOtherSideReloadsTheList)

@@ -201,12 +201,18 @@ void HushlineProflePreferencesController::sectionChangesAfterSetting(const std::
         alertToneChange(true);
 }
 
+// Each change brings the rows to what the profile's switches say, whatever the screen shows
+// now: setting a switch to the value it has already changes no row.
 void HushlineProflePreferencesController::enabledChange()
 {
+    bool shown = specifiers().size() > kEnabledSectionIndex;
     if (m_profile->isEnabled()) {
-        insertContiguousSpecifiers(profileEnabledSpecifiers(), kEnabledSectionIndex, true);
+        if (!shown)
+            insertContiguousSpecifiers(profileEnabledSpecifiers(), kEnabledSectionIndex, true);
         return;
     }
+    if (!shown)
+        return;
     // From the last row up to the first of the section, in one change of the screen.
     const auto& list = specifiers();
     Specifiers rows(list.rbegin(), list.rend() - static_cast<long>(std::min(kEnabledSectionIndex, list.size())));
@@ -218,6 +224,8 @@ void HushlineProflePreferencesController::alertToneChange(bool animated)
     if (m_profile->isEnabled() && m_profile->isPlayAlert()) {
         long ringAlert = vq__indexByIdentifier(specifiers(), "playAlert");
         auto tone = vq__specifierByIdentifier(alertSpecifiers(), "alertToneIdentifier");
+        if (vq__indexByIdentifier(specifiers(), "alertToneIdentifier") >= 0)
+            return;
         if (ringAlert >= 0 && tone)
             insertSpecifier(tone, static_cast<size_t>(ringAlert) + 1, animated);
         return;
@@ -228,11 +236,14 @@ void HushlineProflePreferencesController::alertToneChange(bool animated)
 
 void HushlineProflePreferencesController::activeTimeChange()
 {
+    // The active-time section is the one "Active Hours" row.
+    auto hours = specifierAtIndex(kActiveTimeIndex);
+    bool shown = hours && hours->detailControllerClass() == "HLDateRangeController";
     if (!m_profile->isAllDay()) {
-        insertContiguousSpecifiers(activeTimeSpecifiers(), kActiveTimeIndex, true);
+        if (!shown && m_profile->isEnabled())
+            insertContiguousSpecifiers(activeTimeSpecifiers(), kActiveTimeIndex, true);
         return;
     }
-    // The active-time section is the one "Active Hours" row.
-    if (auto hours = specifierAtIndex(kActiveTimeIndex); hours && hours->detailControllerClass() == "HLDateRangeController")
+    if (shown)
         removeSpecifierAtIndex(kActiveTimeIndex, true);
 }

@@ -13,21 +13,15 @@
 #include "preferences/HLBundleImages.h"
 #include "preferences/HLEditorNotifications.h"
 #include "preferences/HLLocalizedString.h"
+#include "preferences/HLTitleRule.h"
 #include "preferences/HLVersionFooter.h"
 #include "preferences/PSViewController+Hushline_Addons.h"
 
-#include <algorithm>
-#include <cctype>
 
 namespace {
 
 [[maybe_unused]] const bool registered = ObjCRuntime::registerClass<HushlineProflePreferencesController>(
     "HushlineProflePreferencesController", {}, [] { return std::make_shared<HushlineProflePreferencesController>(); });
-
-bool isBlank(const std::optional<std::string>& text)
-{
-    return !text || std::all_of(text->begin(), text->end(), [](unsigned char c) { return std::isspace(c); });
-}
 
 // The tone's name: the part of its identifier after the last ":" ("texttone:Calendar Alert").
 std::string toneName(const std::optional<std::string>& identifier)
@@ -121,12 +115,30 @@ PlistValue HushlineProflePreferencesController::readPreferenceValue(const std::s
 
 void HushlineProflePreferencesController::setPreferenceValue(const PlistValue& value, const std::shared_ptr<PSSpecifier>& specifier)
 {
-    if (!m_profile || !m_profile->setValueForKey(value, specifier->identifier()))
+    if (!m_profile)
         return;
-    if (specifier->identifier() == "title")
+    const std::string key = specifier->identifier();
+    // A stored profile keeps its title when the new one is refused; the screen shows it again.
+    if (key == "title" && !m_profile->isNewProfile()) {
+        if (auto refusal = hl_titleRefusal(value.asString() ? std::optional<std::string>(*value.asString()) : std::nullopt,
+                m_profile->identifier(), HLTitleChange::Rename)) {
+            hl_showError(*this, *refusal);
+            reloadSpecifiers();
+            return;
+        }
+    }
+    PlistValue before = m_profile->valueForKey(key);
+    if (!m_profile->setValueForKey(value, key))
+        return;
+    if (key == "title")
         setTitle(m_profile->title());
-    saveProfile();
-    sectionChangesAfterSetting(specifier->identifier());
+    saveProfile([this, key, before] {
+        // The write failed: the record and the screen go back to what the file still holds.
+        m_profile->setValueForKey(before, key);
+        if (key == "title")
+            setTitle(m_profile->title());
+    });
+    sectionChangesAfterSetting(key);
 }
 
 void HushlineProflePreferencesController::setAllDayModeEnabled(const PlistValue& value, const std::shared_ptr<PSSpecifier>& specifier)
@@ -137,26 +149,32 @@ void HushlineProflePreferencesController::setAllDayModeEnabled(const PlistValue&
 
 void HushlineProflePreferencesController::saveProfile()
 {
+    saveProfile(nullptr);
+}
+
+void HushlineProflePreferencesController::saveProfile(std::function<void()> undo)
+{
     if (!m_profile || m_profile->isNewProfile())
         return;
     std::weak_ptr<HushlineProflePreferencesController> weakSelf = std::static_pointer_cast<HushlineProflePreferencesController>(shared_from_this());
-    HLProfilesManager::sharedManager().updateProfile(m_profile, nullptr, [weakSelf](const NSError& error) {
-        if (auto self = weakSelf.lock())
-            hl_showError(*self, error);
+    HLProfilesManager::sharedManager().updateProfile(m_profile, nullptr, [weakSelf, undo](const NSError& error) {
+        auto self = weakSelf.lock();
+        if (!self)
+            return;
+        if (undo) {
+            undo();
+            self->reloadSpecifiers();
+        }
+        hl_showError(*self, error);
     });
 }
 
-// A profile without a title could not be told apart from another in the list: the store's
-// refusal is shown in the store's own words.
 bool HushlineProflePreferencesController::refuseEmptyTitle()
 {
-    if (!isBlank(m_profile->title()))
+    auto refusal = hl_titleRefusal(m_profile->title(), m_profile->identifier(), HLTitleChange::Add);
+    if (!refusal)
         return false;
-    NSError error { NSBundle::mainBundle()->bundleIdentifier(), 1, {} };
-    error.userInfo[NSLocalizedDescriptionKey] = HLProfilesManager::localizedText("Unable to add profile.");
-    error.userInfo[NSLocalizedFailureReasonErrorKey] = HLProfilesManager::localizedText("Profile name is required.");
-    error.userInfo[NSLocalizedRecoverySuggestionErrorKey] = HLProfilesManager::localizedText("Enter profile name and try.");
-    hl_showError(*this, error);
+    hl_showError(*this, *refusal);
     return true;
 }
 
@@ -201,6 +219,11 @@ void HushlineProflePreferencesController::refreshFromStore()
 {
     if (!m_profile)
         return;
+    // A new profile is not stored yet: the record with its identifier, if any, is another one.
+    if (m_profile->isNewProfile()) {
+        reloadSpecifiers();
+        return;
+    }
     if (auto stored = HLProfilesManager::sharedManager().profileByIdentifier(m_profile->identifier(), false)) {
         m_profile = stored;
         if (specifier())

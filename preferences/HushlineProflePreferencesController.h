@@ -3,6 +3,7 @@
 #include "platform/libvelloq/VQMiscSettingsViewController.h"
 #include "platform/preferences/PSSpecifier.h"
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -72,6 +73,8 @@ private:
     void activeTimeChange();
     void refreshFromStore();
     bool refuseEmptyTitle();
+    // Stores an existing profile; when the store fails, `undo` puts back what it had.
+    void saveProfile(std::function<void()> undo);
 
     std::shared_ptr<HLProfile> m_profile;
     std::optional<Specifiers> m_profilesSpecifiers;

@@ -7,6 +7,7 @@
 #include "platform/preferences/PSControlTableCell.h"
 #include "platform/preferences/PSSpecifier.h"
 #include "platform/preferences/PSTableCell.h"
+#include "platform/testsupport/FailingWrites.h"
 #include "platform/uikit/UIAlertController.h"
 #include "platform/uikit/UIBarButtonItem.h"
 #include "platform/uikit/UIImage.h"
@@ -275,7 +276,10 @@ TEST_F(HushlineProflePreferencesControllerTest, ANewProfileWithATakenOrEmptyTitl
         auto alert = presentedAlert(*m_rootList);
         ASSERT_TRUE(alert);
         EXPECT_EQ(alert->title(), "Error");
-        EXPECT_EQ(alert->message(), "Unable to add profile.");
+        // What failed, why, and what to do.
+        EXPECT_EQ(alert->message(), std::string(title) == "Work"
+                ? "Unable to add profile.\nProfile name already exist.\nChange profile name and try."
+                : "Unable to add profile.\nProfile name is required.\nEnter profile name and try.");
         EXPECT_TRUE(alert->tapActionAtIndex(0));
         EXPECT_EQ(m_rootList->presentedViewController(), m_modal);
         EXPECT_TRUE(editor->profile()->isNewProfile());
@@ -284,4 +288,89 @@ TEST_F(HushlineProflePreferencesControllerTest, ANewProfileWithATakenOrEmptyTitl
     change(*editor, "title", "Work 2");
     editor->navigationItem().rightBarButtonItem()->tap();
     EXPECT_EQ(storedProfiles().size(), 3u);
+}
+
+TEST_F(HushlineProflePreferencesControllerTest, ANewProfileMadeInTheSecondOfAStoredOneStaysNewUntilSaveOrCancel)
+{
+    // The stored "Work" was made in this very second.
+    auto profiles = storedProfiles();
+    (*profiles[0].asDictionary())["identifier"] = HLProfile::init()->identifier();
+    writeProfiles(profiles);
+    HLProfilesManager::sharedManager().reloadProfiles();
+    auto editor = openNew();
+    ASSERT_TRUE(editor);
+    EXPECT_NE(editor->profile()->identifier(), profiles[0]["identifier"].longLongValue());
+
+    // A notice from the home screen while the modal is open, then the user's changes.
+    NSNotificationCenter::defaultCenter().postNotificationName(kHLProfileAppliedStateChangedNotification);
+    NSRunLoop::main().runPending();
+    EXPECT_TRUE(editor->profile()->isNewProfile());
+    change(*editor, "enabled", false);
+    NSNotificationCenter::defaultCenter().postNotificationName(kHLProfileDataUpdateNotification);
+    EXPECT_FALSE(editor->profile()->isEnabled());
+    editor->navigationItem().leftBarButtonItem()->tap();
+
+    auto after = storedProfiles();
+    EXPECT_EQ(after, profiles);
+    EXPECT_TRUE(after[0]["enabled"].boolValue());
+}
+
+TEST_F(HushlineProflePreferencesControllerTest, SettingASwitchToTheValueItHasChangesNoRow)
+{
+    auto editor = open("Work");
+    auto rows = rowNames(*editor);
+    for (const char* key : { "enabled", "playAlert" })
+        change(*editor, key, true);
+    change(*editor, "allDay", false);
+    EXPECT_EQ(rowNames(*editor), rows);
+    change(*editor, "enabled", false);
+    auto off = rowNames(*editor);
+    change(*editor, "enabled", false);
+    EXPECT_EQ(rowNames(*editor), off);
+    change(*editor, "enabled", true);
+    EXPECT_EQ(rowNames(*editor), rows);
+}
+
+TEST_F(HushlineProflePreferencesControllerTest, ARenameToABlankOrTakenTitleIsRefusedAndTheStoredTitleStays)
+{
+    auto editor = open("Work");
+    for (const char* title : { "", "   ", "Night" }) {
+        SCOPED_TRACE(title);
+        change(*editor, "title", title);
+        auto alert = presentedAlert(*editor);
+        ASSERT_TRUE(alert);
+        EXPECT_EQ(alert->message(), std::string(title) == "Night"
+                ? "Unable to update profile.\nProfile name already exist.\nChange profile name and try."
+                : "Unable to update profile.\nProfile name is required.\nEnter profile name and try.");
+        EXPECT_TRUE(alert->tapActionAtIndex(0));
+        EXPECT_EQ(stored(storedProfiles(), 1765180800)["title"], PlistValue("Work"));
+        EXPECT_EQ(editor->title(), "Work");
+        EXPECT_EQ(editor->tableViewCellForRow(static_cast<size_t>(rowIndex(*editor, "Title")))->value(), PlistValue("Work"));
+    }
+    // Its own title again, or another letter case, is no clash.
+    change(*editor, "title", "work");
+    EXPECT_EQ(stored(storedProfiles(), 1765180800)["title"], PlistValue("work"));
+}
+
+TEST_F(HushlineProflePreferencesControllerTest, AFailedWriteLeavesTheFileTheRecordAndTheScreenAtTheOldValue)
+{
+    auto editor = open("Work");
+    auto before = storedProfiles();
+    auto rows = rowNames(*editor);
+    for (auto [key, value] : std::vector<std::pair<std::string, PlistValue>> { { "ringerVolume", 0.9 }, { "enabled", false } }) {
+        SCOPED_TRACE(key);
+        {
+            FailingWrites full;
+            change(*editor, key, value);
+        }
+        auto alert = presentedAlert(*editor);
+        ASSERT_TRUE(alert);
+        EXPECT_EQ(alert->message(), "Unable to save profiles to disk.");
+        EXPECT_TRUE(alert->tapActionAtIndex(0));
+        EXPECT_EQ(storedProfiles(), before);
+        EXPECT_EQ(rowNames(*editor), rows);
+    }
+    EXPECT_EQ(editor->profile()->ringerVolume(), 0.25);
+    EXPECT_TRUE(editor->profile()->isEnabled());
+    EXPECT_EQ(editor->tableViewCellForRow(static_cast<size_t>(rowIndex(*editor, "Ringer Volume")))->value(), PlistValue(0.25));
 }

@@ -75,7 +75,7 @@ void HushlineWifiController::saveProfile()
             hl_refetchPickerProfile(*self);
     }, [weakSelf](const NSError& error) {
         if (auto self = weakSelf.lock())
-            hl_showError(*self, error);
+            hl_showStoreError(*self, error);
     });
 }
 

@@ -150,8 +150,10 @@ void HLSpringBoardStartup::didFinishLaunching()
     auto& store = HLProfilesManager::sharedManager();
     // A profile still marked applied (the home screen stopped during its event) is reverted
     // quietly below: that revert needs the state the phone had before it, so it is kept.
-    if (!hasProfileLeftApplied(store))
+    if (!hasProfileLeftApplied(store)) {
+        giveBackStateOfProfilesGone();
         HLSavedState::removeAll();
+    }
     HLProfilesManager::unloadAllHushlineAlarms();
     HLProfilesManager::createAndSaveDefaultProfile();
     store.revertAppliedProfilesIfAny();
@@ -162,6 +164,17 @@ void HLSpringBoardStartup::didFinishLaunching()
         AlarmManager::sharedManager()->loadScheduledNotifications();
         SBStatusBarStateAggregator::sharedInstance()->setAlarmEnabled(true);
     });
+}
+
+void HLSpringBoardStartup::giveBackStateOfProfilesGone()
+{
+    if (!HLSavedState::isAnySaved())
+        return;
+    // A profile was applied, and the record that says so is gone (the profiles were reset or
+    // the profile deleted while it applied): the phone gets back the state saved before it, as
+    // the quiet revert of a profile that changed everything would give it.
+    HLLogInfo("The state saved before a profile applied is kept, but no profile is applied: giving it back");
+    HLProfile::init()->revert(true);
 }
 
 bool HLSpringBoardStartup::hasProfileLeftApplied(HLProfilesManager& store)

@@ -43,4 +43,6 @@ public:
 private:
     // Whether the profiles file holds a profile still marked applied.
     static bool hasProfileLeftApplied(HLProfilesManager& store);
+    // Gives back the saved pre-profile state when no stored profile is applied any more.
+    static void giveBackStateOfProfilesGone();
 };

@@ -98,7 +98,9 @@ TEST_F(StartupTest, ARestartQuietlyRevertsWhatWasLeftAppliedToTheUsersOwnState)
     EXPECT_TRUE(defaults.objectForKey("com.velloq.hushline-ringtone").isNone());
 }
 
-TEST_F(StartupTest, WithNothingLeftAppliedTheSavedStateOfAnEarlierRunIsDropped)
+// The profiles were reset (or the applied profile deleted) while it applied: the state saved
+// before it is what the owner had, and the phone gets it back.
+TEST_F(StartupTest, WithNoProfileLeftAppliedTheSavedStateIsGivenBackThenDropped)
 {
     auto profile = appliedProfile(1000, "Work");
     profile["applied"] = false;
@@ -108,10 +110,14 @@ TEST_F(StartupTest, WithNothingLeftAppliedTheSavedStateOfAnEarlierRunIsDropped)
         defaults.setFloat(0.9f, key);
     for (const char* key : { "com.velloq.hushline-ring-vibrate", "com.velloq.hushline-silent-vibrate", "com.velloq.hushline-do-not-disturb" })
         defaults.setBool(true, key);
-    Device::current().setRingerVolume(0.25f, "test");
+    Device::current().setRingerVolume(0.0625f, "the profile before the reset");
+    Device::current().setMediaVolume(0.0f, "the profile before the reset");
     launch();
     NSRunLoop::main().advanceBy(10);
-    EXPECT_FLOAT_EQ(Device::current().ringerVolume(), 0.25f);
+    EXPECT_FLOAT_EQ(Device::current().ringerVolume(), 0.9f);
+    EXPECT_FLOAT_EQ(Device::current().mediaVolume(), 0.9f);
+    EXPECT_TRUE(Device::current().tones().empty());
+    EXPECT_FALSE(storedProfiles()[0]["applied"].boolValue());
     for (const char* key : { "com.velloq.hushline-ringtone", "com.velloq.hushline-playBackVolume", "com.velloq.hushline-ring-vibrate",
              "com.velloq.hushline-silent-vibrate", "com.velloq.hushline-do-not-disturb" })
         EXPECT_TRUE(defaults.objectForKey(key).isNone()) << key;

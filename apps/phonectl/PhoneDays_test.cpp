@@ -194,3 +194,28 @@ TEST_F(PhoneDayTest, AWordGivenForTheRingerVolumeIsRefused)
     EXPECT_DOUBLE_EQ(media(), 0.25);
     EXPECT_NE(ok({ "log" }).find("Ignoring changed data \"ringerVolume\" = loud"), std::string::npos);
 }
+
+TEST_F(PhoneDayTest, ResetProfilesDuringAMeetingGivesTheOwnersStateBack)
+{
+    addEvent("Work", "Meeting", "09:00", "10:00");
+    boot();
+    ok({ "vibrate", "ring", "off" });
+    changeFirstProfile(R"({"dnDEnabled": true})");
+    advance(305);
+    ASSERT_TRUE(isApplied());
+    ASSERT_DOUBLE_EQ(ringer(), 0.0625);
+    ASSERT_TRUE(state("doNotDisturb").boolValue());
+
+    // Reset Profiles, as the Settings app does it: the file goes, then the home screen restarts.
+    std::filesystem::remove(m_root / "var/mobile/Library/Preferences/com.velloq.hushline.profiles.plist");
+    ASSERT_TRUE(killHomeScreenAndWaitForItsRestart());
+    advance(5);
+    EXPECT_FALSE(state("doNotDisturb").boolValue()) << "the new default profile leaves Do Not Disturb alone";
+
+    advance(3600);
+    EXPECT_FALSE(isApplied());
+    EXPECT_DOUBLE_EQ(ringer(), 0.5);
+    EXPECT_DOUBLE_EQ(media(), 0.5);
+    EXPECT_FALSE(state("doNotDisturb").boolValue());
+    EXPECT_FALSE(state("ringVibrate").boolValue());
+}

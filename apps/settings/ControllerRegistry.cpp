@@ -24,4 +24,5 @@ std::shared_ptr<UIViewController> ControllerRegistry::controllerNamed(const std:
 void ControllerRegistry::forgetGone()
 {
     std::erase_if(m_entries, [](const auto& item) { return item.second.controller.expired(); });
+    m_versions.forgetGone();
 }

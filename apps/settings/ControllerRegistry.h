@@ -1,5 +1,7 @@
 #pragma once
 
+#include "apps/settings/ScreenVersions.h"
+
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -14,6 +16,8 @@ public:
     std::string nameOf(const std::shared_ptr<UIViewController>&);
     std::shared_ptr<UIViewController> controllerNamed(const std::string& name);
     void forgetGone();
+    // The version of a screen's rows (ScreenVersions).
+    uint64_t versionOf(const std::shared_ptr<UIViewController>& controller) { return m_versions.versionOf(controller); }
 
 private:
     struct Entry {
@@ -22,4 +26,5 @@ private:
     };
     std::map<const UIViewController*, Entry> m_entries;
     uint64_t m_next { 1 };
+    ScreenVersions m_versions;
 };

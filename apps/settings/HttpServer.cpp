@@ -272,10 +272,10 @@ int HttpServer::handle(MHD_Connection* connection, const std::string& url, const
         auto type = header(connection, "Content-Type");
         if (request.tooLarge || !type || !type->starts_with("application/json"))
             return respond(connection, MHD_HTTP_BAD_REQUEST, "an action is a JSON body of at most 64 KB\n", "text/plain");
-        std::string problem = m_handlers.action ? m_handlers.action(request.body) : "no screens";
-        if (!problem.empty())
-            return respond(connection, MHD_HTTP_BAD_REQUEST, problem + "\n", "text/plain");
-        return respond(connection, MHD_HTTP_NO_CONTENT, "", "text/plain");
+        if (!m_handlers.action)
+            return respond(connection, MHD_HTTP_BAD_REQUEST, "no screens\n", "text/plain");
+        auto reply = m_handlers.action(request.body);
+        return respond(connection, reply.status, reply.body, reply.contentType.c_str());
     }
     if (method != "GET" && method != "HEAD")
         return respond(connection, MHD_HTTP_METHOD_NOT_ALLOWED, "method not allowed\n", "text/plain");

@@ -22,15 +22,19 @@ struct MHD_Connection;
 //   GET  /phone/<path>.png      an image of the phone (the settings bundle, the system's images)
 //   GET  /state                 the screen as JSON
 //   GET  /events                the screen as Server-Sent Events: now, and after every change
-//   POST /action                a tap (JSON), answered 204
+//   POST /action                a tap (JSON), answered as the action handler says
 // Requests for another host or from another origin get 403, malformed ones 400; neither changes
 // anything.
 class HttpServer {
 public:
+    struct Reply {
+        unsigned status { 204 };
+        std::string body;
+        std::string contentType { "text/plain" };
+    };
     struct Handlers {
         std::function<std::string()> state;
-        // Empty when done, else why the action is malformed.
-        std::function<std::string(const std::string& body)> action;
+        std::function<Reply(const std::string& body)> action;
     };
 
     // Listens on 127.0.0.1:port (0: a free port). Throws std::runtime_error when it cannot.

@@ -72,7 +72,7 @@ protected:
             HttpServer::Handlers { .state = [this] { return m_state; },
                 .action = [this](const std::string& body) {
                     m_actions.push_back(body);
-                    return body == "{}" ? std::string("an empty action") : std::string();
+                    return body == "{}" ? HttpServer::Reply { 400, "an empty action\n" } : HttpServer::Reply {};
                 } });
         m_host = "127.0.0.1:" + std::to_string(m_server->port());
     }

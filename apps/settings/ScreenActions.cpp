@@ -76,6 +76,26 @@ std::string pickTime(const std::shared_ptr<UIViewController>& controller, const 
 
 }
 
+bool ScreenActions::isStale(const json& action)
+{
+    if (!action.is_object() || text(action, "type") == "alertView" || !action.contains("screen"))
+        return false;
+    auto controller = m_registry.controllerNamed(text(action, "screen"));
+    if (!controller)
+        return true;
+    if (auto version = action.find("version"); version != action.end() && version->is_number_integer()
+        && version->get<int64_t>() != static_cast<int64_t>(m_registry.versionOf(controller)))
+        return true;
+    auto list = std::dynamic_pointer_cast<PSListController>(controller);
+    auto row = index(action, "row");
+    auto rowId = action.find("rowId");
+    if (list && row && rowId != action.end() && rowId->is_string()) {
+        const auto& rows = list->specifiers();
+        return *row >= rows.size() || rows[*row]->identifier() != rowId->get<std::string>();
+    }
+    return false;
+}
+
 std::string ScreenActions::perform(const json& action)
 {
     if (!action.is_object())

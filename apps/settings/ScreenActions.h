@@ -16,13 +16,18 @@
 //   { "type": "alertView", "button": N }                   a button of the system alert
 //   { "type": "mail", "screen": S, "result": "send"|"cancel" }
 //   { "type": "share", "screen": S, "result": "post"|"cancel", "text": T }
-// Each is handed to the screens as the phone's UIKit would hand the touch.
+// Each is handed to the screens as the phone's UIKit would hand the touch. A tap on a row may
+// also name the row's identifier ("rowId") and the version of the screen the page drew
+// ("version"): a tap whose screen is gone or has changed since is stale and is not handed on.
 class ScreenActions {
 public:
     explicit ScreenActions(ControllerRegistry& registry) : m_registry(registry) { }
 
     // Empty when done; otherwise why the request is malformed (and nothing changed).
     std::string perform(const nlohmann::json& action);
+    // Whether the action was aimed at a screen that is gone, or whose rows changed since the
+    // page drew it (the page then draws the screen as it is now).
+    bool isStale(const nlohmann::json& action);
 
 private:
     ControllerRegistry& m_registry;

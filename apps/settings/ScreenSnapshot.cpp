@@ -259,7 +259,8 @@ json pane(const PSEditingPane& pane)
 
 json screen(ControllerRegistry& registry, const std::shared_ptr<UIViewController>& controller, const std::shared_ptr<UIViewController>& previous)
 {
-    json screen { { "id", registry.nameOf(controller) }, { "title", controller->title().value_or("") } };
+    json screen { { "id", registry.nameOf(controller) }, { "version", registry.versionOf(controller) },
+        { "title", controller->title().value_or("") } };
     const auto& item = controller->navigationItem();
     if (item.titleView) {
         screen["titleImage"] = image(item.titleView->image);

@@ -15,7 +15,7 @@ class PSListController;
 // While it runs, "var/run/settings.address" under the root holds the page's address and
 // "var/run/settings.pid" its process id. SIGTERM, SIGINT and SIGHUP end it.
 struct SettingsHostOptions {
-    // 0: a free port.
+    // 0: the port of the last host when it is free, else a free port.
     uint16_t port { 0 };
     // The folder with page/ and node_modules/.
     std::filesystem::path webFolder;
@@ -29,4 +29,7 @@ int runSettingsHost(const SettingsHostOptions&);
 namespace SettingsHostFiles {
 inline std::filesystem::path addressPath(const std::filesystem::path& root) { return root / "var" / "run" / "settings.address"; }
 inline std::filesystem::path pidPath(const std::filesystem::path& root) { return root / "var" / "run" / "settings.pid"; }
+// The port the last host served on, kept after it stops: a host started again without a port of
+// its own takes the same one when it is free, so that an open page reconnects by itself.
+inline std::filesystem::path portPath(const std::filesystem::path& root) { return root / "var" / "run" / "settings.port"; }
 }

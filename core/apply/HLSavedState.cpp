@@ -35,3 +35,12 @@ void HLSavedState::removeAll()
 {
     remove({ kRingerVolumeKey, kPlaybackVolumeKey, kRingVibrateKey, kSilentVibrateKey, kDoNotDisturbKey });
 }
+
+bool HLSavedState::isAnySaved()
+{
+    auto& defaults = NSUserDefaults::standardUserDefaults();
+    for (const char* key : { kRingerVolumeKey, kPlaybackVolumeKey, kRingVibrateKey, kSilentVibrateKey, kDoNotDisturbKey })
+        if (!defaults.objectForKey(key).isNone())
+            return true;
+    return false;
+}

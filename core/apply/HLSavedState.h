@@ -15,4 +15,6 @@ struct HLSavedState {
     static void removeDoNotDisturb();
     // Everything above: nothing is left applied whose revert would need it.
     static void removeAll();
+    // Whether anything above is kept: a profile was applied and not reverted since.
+    static bool isAnySaved();
 };

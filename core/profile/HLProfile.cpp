@@ -33,7 +33,9 @@ HLProfile::HLProfile(const PlistDictionary& dictionary)
 std::shared_ptr<HLProfile> HLProfile::defaultProfile()
 {
     auto profile = init();
-    profile->setTitle(HLProfilesManager::sharedManager().defaultProfileTitle());
+    auto& store = HLProfilesManager::sharedManager();
+    profile->setIdentifier(store.unusedIdentifier(profile->identifier()));
+    profile->setTitle(store.defaultProfileTitle());
     profile->setEnabled(true);
     profile->setAllDay(true);
     profile->setRingerVolume(0.0625);

@@ -6,6 +6,7 @@
 #include "platform/foundation/NSBundle.h"
 #include "platform/foundation/NSNotificationCenter.h"
 #include "platform/foundation/PropertyList.h"
+#include "platform/foundation/PropertyListMemory.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -86,10 +87,24 @@ void HLProfilesManager::loadProfiles()
 {
     m_profiles.clear();
     std::error_code error;
-    if (!PropertyList::exists(profilesFilePath(), error))
+    if (!PropertyList::exists(profilesFilePath(), error)) {
+        rememberFile(std::nullopt, {});
         return;
+    }
     std::string reason;
-    auto file = PropertyList::read(profilesFilePath(), &reason);
+    std::optional<PlistValue> file;
+    std::optional<std::string> bytes;
+    // The bytes read are the ones parsed, so that a write by another process in between is not
+    // taken for what this process has seen.
+    if (PropertyListMemory::isEnabled()) {
+        file = PropertyList::read(profilesFilePath(), &reason);
+    } else {
+        bytes = PropertyList::diskBytes(profilesFilePath());
+        if (bytes)
+            file = PropertyList::parse(*bytes, &reason);
+        else
+            reason = "it cannot be read";
+    }
     if (!file || !file->isArray()) {
         // An unreadable file loads as no profiles, but its content is kept aside before a save
         // could replace it.
@@ -97,6 +112,7 @@ void HLProfilesManager::loadProfiles()
             HLLogWarning("The profiles file %s cannot be read (%s); it is kept as %s.corrupt before profiles are saved again",
                 profilesFilePath().c_str(), file ? "its top level is not an array" : reason.c_str(), profilesFilePath().filename().c_str());
         m_profilesFileCorrupt = true;
+        rememberFile(std::move(bytes), {});
         return;
     }
     m_profilesFileCorrupt = false;
@@ -108,6 +124,51 @@ void HLProfilesManager::loadProfiles()
             HLLogWarning("Skipping element %zu of the profiles file: it is not a dictionary", index);
         ++index;
     }
+    rememberFile(std::move(bytes), *file->asArray());
+}
+
+void HLProfilesManager::rememberFile(std::optional<std::string> bytes, const PlistArray& entries)
+{
+    m_knownFileBytes = std::move(bytes);
+    m_knownEntries.clear();
+    for (const auto& element : entries)
+        if (auto entry = element.asDictionary())
+            if (auto found = entry->find("identifier"); found != entry->end() && found->second.asInteger())
+                m_knownEntries.emplace(*found->second.asInteger(), *entry);
+}
+
+bool HLProfilesManager::isFileReplacedSinceRead() const
+{
+    // Files kept in memory are this process's alone.
+    if (PropertyListMemory::isEnabled())
+        return false;
+    return PropertyList::diskBytes(profilesFilePath()) != m_knownFileBytes;
+}
+
+bool HLProfilesManager::catchUpWithFile()
+{
+    if (!isFileReplacedSinceRead())
+        return false;
+    HLLogInfo("The profiles file was replaced by another process; reading it before saving");
+    loadProfiles();
+    return true;
+}
+
+std::vector<std::string> HLProfilesManager::changedKeys(const std::shared_ptr<HLProfile>& profile, const PlistDictionary& entry) const
+{
+    std::vector<std::string> keys;
+    auto known = m_knownEntries.find(profile->identifier());
+    for (const auto& [key, value] : entry) {
+        auto before = known == m_knownEntries.end() ? nullptr : &known->second;
+        auto old = before ? before->find(key) : PlistDictionary::const_iterator();
+        if (!before || old == before->end() || old->second != value)
+            keys.push_back(key);
+    }
+    if (known != m_knownEntries.end())
+        for (const auto& [key, value] : known->second)
+            if (!entry.count(key))
+                keys.push_back(key);
+    return keys;
 }
 
 void HLProfilesManager::preserveCorruptFileIfNeeded()
@@ -137,11 +198,14 @@ bool HLProfilesManager::saveAllProfilesToDisk(const std::shared_ptr<HLProfile>& 
 
     preserveCorruptFileIfNeeded();
     std::string reason;
-    bool written = PropertyList::write(profilesFilePath(), PlistValue(std::move(entries)), PropertyList::Format::XML, &reason);
+    std::string bytes;
+    PlistValue list(std::move(entries));
+    bool written = PropertyList::write(profilesFilePath(), list, PropertyList::Format::XML, &reason, &bytes);
     if (!written) {
         HLLogError("Cannot write the profiles file: %s", reason.c_str());
         return false;
     }
+    rememberFile(PropertyListMemory::isEnabled() ? std::nullopt : std::optional<std::string>(std::move(bytes)), *list.asArray());
     HLLogInfo("Profiles saved successfully to the disk.");
     if (post) {
         HLLogInfo("Posting notification: %s", notificationName.c_str());
@@ -156,6 +220,7 @@ bool HLProfilesManager::saveAllProfilesToDisk(const std::shared_ptr<HLProfile>& 
 
 void HLProfilesManager::addProfile(const std::shared_ptr<HLProfile>& profile, Success success, Failure failure)
 {
+    catchUpWithFile();
     if (isProfileNameAlreadyExists(profile->title())) {
         if (failure)
             failure(storeError("Unable to add profile.", "Profile name already exist.", "Change profile name and try."));
@@ -181,6 +246,24 @@ void HLProfilesManager::addProfile(const std::shared_ptr<HLProfile>& profile, Su
 bool HLProfilesManager::stageUpdate(const std::shared_ptr<HLProfile>& profile, const Failure& failure)
 {
     profile->setUpdatedDate(NSDate::date());
+    if (isFileReplacedSinceRead()) {
+        auto mine = profile->dictionaryRepresentation();
+        auto changed = changedKeys(profile, mine);
+        HLLogInfo("The profiles file was replaced by another process; reading it before saving");
+        loadProfiles();
+        auto stored = std::find_if(m_profiles.begin(), m_profiles.end(), [&](const auto& p) { return p->identifier() == profile->identifier(); });
+        if (stored != m_profiles.end()) {
+            // The one change this process made, on top of what the other process stored.
+            auto merged = (*stored)->dictionaryRepresentation();
+            for (const auto& key : changed) {
+                if (auto value = mine.find(key); value != mine.end())
+                    merged[key] = value->second;
+                else
+                    merged.erase(key);
+            }
+            profile->setPropertiesFromDicitonary(merged);
+        }
+    }
     auto it = std::find_if(m_profiles.begin(), m_profiles.end(), [&](const auto& p) { return p->identifier() == profile->identifier(); });
     if (it == m_profiles.end()) {
         if (failure)
@@ -207,6 +290,7 @@ void HLProfilesManager::updateProfile(const std::shared_ptr<HLProfile>& profile,
 void HLProfilesManager::deleteProfile(const std::shared_ptr<HLProfile>& profile, Success success, Failure failure)
 {
     profile->setUpdatedDate(NSDate::date());
+    catchUpWithFile();
     auto it = std::find_if(m_profiles.begin(), m_profiles.end(), [&](const auto& p) { return p->identifier() == profile->identifier(); });
     if (it == m_profiles.end()) {
         if (failure)
@@ -227,6 +311,18 @@ bool HLProfilesManager::isProfileNameAlreadyExists(const std::optional<std::stri
     if (!title)
         return false;
     return std::any_of(m_profiles.begin(), m_profiles.end(), [&](const auto& p) { return p->title() == title; });
+}
+
+int64_t HLProfilesManager::unusedIdentifier(int64_t candidate)
+{
+    loadProfilesIfEmpty();
+    catchUpWithFile();
+    auto taken = [this](int64_t identifier) {
+        return std::any_of(m_profiles.begin(), m_profiles.end(), [&](const auto& p) { return p->identifier() == identifier; });
+    };
+    while (taken(candidate))
+        ++candidate;
+    return candidate;
 }
 
 std::string HLProfilesManager::defaultProfileTitle() const

@@ -63,6 +63,8 @@ public:
 
     void loadProfiles();
     void reloadProfiles() { loadProfiles(); }
+    // Whether the profiles file on disk is no longer the one this process last read or wrote.
+    bool isFileReplacedSinceRead() const;
     bool saveAllProfilesToDisk(const std::shared_ptr<HLProfile>& profile, bool post, const std::string& notificationName);
 
     void addProfile(const std::shared_ptr<HLProfile>&, Success = nullptr, Failure = nullptr);
@@ -71,6 +73,9 @@ public:
     void deleteProfile(const std::shared_ptr<HLProfile>&, Success = nullptr, Failure = nullptr);
 
     bool isProfileNameAlreadyExists(const std::optional<std::string>& title) const;
+    // The first creation second from `candidate` on that no stored profile has as its
+    // identifier: a profile made in the second of another one's creation is still its own.
+    int64_t unusedIdentifier(int64_t candidate);
     std::string defaultProfileTitle() const;
 
     std::vector<std::shared_ptr<HLProfile>> activeProfiles();
@@ -88,14 +93,25 @@ public:
 private:
     void loadProfilesIfEmpty();
     // Sets the updated date and puts the record in the place of the stored one with its
-    // identifier; false, with `failure` called, when none is stored.
+    // identifier; false, with `failure` called, when none is stored. When another process
+    // replaced the file since this one read it, the list is read again first and the record
+    // takes the stored values of every field that this process did not change.
     bool stageUpdate(const std::shared_ptr<HLProfile>&, const Failure& failure);
+    // Reads the list again when another process replaced the file; true when it did.
+    bool catchUpWithFile();
+    // The fields of `profile` whose values differ from its entry as last read or written.
+    std::vector<std::string> changedKeys(const std::shared_ptr<HLProfile>& profile, const PlistDictionary& entry) const;
+    void rememberFile(std::optional<std::string> bytes, const PlistArray& entries);
     NSError storeError(const std::string& description, const std::string& reason = {}, const std::string& suggestion = {}) const;
     // Keeps an unreadable profiles file aside before the first save replaces it.
     void preserveCorruptFileIfNeeded();
 
     std::vector<std::shared_ptr<HLProfile>> m_profiles;
     bool m_profilesFileCorrupt { false };
+    // The profiles file as this process last read or wrote it (nullopt: there was none), and
+    // each entry of it by identifier: a save never writes back a list older than the file.
+    std::optional<std::string> m_knownFileBytes;
+    std::map<int64_t, PlistDictionary> m_knownEntries;
 
     // Do Not Disturb and the status-bar icon (core/apply/HLProfilesManager+DnD.cpp).
 public:

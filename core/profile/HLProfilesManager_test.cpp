@@ -7,7 +7,10 @@
 #include "platform/testsupport/DeviceFixture.h"
 
 #include <fstream>
+#include <functional>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -282,4 +285,108 @@ TEST_F(HLProfilesManagerTest, ATopLevelThatIsNotAnArrayCountsAsUnreadable)
     auto preserved = PropertyList::read(kept);
     ASSERT_TRUE(preserved);
     EXPECT_TRUE(preserved->isDictionary());
+}
+
+namespace {
+
+// Runs `change` in a process of its own (a fork: it starts from this store's list, as another
+// process that read the same file would) and waits for it.
+void inAnotherProcess(const std::function<bool()>& change)
+{
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0)
+        _exit(change() ? 0 : 1);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}
+
+}
+
+TEST_F(HLProfilesManagerTest, TwoProcessesEditingDifferentProfilesKeepBothChanges)
+{
+    store().addProfile(profile("A", 1000));
+    store().addProfile(profile("B", 2000));
+    auto a = store().profileByIdentifier(1000);
+
+    inAnotherProcess([this] {
+        bool ok = false;
+        auto b = store().profileByIdentifier(2000);
+        b->setRingerVolume(0.5);
+        store().updateProfile(b, [&] { ok = true; }, nullptr);
+        return ok;
+    });
+    // This process has not heard of it and saves its own change.
+    a->setTitle("Work");
+    store().updateProfile(a, onSuccess(), onFailure());
+
+    ASSERT_EQ(successes, 1);
+    auto entries = fileEntries();
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(*entries[0]["title"].asString(), "Work");
+    EXPECT_EQ(*entries[1]["ringerVolume"].asReal(), 0.5);
+    // The record being edited stays the one in the list, and now knows the other change too.
+    EXPECT_EQ(store().profileByIdentifier(1000), a);
+    EXPECT_EQ(store().profileByIdentifier(2000)->ringerVolume(), 0.5);
+}
+
+TEST_F(HLProfilesManagerTest, AnUpdateCarriesOnlyItsOwnFieldsOverTheOtherProcesssChangeOfTheSameProfile)
+{
+    store().addProfile(profile("A", 1000));
+    auto a = store().profileByIdentifier(1000);
+    inAnotherProcess([this] {
+        auto mine = store().profileByIdentifier(1000);
+        mine->setDnDEnabled(true);
+        bool ok = false;
+        store().updateProfile(mine, false, [&] { ok = true; }, nullptr);
+        return ok;
+    });
+    a->setRingerVolume(0.25);
+    store().updateProfile(a, onSuccess(), onFailure());
+    auto entry = fileEntries().at(0);
+    EXPECT_EQ(*entry["ringerVolume"].asReal(), 0.25);
+    EXPECT_TRUE(entry["dnDEnabled"].boolValue());
+    EXPECT_TRUE(a->isDnDEnabled());
+}
+
+TEST_F(HLProfilesManagerTest, AProfileRemovedByAnotherProcessIsNeitherUpdatedNorWrittenBack)
+{
+    store().addProfile(profile("A", 1000));
+    store().addProfile(profile("B", 2000));
+    auto b = store().profileByIdentifier(2000);
+    inAnotherProcess([this] {
+        bool ok = false;
+        store().deleteProfile(store().profileByIdentifier(2000), [&] { ok = true; }, nullptr);
+        return ok;
+    });
+    b->setEnabled(false);
+    store().updateProfile(b, onSuccess(), onFailure());
+    ASSERT_TRUE(lastError);
+    EXPECT_EQ(lastError->localizedDescription(), "Unable to update profile.");
+    ASSERT_EQ(fileEntries().size(), 1u);
+    EXPECT_EQ(*fileEntries()[0]["title"].asString(), "A");
+
+    // The reset removes the file and the home screen writes its default profile: a profile
+    // added here joins it instead of bringing the old list back.
+    std::filesystem::remove(HLProfilesManager::profilesFilePath());
+    inAnotherProcess([] {
+        HLProfilesManager::createAndSaveDefaultProfile();
+        return true;
+    });
+    store().addProfile(profile("Gym", 3000), onSuccess(), onFailure());
+    auto entries = fileEntries();
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(*entries[0]["title"].asString(), "Profile");
+    EXPECT_EQ(*entries[1]["title"].asString(), "Gym");
+}
+
+TEST_F(HLProfilesManagerTest, ANewProfileNeverTakesTheIdentifierOfAStoredOne)
+{
+    int64_t now = HLProfile::init()->identifier();
+    store().addProfile(profile("Profile", now));
+    store().addProfile(profile("Next", now + 1));
+    auto fresh = HLProfile::defaultProfile();
+    EXPECT_EQ(fresh->identifier(), now + 2);
+    EXPECT_EQ(fresh->title(), "Profile - 1");
 }

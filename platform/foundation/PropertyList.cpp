@@ -292,7 +292,7 @@ bool PropertyList::exists(const std::filesystem::path& path, std::error_code& er
     return std::filesystem::exists(path, error);
 }
 
-bool PropertyList::write(const std::filesystem::path& path, const PlistValue& value, Format format, std::string* error)
+bool PropertyList::write(const std::filesystem::path& path, const PlistValue& value, Format format, std::string* error, std::string* written)
 {
     if (PropertyListMemory::isEnabled()) {
         if (!isRepresentable(value, error))
@@ -305,5 +305,17 @@ bool PropertyList::write(const std::filesystem::path& path, const PlistValue& va
         return false;
     std::error_code ignored;
     std::filesystem::create_directories(path.parent_path(), ignored);
-    return writeFileAtomically(path, *bytes, error);
+    if (!writeFileAtomically(path, *bytes, error))
+        return false;
+    if (written)
+        *written = std::move(*bytes);
+    return true;
+}
+
+std::optional<std::string> PropertyList::diskBytes(const std::filesystem::path& path)
+{
+    std::string bytes;
+    if (!readFile(path, bytes))
+        return std::nullopt;
+    return bytes;
 }

@@ -27,6 +27,12 @@ public:
     // (PropertyListMemory) exists once it has been written. Set *error when it cannot be told.
     static bool exists(const std::filesystem::path&, std::error_code& error);
 
-    // Writes the value to the file atomically (see writeFileAtomically); false on failure.
-    static bool write(const std::filesystem::path&, const PlistValue&, Format = Format::XML, std::string* error = nullptr);
+    // Writes the value to the file atomically (see writeFileAtomically); false on failure. When
+    // `written` is given it receives the bytes that went to disk (nothing for a file kept in memory).
+    static bool write(const std::filesystem::path&, const PlistValue&, Format = Format::XML, std::string* error = nullptr,
+        std::string* written = nullptr);
+
+    // The file's bytes as they are on disk now, so that a process can tell whether another one
+    // replaced the file since it read or wrote it; nullopt when there is no readable file.
+    static std::optional<std::string> diskBytes(const std::filesystem::path&);
 };
