@@ -1,0 +1,249 @@
+// Journeys across screens and processes: the page shows only what is stored, whatever else
+// happens meanwhile (notices from the home screen, a reset, another process, a second tab, a
+// Settings host that restarts).
+import assert from 'node:assert/strict';
+import { after, before, describe, test } from 'node:test';
+import { Phone } from './phone.mjs';
+
+const profilesFile = 'var/mobile/Library/Preferences/com.velloq.hushline.profiles.plist';
+const settingsFile = 'var/mobile/Library/Preferences/com.velloq.hushline.plist';
+
+function update(phone, identifier, changes) {
+  return phone.phonectl('send', 'com.velloq.HushlineProfileUpdateMessageKey', '--user-info',
+    JSON.stringify({ ProfileIdentifier: identifier, ChangedData: changes }));
+}
+
+// Resolves once the page has drawn a state after `action` ran.
+async function afterRedraw(page, action) {
+  const drawn = await page.evaluate(() => Number(document.body.dataset.drawn || 0));
+  await action();
+  await page.waitForFunction((before) => Number(document.body.dataset.drawn || 0) > before, drawn);
+}
+
+// The stored profiles, read from the file: each entry's plain fields (flags, numbers, texts).
+async function storedProfiles(phone) {
+  const file = await phone.file(profilesFile) ?? '';
+  return [...file.matchAll(/<dict>([\s\S]*?)<\/dict>/g)].map(([, body]) => {
+    const entry = {};
+    for (const [, key, tag, text] of body.matchAll(/<key>([^<]+)<\/key>\s*<(true|false|real|integer|string)\s*\/?>(?:([^<]*)<\/\2>)?/g))
+      entry[key] = tag === 'true' ? true : tag === 'false' ? false : tag === 'string' ? text : Number(text);
+    return entry;
+  });
+}
+
+// Waits (in real time, bounded) until the stored profiles satisfy the condition.
+async function waitForStored(phone, condition, what) {
+  const deadline = Date.now() + 15000;
+  for (;;) {
+    const profiles = await storedProfiles(phone);
+    if (condition(profiles)) return profiles;
+    if (Date.now() > deadline) throw new Error(`the profiles file never showed ${what}: ${JSON.stringify(profiles)}`);
+    await new Promise((resolve) => setTimeout(resolve, 100));
+  }
+}
+
+async function postAction(phone, body) {
+  return fetch(`${phone.address}action`, { method: 'POST', headers: { 'Content-Type': 'application/json' }, body: JSON.stringify(body) });
+}
+
+async function addProfile(page, title) {
+  const modal = page.locator('#modal');
+  await page.getByRole('button', { name: 'Add', exact: true }).click();
+  await modal.getByRole('textbox', { name: 'Title' }).fill(title);
+  await modal.getByRole('textbox', { name: 'Title' }).press('Enter');
+  await modal.getByRole('button', { name: 'Save' }).click();
+  await modal.waitFor({ state: 'hidden' });
+}
+
+describe('a profile being added', () => {
+  let phone;
+  let page;
+  before(async () => {
+    // The clock stands still: a profile added now is made in the default profile's second.
+    phone = await Phone.boot();
+    await phone.startSettings();
+    page = await phone.openPage();
+  });
+  after(() => phone.shutdown());
+
+  test('stays new through notices from the home screen, and Cancel stores nothing', async () => {
+    const [stored] = (await phone.state()).profiles;
+    const modal = page.locator('#modal');
+    const screen = page.locator('#screen');
+    await page.getByRole('button', { name: 'Add', exact: true }).click();
+    await modal.getByRole('switch', { name: 'Enable' }).waitFor();
+    // The home screen changes the stored profile (made in the same second) and announces it.
+    await update(phone, stored.identifier, { title: 'Morning' });
+    await screen.getByText('Morning', { exact: true }).waitFor();
+    await modal.getByRole('switch', { name: 'Enable' }).click();
+    await modal.getByText('Schedule', { exact: true }).waitFor({ state: 'detached' });
+    await update(phone, stored.identifier, { title: 'Evening' });
+    await screen.getByText('Evening', { exact: true }).waitFor();
+    assert.equal(await modal.getByRole('switch', { name: 'Enable' }).isChecked(), false);
+    assert.equal(await modal.getByText('Schedule', { exact: true }).count(), 0);
+    await modal.getByRole('button', { name: 'Cancel' }).click();
+    await modal.waitFor({ state: 'hidden' });
+
+    const profiles = await storedProfiles(phone);
+    assert.equal(profiles.length, 1);
+    assert.equal(profiles[0].identifier, stored.identifier);
+    assert.equal(profiles[0].enabled, true);
+    await update(phone, stored.identifier, { title: 'Profile' });
+    await screen.getByText('Profile', { exact: true }).waitFor();
+  });
+
+  test('is saved beside the stored one, which keeps its own values', async () => {
+    const modal = page.locator('#modal');
+    await page.getByRole('button', { name: 'Add', exact: true }).click();
+    await modal.getByRole('textbox', { name: 'Title' }).fill('Gym');
+    await modal.getByRole('textbox', { name: 'Title' }).press('Enter');
+    await update(phone, (await phone.state()).profiles[0].identifier, { ringerVolume: 0.25 });
+    await waitForStored(phone, (profiles) => profiles[0].ringerVolume === 0.25, 'the ringer changed');
+    await modal.getByRole('switch', { name: 'Vibrate', exact: true }).click();
+    await modal.getByRole('button', { name: 'Save' }).click();
+    await modal.waitFor({ state: 'hidden' });
+    const profiles = await storedProfiles(phone);
+    assert.deepEqual(profiles.map((p) => [p.title, p.vibrate, p.ringerVolume]), [['Profile', true, 0.25], ['Gym', false, 0.0625]]);
+    assert.notEqual(profiles[0].identifier, profiles[1].identifier);
+    await page.getByText('Gym', { exact: true }).waitFor();
+  });
+});
+
+describe('Reset Profiles and a second tab', () => {
+  let phone;
+  let page;
+  let second;
+  before(async () => {
+    phone = await Phone.boot();
+    await phone.startSettings();
+    page = await phone.openPage();
+    await addProfile(page, 'Gym');
+    second = await phone.browser.newPage({ viewport: { width: 390, height: 844 } });
+    await second.goto(phone.address);
+    await second.getByText('Gym', { exact: true }).waitFor();
+  });
+  after(() => phone.shutdown());
+
+  test('both tabs show the reset at once, and a later edit never brings the old profiles back', async () => {
+    const old = (await phone.state()).profiles;
+    await page.getByText('Miscellaneous', { exact: true }).click();
+    await page.getByText('Reset Profiles', { exact: true }).last().click();
+    await page.locator('ion-action-sheet').getByRole('button', { name: 'OK' }).click();
+    await page.getByRole('alertdialog', { name: 'Resetting' }).waitFor();
+    await phone.phonectl('clock', 'advance', '2');
+    const reset = await phone.waitForState((state) => state.profiles.length === 1 && !old.some((p) => p.identifier === state.profiles[0].identifier),
+      'a new default profile', 30);
+    // Both tabs show the one Settings app: back on its root list, each shows the reset
+    // without a reload.
+    await page.getByRole('button', { name: /^Back/ }).click();
+    for (const tab of [page, second]) {
+      await tab.getByText('Profile', { exact: true }).waitFor({ timeout: 15000 });
+      assert.equal(await tab.getByText('Gym', { exact: true }).count(), 0);
+    }
+    await page.getByText('Profile', { exact: true }).click();
+    await page.getByRole('switch', { name: 'Vibrate', exact: true }).click();
+    const profiles = await waitForStored(phone, (list) => list.length === 1 && list[0].vibrate === false, 'the new default profile edited');
+    assert.equal(profiles[0].identifier, reset.profiles[0].identifier);
+    assert.doesNotMatch(await phone.file(profilesFile), /Gym/);
+  });
+
+  test('a change in one tab shows in the other', async () => {
+    await second.getByRole('switch', { name: 'Vibrate', exact: true }).waitFor();
+    assert.equal(await second.getByRole('switch', { name: 'Vibrate', exact: true }).isChecked(), false);
+    await page.getByRole('switch', { name: 'Vibrate', exact: true }).click();
+    await second.waitForFunction(() => document.querySelector('ion-toggle[aria-label="Vibrate"]')?.checked === true);
+  });
+
+  test('a page whose Settings host restarted reconnects by itself', async () => {
+    const address = phone.address;
+    const ended = new Promise((resolve) => phone.settings.once('exit', resolve));
+    phone.settings.kill('SIGTERM');
+    await ended;
+    assert.equal(await phone.startSettings(), address);
+    // The new host starts on its root list; both tabs show it without a reload.
+    for (const tab of [page, second])
+      await tab.getByRole('switch', { name: 'Enabled' }).waitFor({ timeout: 15000 });
+    await update(phone, (await phone.state()).profiles[0].identifier, { title: 'After restart' });
+    await second.getByText('After restart', { exact: true }).waitFor({ timeout: 10000 });
+  });
+});
+
+describe('the page shows only what the host keeps', () => {
+  let phone;
+  let page;
+  before(async () => {
+    phone = await Phone.boot();
+    await phone.startSettings();
+    page = await phone.openPage();
+  });
+  after(() => phone.shutdown());
+
+  test('a stale tap is refused with 409 and never lands on the row that took its place', async () => {
+    const [profile] = (await phone.state()).profiles;
+    await page.getByText('Profile', { exact: true }).click();
+    await page.getByRole('switch', { name: 'Vibrate', exact: true }).waitFor();
+    const state = await (await fetch(`${phone.address}state`)).json();
+    const editor = state.navigation.screens.at(-1);
+    const rows = editor.groups.flatMap((group) => group.rows);
+    const vibrate = rows.find((row) => row.id === 'vibrate');
+    // Another process turns All Day off: "Active Hours" is inserted above the tapped row.
+    await update(phone, profile.identifier, { allDay: false });
+    await page.getByText('From', { exact: true }).first().waitFor({ timeout: 10000 });
+    const stale = await postAction(phone, { type: 'change', screen: editor.id, row: vibrate.index, rowId: 'vibrate', version: editor.version, value: false });
+    assert.equal(stale.status, 409);
+    const now = await stale.json();
+    assert.notEqual(now.navigation.screens.at(-1).version, editor.version);
+    const [after] = await storedProfiles(phone);
+    assert.equal(after.vibrate, true);
+    assert.equal(after.allDay, false);
+    // A switch set to the value it has keeps its rows once.
+    const fresh = now.navigation.screens.at(-1);
+    const enabled = fresh.groups.flatMap((group) => group.rows).find((row) => row.id === 'enabled');
+    const again = await postAction(phone, { type: 'change', screen: fresh.id, row: enabled.index, rowId: 'enabled', version: fresh.version, value: true });
+    assert.equal(again.status, 200);
+    const shown = (await again.json()).navigation.screens.at(-1).groups.flatMap((group) => group.rows).map((row) => row.id);
+    assert.equal(shown.filter((id) => id === 'vibrate').length, 1);
+  });
+
+  test('an update elsewhere keeps the title being typed', async () => {
+    const [profile] = (await phone.state()).profiles;
+    const title = page.getByRole('textbox', { name: 'Title' });
+    await title.click();
+    await page.keyboard.press('End');
+    await page.keyboard.type(' at work');
+    await afterRedraw(page, () => update(phone, profile.identifier, { ringerVolume: 0.5 }));
+    assert.equal(await title.inputValue(), 'Profile at work');
+    await page.keyboard.press('Enter');
+    const [stored] = await waitForStored(phone, (profiles) => profiles[0].title === 'Profile at work', 'the typed title stored');
+    assert.equal(stored.ringerVolume, 0.5);
+  });
+
+  test('a refused rename shows why, and the title the profile keeps', async () => {
+    const title = page.getByRole('textbox', { name: 'Title' });
+    await title.fill('   ');
+    await title.press('Enter');
+    const alert = page.locator('ion-alert');
+    await alert.getByText('Profile name is required.', { exact: false }).waitFor();
+    await alert.getByRole('button', { name: 'Close' }).click();
+    await page.waitForFunction(() => document.querySelector('ion-input')?.value === 'Profile at work');
+    assert.equal((await phone.state()).profiles[0].title, 'Profile at work');
+  });
+
+  test('with an unreadable settings file a flipped master switch goes back to what is stored', async () => {
+    await page.getByRole('button', { name: /^Back/ }).click();
+    await page.getByRole('switch', { name: 'Enabled' }).waitFor();
+    const ended = new Promise((resolve) => phone.settings.once('exit', resolve));
+    phone.settings.kill('SIGTERM');
+    await ended;
+    await import('node:fs/promises').then((fs) => fs.writeFile(`${phone.root}/${settingsFile}`, 'not a property list'));
+    await phone.startSettings();
+    await page.reload();
+    const toggle = page.getByRole('switch', { name: 'Enabled' });
+    await toggle.waitFor();
+    assert.equal(await toggle.isChecked(), false);
+    await afterRedraw(page, () => toggle.click());
+    await page.waitForFunction(() => document.querySelector('ion-toggle[aria-label="Enabled"]')?.checked === false);
+    assert.equal(await phone.file(settingsFile), 'not a property list');
+    assert.equal(await page.getByText('Active Profiles', { exact: true }).count(), 0);
+  });
+});
