@@ -1,11 +1,14 @@
 #include "apps/phonectl/TodayCommand.h"
 
+#include "platform/eventkit/CalendarCache.h"
+
 #include "apps/phonectl/ControlClient.h"
 #include "apps/phonectl/Json.h"
 #include "apps/phonectl/ShadowDay.h"
 #include "apps/phonectl/ShadowRoot.h"
 #include "apps/phonectl/TodayText.h"
 #include "core/NSDate+HLAdditions.h"
+#include "platform/eventkit/CalendarCache.h"
 #include "platform/foundation/NSLog.h"
 
 #include <cerrno>
@@ -70,15 +73,6 @@ constexpr char kFailure = 'E';
     _exit(sent ? 0 : 1);
 }
 
-// FNV-1a: a name that stays the same from one run (and build) to the next.
-uint64_t stableHash(const std::string& text)
-{
-    uint64_t hash = 14695981039346656037ull;
-    for (unsigned char c : text)
-        hash = (hash ^ c) * 1099511628211ull;
-    return hash;
-}
-
 // The next midnight after the date.
 NSDate endOfDay(const NSDate& date)
 {
@@ -89,18 +83,7 @@ NSDate endOfDay(const NSDate& date)
 
 std::optional<std::filesystem::path> todayCalendarCache(const std::filesystem::path& root)
 {
-    std::filesystem::path folder;
-    if (const char* cache = std::getenv("XDG_CACHE_HOME"); cache && *cache == '/')
-        folder = cache;
-    else if (const char* home = std::getenv("HOME"); home && *home == '/')
-        folder = std::filesystem::path(home) / ".cache";
-    else
-        return std::nullopt;
-    std::error_code error;
-    auto calendars = std::filesystem::weakly_canonical(root / "var/mobile/Calendars", error);
-    char name[64];
-    snprintf(name, sizeof name, "calendars-%016llx.cache", static_cast<unsigned long long>(stableHash(calendars.string())));
-    return folder / "hushline" / name;
+    return CalendarCache::userCacheFile(root / "var/mobile/Calendars");
 }
 
 std::string lookAtToday(const TodayRequest& request)

@@ -23,8 +23,8 @@ struct TodayRequest {
     bool json { false };
 };
 
-// The calendar cache of a phone's looks: "$XDG_CACHE_HOME/hushline/" (else "~/.cache/hushline/")
-// and a name drawn from the phone's calendars folder; none when neither folder is known.
+// The calendar cache of a phone (CalendarCache::userCacheFile of its calendars folder), which its
+// home screen keeps too.
 std::optional<std::filesystem::path> todayCalendarCache(const std::filesystem::path& root);
 
 // The report (TodayReport.h), printed as the request asks. Throws PhonectlError when

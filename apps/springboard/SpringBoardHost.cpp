@@ -5,6 +5,8 @@
 #include "apps/springboard/MidnightWatch.h"
 #include "apps/springboard/PhoneControlService.h"
 #include "apps/springboard/SubstrateLoader.h"
+#include "platform/eventkit/CalendarCache.h"
+#include "platform/eventkit/EKEventStore.h"
 #include "platform/device/PhoneControl.h"
 #include "platform/machinery/AtomicFile.h"
 #include "platform/phonebus/BusDarwinNotifyCenter.h"
@@ -59,6 +61,10 @@ int runSpringBoardHost(const SpringBoardHostOptions& options)
     installClock(root, options.clock);
     auto launched = PhoneControl::launchedPath(root);
     std::filesystem::remove(launched, error);
+
+    // The calendars are read through the cache that the looks at today keep too: a boot takes
+    // every file unchanged since from it, and decodes only those a query meets.
+    EKEventStore::keepReadCalendarsIn(CalendarCache::userCacheFile(EKEventStore::calendarsFolder()), EKEventStore::CacheUpdates::AfterQueries);
 
     auto springBoard = SpringBoard::sharedApplication();
     if (!BusDarwinNotifyCenter::installOnPhoneBus())

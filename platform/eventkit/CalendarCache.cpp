@@ -5,6 +5,8 @@
 #include "platform/machinery/AtomicFile.h"
 #include "platform/machinery/FileDescriptor.h"
 
+#include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -17,6 +19,35 @@ constexpr std::string_view kMagic = "Hushline calendar cache 3\n";
 
 }
 
+namespace {
+
+// FNV-1a: a name that stays the same from one run (and build) to the next.
+uint64_t stableHash(const std::string& text)
+{
+    uint64_t hash = 14695981039346656037ull;
+    for (unsigned char c : text)
+        hash = (hash ^ c) * 1099511628211ull;
+    return hash;
+}
+
+}
+
+std::optional<std::filesystem::path> CalendarCache::userCacheFile(const std::filesystem::path& calendarsFolder)
+{
+    std::filesystem::path folder;
+    if (const char* cache = std::getenv("XDG_CACHE_HOME"); cache && *cache == '/')
+        folder = cache;
+    else if (const char* home = std::getenv("HOME"); home && *home == '/')
+        folder = std::filesystem::path(home) / ".cache";
+    else
+        return std::nullopt;
+    std::error_code error;
+    auto calendars = std::filesystem::weakly_canonical(calendarsFolder, error);
+    char name[64];
+    std::snprintf(name, sizeof name, "calendars-%016llx.cache", static_cast<unsigned long long>(stableHash(calendars.string())));
+    return folder / "hushline" / name;
+}
+
 CalendarCache::CalendarCache(std::filesystem::path file) : m_file(std::move(file))
 {
     load();
@@ -26,6 +57,14 @@ CalendarCache::Mapping::~Mapping()
 {
     if (address)
         munmap(address, size);
+}
+
+void CalendarCache::releaseReadPages()
+{
+    // The file is never changed in place (a writer replaces it), so the pages read again are the
+    // ones given back.
+    if (m_loaded && m_loaded->address)
+        madvise(m_loaded->address, m_loaded->size, MADV_DONTNEED);
 }
 
 void CalendarCache::load()

@@ -54,6 +54,11 @@ class CalendarCache {
 public:
     explicit CalendarCache(std::filesystem::path file);
 
+    // The cache of a phone's calendars folder, shared by every process that reads it (the home
+    // screen, the looks at today): "$XDG_CACHE_HOME/hushline/" (else "~/.cache/hushline/") with
+    // a name drawn from the folder, outside the phone; none when neither folder is known.
+    static std::optional<std::filesystem::path> userCacheFile(const std::filesystem::path& calendarsFolder);
+
     const std::filesystem::path& file() const { return m_file; }
 
     // Local times are read in the zone of the moment: entries read in another zone are dropped.
@@ -70,6 +75,10 @@ public:
     // or written: an entry remembered, or one no longer among the keys. False when it could not
     // be written (the cache is then only slower next time).
     bool save(const std::vector<std::string>& keys);
+    // Gives the pages of the cache file read so far back to the system: once a reader has taken
+    // the summaries, it needs only the entries a query decodes, whose pages come back from the
+    // file when they are touched. A long-lived reader then holds what its queries meet.
+    void releaseReadPages();
     // Whether save would write anything, for as many keys, all of them held by the cache.
     bool needsSaving(size_t keyCount) const { return m_changed || keyCount != entryCount(); }
 

@@ -209,14 +209,19 @@ void CalendarIndex::refresh()
         return;
     }
     rebuild();
-    if (m_cache)
+    if (m_cache && !m_deferCacheSaves) {
         saveCache(false);
+        m_cache->releaseReadPages();
+    }
 }
 
 void CalendarIndex::keepExpansions()
 {
-    if (m_cache)
-        saveCache(true);
+    if (!m_cache)
+        return;
+    saveCache(true);
+    // What the queries decoded is held as events now, not as the cache's bytes.
+    m_cache->releaseReadPages();
 }
 
 void CalendarIndex::scanAll()

@@ -29,11 +29,15 @@ public:
 
     const std::filesystem::path& root() const { return m_root; }
 
-    // Takes in what changed on disk since the last call.
+    // Takes in what changed on disk since the last call. The cache is written at once, or, when
+    // saves are deferred, at the next keepExpansions (which a long-lived store queues after its
+    // queries, so that the query itself never waits for the write).
     void refresh();
+    void deferCacheSaves() { m_deferCacheSaves = true; }
 
     // Writes the cache, if there is one, with the occurrences expanded since it was last
-    // written, for the next process that reads these calendars.
+    // written, for the next process that reads these calendars; the pages of the cache file read
+    // so far are given back (CalendarCache::releaseReadPages).
     void keepExpansions();
 
     // The calendars, ordered by account folder name and then calendar folder name.
@@ -146,6 +150,7 @@ private:
     std::filesystem::path m_root;
     std::unique_ptr<DirectoryWatch> m_watch;
     std::unique_ptr<CalendarCache> m_cache;
+    bool m_deferCacheSaves { false };
     std::map<std::string, IndexedAccount> m_accounts;
     std::vector<std::shared_ptr<EKCalendar>> m_calendarList;
     std::string m_timeZone;

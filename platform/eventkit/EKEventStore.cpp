@@ -1,6 +1,7 @@
 #include "platform/eventkit/EKEventStore.h"
 
 #include "platform/machinery/DeviceRoot.h"
+#include "platform/foundation/DispatchQueue.h"
 #include "platform/foundation/NSNotificationCenter.h"
 
 #include <set>
@@ -13,11 +14,18 @@ std::optional<std::filesystem::path>& cacheFileSetting()
     return file;
 }
 
+EKEventStore::CacheUpdates& cacheUpdatesSetting()
+{
+    static EKEventStore::CacheUpdates updates = EKEventStore::CacheUpdates::WhenAsked;
+    return updates;
 }
 
-void EKEventStore::keepReadCalendarsIn(std::optional<std::filesystem::path> cacheFile)
+}
+
+void EKEventStore::keepReadCalendarsIn(std::optional<std::filesystem::path> cacheFile, CacheUpdates updates)
 {
     cacheFileSetting() = std::move(cacheFile);
+    cacheUpdatesSetting() = updates;
 }
 
 std::shared_ptr<EKEventStore> EKEventStore::init()
@@ -29,7 +37,10 @@ std::shared_ptr<EKEventStore> EKEventStore::init()
 
 EKEventStore::EKEventStore(Private, std::filesystem::path folder)
     : m_index(std::move(folder), cacheFileSetting() ? std::make_unique<CalendarCache>(*cacheFileSetting()) : nullptr)
+    , m_updatesAfterQueries(cacheFileSetting() && cacheUpdatesSetting() == CacheUpdates::AfterQueries)
 {
+    if (m_updatesAfterQueries)
+        m_index.deferCacheSaves();
 }
 
 EKEventStore::~EKEventStore()
@@ -48,6 +59,24 @@ void EKEventStore::saveReadCalendars()
     m_index.keepExpansions();
 }
 
+void EKEventStore::keepExpansionsSoon()
+{
+    if (!m_updatesAfterQueries || m_expansionsPending)
+        return;
+    m_expansionsPending = true;
+    // The passes of one turn of the loop query one after another: one save covers them all, and
+    // it writes only when files were read or series expanded further than the cache holds.
+    std::weak_ptr<NSObject> weakStore = weak_from_this();
+    dispatch_async(dispatch_get_main_queue(), [weakStore] {
+        auto store = std::static_pointer_cast<EKEventStore>(weakStore.lock());
+        if (!store)
+            return;
+        std::lock_guard lock(store->m_mutex);
+        store->m_expansionsPending = false;
+        store->m_index.keepExpansions();
+    });
+}
+
 void EKEventStore::startWatching()
 {
     std::weak_ptr<NSObject> weakStore = weak_from_this();
@@ -63,6 +92,7 @@ std::vector<std::shared_ptr<EKCalendar>> EKEventStore::calendarsForEntityType(EK
         return {};
     std::lock_guard lock(m_mutex);
     m_index.refresh();
+    keepExpansionsSoon();
     return m_index.calendars();
 }
 
@@ -91,6 +121,7 @@ std::vector<std::shared_ptr<EKEvent>> EKEventStore::eventsMatchingPredicate(cons
         return {};
     std::lock_guard lock(m_mutex);
     m_index.refresh();
+    keepExpansionsSoon();
     return m_index.events(predicate.startDate.timeIntervalSince1970(), predicate.endDate.timeIntervalSince1970(),
         predicate.calendars ? &identifiers : nullptr);
 }
@@ -99,6 +130,7 @@ std::shared_ptr<EKEvent> EKEventStore::eventWithUUID(const std::string& uuid)
 {
     std::lock_guard lock(m_mutex);
     m_index.refresh();
+    keepExpansionsSoon();
     return m_index.eventWithUUID(uuid);
 }
 
@@ -106,6 +138,7 @@ std::shared_ptr<EKEvent> EKEventStore::eventWithIdentifier(const std::string& id
 {
     std::lock_guard lock(m_mutex);
     m_index.refresh();
+    keepExpansionsSoon();
     return m_index.eventWithIdentifier(identifier);
 }
 
@@ -118,5 +151,6 @@ std::shared_ptr<EKEvent> EKEventStore::eventWithUniqueId(const std::string& uniq
 {
     std::lock_guard lock(m_mutex);
     m_index.refresh();
+    keepExpansionsSoon();
     return m_index.eventWithIdentifier(uniqueId, occurrenceDate.timeIntervalSince1970());
 }

@@ -40,9 +40,12 @@ public:
     // "<device root>/var/mobile/Calendars".
     static std::filesystem::path calendarsFolder();
 
+    // When the cache takes the occurrences of recurring events that queries worked out: when
+    // the process asks (saveReadCalendars), or also on its own after queries, on the main queue.
+    enum class CacheUpdates { WhenAsked, AfterQueries };
     // Stores created from now on keep what they read of the calendar files in this file and
     // take unchanged files from it (CalendarCache); nullopt: they parse every file they read.
-    static void keepReadCalendarsIn(std::optional<std::filesystem::path> cacheFile);
+    static void keepReadCalendarsIn(std::optional<std::filesystem::path> cacheFile, CacheUpdates = CacheUpdates::WhenAsked);
     // Writes this store's cache now, with the occurrences of recurring events it has worked out
     // since (a process that ends without running its destructors calls it last).
     void saveReadCalendars();
@@ -69,7 +72,13 @@ public:
 private:
     void startWatching();
 
+    // After a query, the occurrences it expanded go to the cache once the main queue is free
+    // (a long-lived process, such as the home screen, never gets to ask at its end).
+    void keepExpansionsSoon();
+
     std::mutex m_mutex;
     CalendarIndex m_index;
+    bool m_updatesAfterQueries { false };
+    bool m_expansionsPending { false };
     std::unique_ptr<CalendarWatcher> m_watcher;
 };

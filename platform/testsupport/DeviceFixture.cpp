@@ -24,6 +24,8 @@ void DeviceFixture::SetUp()
     char pattern[] = "/tmp/hushline-test-XXXXXX";
     m_root = mkdtemp(pattern);
     setenv("HUSHLINE_DEVICE_ROOT", m_root.c_str(), 1);
+    // Caches kept outside the phone (the calendar cache) go beside it, never into the user's.
+    setenv("XDG_CACHE_HOME", (m_root.string() + ".cache").c_str(), 1);
     std::filesystem::create_directories(m_root / "var/mobile/Library/Preferences");
     std::filesystem::create_directories(m_root / "tmp");
     m_clock = Clock::installVirtual(localTime(startTime()));
@@ -52,6 +54,7 @@ void DeviceFixture::TearDown()
     NSNotificationCenter::defaultCenter().reset();
     std::error_code ignored;
     std::filesystem::remove_all(m_root, ignored);
+    std::filesystem::remove_all(m_root.string() + ".cache", ignored);
 }
 
 NSTimeInterval DeviceFixture::localTime(const std::string& iso)

@@ -24,10 +24,13 @@ export class Phone {
 
   constructor(root) {
     this.root = root;
+    // The phone's calendar cache goes beside its root, not into the user's own cache.
+    this.cache = `${root}.cache`;
+    this.env = { ...process.env, XDG_CACHE_HOME: this.cache };
   }
 
   async phonectl(...args) {
-    const { stdout } = await run(phonectlProgram, ['--root', this.root, ...args], { env: process.env });
+    const { stdout } = await run(phonectlProgram, ['--root', this.root, ...args], { env: this.env });
     return stdout;
   }
 
@@ -60,7 +63,7 @@ export class Phone {
     const [program, args] = picker ? [pickerSettingsProgram, ['--root', this.root, '--open', picker]]
       : [settingsProgram, ['--root', this.root, '--port', '0']];
     // The Today screen runs phonectl to look at the day.
-    this.settings = spawn(program, args, { stdio: ['ignore', 'pipe', log], env: { ...process.env, HUSHLINE_PHONECTL: phonectlProgram } });
+    this.settings = spawn(program, args, { stdio: ['ignore', 'pipe', log], env: { ...this.env, HUSHLINE_PHONECTL: phonectlProgram } });
     this.address = await new Promise((resolve, reject) => {
       let text = '';
       this.settings.stdout.on('data', (chunk) => {
@@ -92,7 +95,9 @@ export class Phone {
       await ended;
     }
     await this.phonectl('stop').catch(() => {});
-    if (!process.env.HUSHLINE_KEEP_ROOTS)
+    if (!process.env.HUSHLINE_KEEP_ROOTS) {
       await rm(this.root, { recursive: true, force: true });
+      await rm(this.cache, { recursive: true, force: true });
+    }
   }
 }

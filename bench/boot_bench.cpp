@@ -1,0 +1,168 @@
+// `phonectl boot` as a person runs it, until the home screen has launched, on the 10,000-event
+// calendar database with 5 profiles, side by side in one run:
+//   - warm: the calendar cache holds every file (the usual boot of a phone in use);
+//   - cold: the cache is removed before each boot (the first boot, or one after a time-zone change);
+//   - no cache: neither $XDG_CACHE_HOME nor $HOME is set, so the home screen parses every file,
+//     as it did before it read the cache;
+//   - empty: the same profiles on a phone without calendars.
+// Then, for each, the home-screen host's memory (RSS) after the boot and after a whole day run with
+// `clock advance 86400`, and its context switches over 5 idle seconds.
+#include "bench/CalendarDatabase.h"
+#include "core/profile/HLProfilesManager.h"
+#include "platform/foundation/PropertyList.h"
+#include "platform/machinery/AtomicFile.h"
+
+#include <benchmark/benchmark.h>
+#include <chrono>
+#include <cstdio>
+#include <fcntl.h>
+#include <map>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace {
+
+struct Setup {
+    const char* name;
+    bool calendars;
+    bool cache;
+    bool removeCacheFirst;
+};
+
+const Setup kSetups[] = { { "warm", true, true, false }, { "cold", true, true, true }, { "no cache", true, false, false }, { "empty", false, true, false } };
+
+std::filesystem::path cacheHome() { return bench::database().root.string() + "-cache"; }
+std::filesystem::path emptyRoot() { return bench::database().root.string() + "-empty"; }
+std::filesystem::path rootOf(const Setup& setup) { return setup.calendars ? bench::database().root : emptyRoot(); }
+
+// An all-day profile, two with office hours, one for the evening and one at the Wi-Fi network
+// Home, each following two of the three calendars (as the look at today's benchmark has them).
+void writeProfiles(const std::filesystem::path& root)
+{
+    const char* hours[][2] = { { "", "" }, { "9:00 AM", "5:00 PM" }, { "8:00 AM", "12:00 PM" }, { "6:00 PM", "10:00 PM" }, { "7:00 AM", "11:00 PM" } };
+    PlistArray entries;
+    for (int i = 0; i < 5; ++i) {
+        bool allDay = i == 0;
+        PlistDictionary entry { { "identifier", 1765180800 + i }, { "title", "Profile " + std::to_string(i) }, { "enabled", true },
+            { "allDay", allDay }, { "startTime", allDay ? "8:00 AM" : hours[i][0] }, { "endTime", allDay ? "5:00 PM" : hours[i][1] },
+            { "ringerVolume", 0.0625 }, { "playAlert", i % 2 == 0 }, { "applyProfileEventStatus", i == 2 ? 1 : 0 },
+            { "calendarIdentifiers", PlistValue(std::vector<std::string> { bench::kCalendars[i % 3], bench::kCalendars[(i + 1) % 3] }) } };
+        if (i == 4)
+            entry["wifiNetworks"] = PlistArray { "Home" };
+        entries.emplace_back(std::move(entry));
+    }
+    auto preferences = root / "var/mobile/Library/Preferences";
+    PropertyList::write(preferences / "com.velloq.hushline.profiles.plist", PlistValue(std::move(entries)));
+    PropertyList::write(preferences / "com.velloq.hushline.plist", PlistValue(PlistDictionary { { kHLEnabledKey, true } }));
+}
+
+// Runs phonectl on the setup's phone, with the setup's cache folder (or none); its exit status.
+int phonectl(const Setup& setup, std::vector<std::string> arguments)
+{
+    arguments.insert(arguments.begin(), { HUSHLINE_PHONECTL, "--root", rootOf(setup).string() });
+    std::vector<char*> argv;
+    for (auto& argument : arguments)
+        argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    std::vector<std::string> environment;
+    for (char** variable = environ; *variable; ++variable) {
+        std::string entry = *variable;
+        if (!entry.starts_with("XDG_CACHE_HOME=") && !entry.starts_with("HOME="))
+            environment.push_back(entry);
+    }
+    if (setup.cache)
+        environment.push_back("XDG_CACHE_HOME=" + cacheHome().string());
+    std::vector<char*> envp;
+    for (auto& entry : environment)
+        envp.push_back(entry.data());
+    envp.push_back(nullptr);
+    posix_spawn_file_actions_t files;
+    posix_spawn_file_actions_init(&files);
+    posix_spawn_file_actions_addopen(&files, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    pid_t pid = -1;
+    int status = -1;
+    if (posix_spawn(&pid, argv[0], &files, nullptr, argv.data(), envp.data()) == 0)
+        waitpid(pid, &status, 0);
+    posix_spawn_file_actions_destroy(&files);
+    return status;
+}
+
+int boot(const Setup& setup)
+{
+    if (setup.removeCacheFirst)
+        std::filesystem::remove_all(cacheHome());
+    return phonectl(setup, { "boot", "--clock", "now" });
+}
+
+void BM_Boot(benchmark::State& state)
+{
+    const Setup& setup = kSetups[state.range(0)];
+    state.SetLabel(setup.name);
+    for (auto _ : state) {
+        auto start = std::chrono::steady_clock::now();
+        int status = boot(setup);
+        state.SetIterationTime(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        phonectl(setup, { "stop" });
+        if (status != 0)
+            state.SkipWithError("phonectl boot failed");
+    }
+}
+BENCHMARK(BM_Boot)->DenseRange(0, 3)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(10);
+
+// A field of /proc/<pid>/status, as a number (kB for memory).
+long statusField(const std::string& pid, const std::string& field)
+{
+    std::string text;
+    if (!readFile("/proc/" + pid + "/status", text))
+        return -1;
+    auto at = text.find(field + ":");
+    return at == std::string::npos ? -1 : std::strtol(text.c_str() + at + field.size() + 1, nullptr, 10);
+}
+
+void reportHost(const Setup& setup)
+{
+    if (boot(setup) != 0) {
+        printf("%-9s the phone did not boot\n", setup.name);
+        return;
+    }
+    std::string pid;
+    readFile(rootOf(setup) / "var/run/springboard.launched", pid);
+    pid = pid.substr(0, pid.find('\n'));
+    long bootRss = statusField(pid, "VmRSS");
+    auto switches = [&] { return statusField(pid, "voluntary_ctxt_switches") + statusField(pid, "nonvoluntary_ctxt_switches"); };
+    long before = switches();
+    std::this_thread::sleep_for(std::chrono::seconds(5));
+    long idle = switches() - before;
+    phonectl(setup, { "clock", "advance", "86400" });
+    long dayRss = statusField(pid, "VmRSS");
+    phonectl(setup, { "stop" });
+    printf("%-9s host RSS after boot %.1f MB, after a day %.1f MB; context switches over 5 idle seconds: %ld\n", setup.name,
+        bootRss / 1024.0, dayRss / 1024.0, idle);
+}
+
+}
+
+int main(int argc, char** argv)
+{
+    bench::database();
+    std::filesystem::create_directories(emptyRoot() / "var/mobile/Library/Preferences");
+    writeProfiles(bench::database().root);
+    writeProfiles(emptyRoot());
+    // The cache starts warm: one boot has read the calendars.
+    boot(kSetups[1]);
+    phonectl(kSetups[1], { "stop" });
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    boot(kSetups[1]);
+    phonectl(kSetups[1], { "stop" });
+    for (const auto& setup : kSetups)
+        reportHost(setup);
+    benchmark::Shutdown();
+    std::filesystem::remove_all(cacheHome());
+    std::filesystem::remove_all(emptyRoot());
+    return 0;
+}
