@@ -90,8 +90,6 @@ function rowNode(screen, row, choosing) {
   // A drawn image (a calendar's colour swatch) comes as data and keeps its own small size.
   const icon = row.icon ? el('img', { class: row.icon.startsWith('data:') ? 'swatch' : 'icon', slot: 'start', src: row.icon, alt: '' }) : null;
   const check = row.checked ? paint(el('span', { slot: 'end', class: 'checkmark', role: 'img', 'aria-label': 'selected' }, '✓'), row.tint, { text: true }) : null;
-  const remove = row.deletable ? el('ion-button', { slot: 'end', fill: 'clear', color: 'danger', class: 'delete',
-    'aria-label': `Delete ${row.title}`, onclick: (event) => { event.stopPropagation(); act('delete'); } }, 'Delete') : null;
   switch (row.kind) {
   case 'switch': {
     const toggle = el('ion-toggle', { checked: !!row.value, 'aria-label': row.title, 'data-key': `${screen.id}:${row.index}`,
@@ -123,7 +121,8 @@ function rowNode(screen, row, choosing) {
     const detail = row.detail ? paint(el('ion-note', { slot: 'end', class: 'detail' }, row.detail), row.detailColor, { text: true }) : null;
     // A link row shows the chevron unless its cell shows a checkmark or nothing instead.
     const chevron = row.kind === 'link' && row.accessory === 'disclosure';
-    return el('ion-item', { button: true, detail: chevron ? 'true' : 'false', onclick: () => act('select') }, icon, label, detail, check, remove);
+    const item = el('ion-item', { button: true, detail: chevron ? 'true' : 'false', onclick: () => act('select') }, icon, label, detail, check);
+    return row.deletable ? swipeToDelete(item, row, () => act('delete')) : item;
   }
   default:
     // In a list to choose from (one row has a checkmark) every row is a choice.
@@ -132,6 +131,38 @@ function rowNode(screen, row, choosing) {
       row.detail ? el('ion-note', { slot: 'end' }, row.detail) : null, check);
   }
 }
+
+// A row deleted as on the phone: swiped left it shows a red Delete. The button stays in the tab
+// order and the accessibility tree while the row is closed; focusing it slides the row open, so
+// that a keyboard user sees what Enter will do.
+function swipeToDelete(item, row, remove) {
+  // Its accessible name says which row it deletes: "Delete <title>".
+  const option = el('ion-item-option', { color: 'danger', onclick: remove },
+    el('span', { 'aria-hidden': 'true' }, 'Delete'), el('span', { class: 'visually-hidden' }, `Delete ${row.title}`));
+  const options = el('ion-item-options', { side: 'end', onfocusin: () => sliding.open('end'),
+    onfocusout: (event) => { if (!options.contains(event.relatedTarget)) sliding.close(); } }, option);
+  // A drag of the row is no tap on it, and a tap on the open row only closes it, as on the phone.
+  let pressed = null;
+  const sliding = el('ion-item-sliding', { onpointerdown: (event) => {
+    pressed = { x: event.clientX, open: sliding.classList.contains('item-sliding-active-options-end') };
+  } }, item, options);
+  sliding.addEventListener('click', (event) => {
+    const press = pressed;
+    pressed = null;
+    if (!press || option.contains(event.target)) return;
+    const dragged = Math.abs(event.clientX - press.x) > 10;
+    if (!dragged && !press.open) return;
+    event.stopPropagation();
+    if (!dragged) sliding.close();
+  }, true);
+  return sliding;
+}
+
+// A tap anywhere else closes an open row.
+document.addEventListener('pointerdown', (event) => {
+  for (const open of document.querySelectorAll('ion-item-sliding.item-sliding-active-options-end'))
+    if (!open.contains(event.target)) open.close();
+});
 
 // A cell of label pairs on lines of their own (the active hours: "From 8:00 AM", "To 5:00 PM").
 function rangeRow(row, select) {
@@ -210,13 +241,13 @@ function content(screen) {
       body.append(paint(el('div', { class: 'package-header', role: 'banner' },
         el('h1', {}, group.header.title), el('p', {}, group.header.subTitle)), group.header.background));
     }
-    if (group.rows.length) {
-      const list = el('ion-list', { inset: true },
-        group.title ? el('ion-list-header', {}, el('ion-label', {}, group.title)) : null,
-        group.rows.map((row) => rowNode(screen, row, choosing)));
-      body.append(list);
+    // As on the phone, a group's title stands above its card and its footer below it.
+    if (group.rows.length || group.footer) {
+      body.append(el('div', { class: 'group' },
+        group.rows.length && group.title ? el('ion-list-header', {}, el('ion-label', {}, group.title)) : null,
+        group.rows.length ? el('ion-list', { inset: true }, group.rows.map((row) => rowNode(screen, row, choosing))) : null,
+        group.footer ? el('div', { class: 'group-footer' }, group.footer) : null));
     }
-    if (group.footer) body.append(el('div', { class: 'group-footer' }, group.footer));
   }
   return body;
 }

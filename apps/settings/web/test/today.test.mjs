@@ -72,11 +72,11 @@ function expectedGroups(report) {
 
 // The titled groups the page shows, with their rows as "title | detail".
 function shownGroups(page) {
-  return page.evaluate(() => [...document.querySelectorAll('#screen ion-list')]
-    .filter((list) => list.querySelector('ion-list-header'))
-    .map((list) => ({
-      title: list.querySelector('ion-list-header').textContent,
-      rows: [...list.querySelectorAll('ion-item')].map((item) => {
+  return page.evaluate(() => [...document.querySelectorAll('#screen .group')]
+    .filter((group) => group.querySelector('ion-list-header'))
+    .map((group) => ({
+      title: group.querySelector('ion-list-header').textContent,
+      rows: [...group.querySelectorAll('ion-item')].map((item) => {
         const detail = item.querySelector('ion-note')?.textContent;
         return item.querySelector('ion-label').textContent + (detail ? ` | ${detail}` : '');
       }),
