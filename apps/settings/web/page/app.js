@@ -1,8 +1,13 @@
 // The page of the phone's Settings app: one generic renderer of the screens the Settings host
 // sends (GET /events, Server-Sent Events of the whole screen state), drawn with Ionic in its iOS
 // mode. Every tap goes back as one POST /action, one at a time and in order.
-// The overlay controllers load on the first dialog, so that they do not hold up the first screen.
-const overlays = () => import('/node_modules/@ionic/core/dist/ionic/index.esm.js');
+// Ionic's widgets come bundled (bundle/). The first screen's load at once (index.html loads
+// them too) and states are drawn once they are defined, so that nothing is drawn twice. The others
+// (the editor's, the time picker, the dialogs with their controllers) load when a screen needs
+// them, and anyway a moment after the first screen is drawn, so that they do not hold it up.
+const ionicReady = import('/page/dist/ionic.js');
+const moreWidgets = () => import('/page/dist/ionic-more.js');
+const needsMore = 'ion-range:not(:defined), ion-input:not(:defined), ion-datetime:not(:defined), ion-spinner:not(:defined)';
 
 const screenHost = document.getElementById('screen');
 const modalHost = document.getElementById('modal');
@@ -288,7 +293,7 @@ function composerPage(overlay) {
 }
 
 async function showDialog(overlay) {
-  const { alertController, actionSheetController } = await overlays();
+  const { alertController, actionSheetController } = await moreWidgets();
   const buttons = overlay.actions.map((action, index) => ({
     text: action.title,
     role: action.style === 'cancel' ? 'cancel' : action.style === 'destructive' ? 'destructive' : undefined,
@@ -345,12 +350,17 @@ function draw(state) {
 
 function listen() {
   const events = new EventSource('/events');
-  events.onmessage = (message) => {
+  events.onmessage = (message) => ionicReady.then(() => {
     if (message.data === lastDrawn) return;
     lastDrawn = message.data;
     draw(JSON.parse(message.data));
-  };
+  });
 }
 
-// The state is fetched while Ionic loads; its elements upgrade as their definitions arrive.
+// The state is fetched while Ionic loads.
 listen();
+let moreSoon = null;
+new MutationObserver(() => {
+  if (document.querySelector(needsMore)) moreWidgets();
+  moreSoon ??= setTimeout(moreWidgets, 1000);
+}).observe(document.body, { attributeFilter: ['data-drawn'] });

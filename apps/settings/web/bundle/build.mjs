@@ -1,0 +1,61 @@
+// Bundles the page's Ionic widgets into page/dist/: ionic.js, the first screen's
+// (bundle/ionic.mjs), and ionic-more.js, the others (bundle/ionic-more.mjs). The first screen waits
+// for ionic.js alone, one request. ionic-more.js holds no copy of the Ionic modules that ionic.js
+// holds: it imports what it uses of them from ionic.js, which re-exports just that under names of
+// its own. So both run on one Ionic runtime (one configuration, one registry of overlays and
+// gestures). Run by `npm ci` (the package's postinstall) and by scripts/setup.sh when an entry is
+// newer than the bundle.
+import { build } from 'esbuild';
+import { mkdirSync, rmSync, writeFileSync } from 'node:fs';
+import path from 'node:path';
+import { fileURLToPath } from 'node:url';
+
+const web = fileURLToPath(new URL('..', import.meta.url));
+const dist = path.join(web, 'page/dist');
+const firstUrl = '/page/dist/ionic.js';
+const options = { absWorkingDir: web, bundle: true, format: 'esm', minify: true, target: 'chrome110', legalComments: 'eof',
+  logLevel: 'warning', write: false, outdir: dist };
+
+// The Ionic modules of the first screen, each with the names it exports and a prefix for them.
+const first = await build({ ...options, entryPoints: ['bundle/ionic.mjs'], metafile: true });
+const held = new Map();
+for (const file of Object.keys(first.metafile.inputs).filter((input) => input.startsWith('node_modules/'))) {
+  const alone = await build({ absWorkingDir: web, entryPoints: [file], format: 'esm', write: false, metafile: true, outdir: dist, logLevel: 'warning' });
+  held.set(path.join(web, file), { prefix: `ionic${held.size}_`, names: Object.values(alone.metafile.outputs)[0].exports });
+}
+
+// The other widgets: a module that ionic.js holds resolves to ionic.js's names for its exports.
+const fromFirst = {
+  name: 'from-first',
+  setup(bundler) {
+    bundler.onResolve({ filter: /.*/ }, async (args) => {
+      if (args.kind === 'entry-point' || args.pluginData === 'resolving') return undefined;
+      const resolved = await bundler.resolve(args.path, { kind: args.kind, importer: args.importer, resolveDir: args.resolveDir, pluginData: 'resolving' });
+      return held.has(resolved.path) ? { path: resolved.path, namespace: 'from-first' } : undefined;
+    });
+    bundler.onLoad({ filter: /.*/, namespace: 'from-first' }, (args) => {
+      const { prefix, names } = held.get(args.path);
+      return { contents: `export { ${names.map((name) => `${prefix}${name} as ${name}`).join(', ')} } from ${JSON.stringify(firstUrl)};` };
+    });
+  },
+};
+const more = await build({ ...options, entryPoints: ['bundle/ionic-more.mjs'], external: [firstUrl], plugins: [fromFirst] });
+const moreCode = more.outputFiles[0].text;
+
+// The names ionic-more.js imports from ionic.js, as esbuild writes its imports: import{a as b,...}from"url".
+const used = new Set();
+for (const [, list] of moreCode.matchAll(new RegExp(`import\\{([^}]*)\\}from${JSON.stringify(firstUrl)}`, 'g')))
+  for (const item of list.split(',')) used.add(item.trim().split(/\s+as\s+/)[0]);
+const reexports = [...held].map(([file, { prefix, names }]) => {
+  const wanted = names.filter((name) => used.has(prefix + name));
+  return wanted.length ? `export { ${wanted.map((name) => `${name} as ${prefix}${name}`).join(', ')} } from ${JSON.stringify(file)};` : '';
+});
+const firstWithExports = await build({ ...options, stdin: {
+  resolveDir: web, sourcefile: 'bundle/ionic.mjs, re-exporting what ionic-more.mjs uses',
+  contents: ["import './bundle/ionic.mjs';", ...reexports].join('\n'),
+} });
+
+rmSync(dist, { recursive: true, force: true });
+mkdirSync(dist, { recursive: true });
+writeFileSync(path.join(dist, 'ionic.js'), firstWithExports.outputFiles[0].contents);
+writeFileSync(path.join(dist, 'ionic-more.js'), moreCode);
