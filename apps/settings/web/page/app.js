@@ -14,15 +14,34 @@ const modalHost = document.getElementById('modal');
 const panelHost = document.getElementById('panel');
 let sending = Promise.resolve();
 let shownOverlay = null;   // { key, element }
-let lastDrawn = '';
+let drawnState = { host: null, seq: 0 };
 
+// The host answers a tap with the screen as it has it after the tap (200), or, for a tap aimed
+// at a screen that changed since it was drawn, with the screen as it is now (409). Either is
+// drawn even when it is the state on show, so that a control the user moved goes back to what
+// the host kept.
 function send(action) {
   sending = sending.then(() => fetch('/action', {
     method: 'POST',
     headers: { 'Content-Type': 'application/json' },
     body: JSON.stringify(action),
-  })).catch(() => {});
+  })).then(async (response) => {
+    if (response.status !== 200 && response.status !== 409) return;
+    const text = await response.text();
+    await ionicReady;
+    accept(text, true);
+  }).catch(() => {});
   return sending;
+}
+
+// States are numbered by their host; one older than the state on show (it came by the slower
+// road) is dropped. A host started anew numbers from the start again.
+function accept(text, force = false) {
+  const state = JSON.parse(text);
+  const sameHost = state.host === drawnState.host;
+  if (sameHost && (state.seq < drawnState.seq || (state.seq === drawnState.seq && !force))) return;
+  drawnState = { host: state.host, seq: state.seq };
+  draw(state);
 }
 
 function el(tag, attributes = {}, ...children) {
@@ -91,13 +110,15 @@ function toolbar(screen, bar) {
 }
 
 function rowNode(screen, row, choosing) {
-  const act = (type, extra = {}) => send({ type, screen: screen.id, row: row.index, ...extra });
+  // A tap names the row by its place, its identifier and the version of the screen drawn.
+  const act = (type, extra = {}) => send({ type, screen: screen.id, row: row.index, rowId: row.id, version: screen.version, ...extra });
+  const key = `${screen.id}:${row.id}:${row.title}`;
   // A drawn image (a calendar's colour swatch) comes as data and keeps its own small size.
   const icon = row.icon ? el('img', { class: row.icon.startsWith('data:') ? 'swatch' : 'icon', slot: 'start', src: row.icon, alt: '' }) : null;
   const check = row.checked ? paint(el('span', { slot: 'end', class: 'checkmark', role: 'img', 'aria-label': 'selected' }, '✓'), row.tint, { text: true }) : null;
   switch (row.kind) {
   case 'switch': {
-    const toggle = el('ion-toggle', { checked: !!row.value, 'aria-label': row.title, 'data-key': `${screen.id}:${row.index}`,
+    const toggle = el('ion-toggle', { checked: !!row.value, 'aria-label': row.title, 'data-key': key,
       onionChange: (event) => act('change', { value: event.detail.checked }) }, row.title);
     if (row.onTint) toggle.style.setProperty('--track-background-checked', row.onTint.css || `url("${row.onTint.image}")`);
     return el('ion-item', {}, icon, toggle);
@@ -111,7 +132,7 @@ function rowNode(screen, row, choosing) {
     return el('ion-item', { class: row.height >= 70 ? 'tall' : '' }, range);
   }
   case 'text': {
-    const input = el('ion-input', { label: row.title, value: row.value ?? '', placeholder: row.placeholder, 'data-key': `${screen.id}:${row.index}`,
+    const input = el('ion-input', { label: row.title, value: row.value ?? '', placeholder: row.placeholder, 'data-key': key,
       autocapitalize: row.autoCaps === 'words' ? 'words' : 'off', enterkeyhint: row.returnKey === 'done' ? 'done' : undefined,
       onionChange: (event) => act('change', { value: String(event.detail.value ?? '') }),
       onkeydown: (event) => { if (event.key === 'Enter') event.target.closest('ion-input').getInputElement().then((field) => field.blur()); } });
@@ -267,10 +288,13 @@ function drawNavigation(host, navigation) {
   if (samePane && updatePane(host, screen)) return;
   const focused = document.activeElement && document.activeElement.closest && document.activeElement.closest('[data-key]');
   const focusKey = focused && focused.getAttribute('data-key');
+  // Text being typed is the user's until it is committed: a redraw for anything else keeps it.
+  const typed = focused && focused.tagName === 'ION-INPUT' ? focused.value : undefined;
   host.replaceChildren(toolbar(screen, navigation.bar), content(screen));
   host.dataset.screen = screen.id;
   if (focusKey) {
-    const again = host.querySelector(`[data-key="${focusKey}"]`);
+    const again = host.querySelector(`[data-key="${CSS.escape(focusKey)}"]`);
+    if (again && typed !== undefined) again.value = typed;
     if (again && again.setFocus) again.setFocus();
   }
 }
@@ -350,11 +374,9 @@ function draw(state) {
 
 function listen() {
   const events = new EventSource('/events');
-  events.onmessage = (message) => ionicReady.then(() => {
-    if (message.data === lastDrawn) return;
-    lastDrawn = message.data;
-    draw(JSON.parse(message.data));
-  });
+  // The stream reconnects by itself when the host goes away, and the host it reaches first
+  // sends the screen as it is.
+  events.onmessage = (message) => ionicReady.then(() => accept(message.data));
 }
 
 // The state is fetched while Ionic loads.
