@@ -7,6 +7,7 @@
 //   - empty: the same profiles on a phone without calendars.
 // Then, for each, the home-screen host's memory (RSS) after the boot and after a whole day run with
 // `clock advance 86400`, and its context switches over 5 idle seconds.
+#include "bench/BenchProfiles.h"
 #include "bench/CalendarDatabase.h"
 #include "core/profile/HLProfilesManager.h"
 #include "platform/foundation/PropertyList.h"
@@ -39,26 +40,6 @@ std::filesystem::path cacheHome() { return bench::database().root.string() + "-c
 std::filesystem::path emptyRoot() { return bench::database().root.string() + "-empty"; }
 std::filesystem::path rootOf(const Setup& setup) { return setup.calendars ? bench::database().root : emptyRoot(); }
 
-// An all-day profile, two with office hours, one for the evening and one at the Wi-Fi network
-// Home, each following two of the three calendars (as the look at today's benchmark has them).
-void writeProfiles(const std::filesystem::path& root)
-{
-    const char* hours[][2] = { { "", "" }, { "9:00 AM", "5:00 PM" }, { "8:00 AM", "12:00 PM" }, { "6:00 PM", "10:00 PM" }, { "7:00 AM", "11:00 PM" } };
-    PlistArray entries;
-    for (int i = 0; i < 5; ++i) {
-        bool allDay = i == 0;
-        PlistDictionary entry { { "identifier", 1765180800 + i }, { "title", "Profile " + std::to_string(i) }, { "enabled", true },
-            { "allDay", allDay }, { "startTime", allDay ? "8:00 AM" : hours[i][0] }, { "endTime", allDay ? "5:00 PM" : hours[i][1] },
-            { "ringerVolume", 0.0625 }, { "playAlert", i % 2 == 0 }, { "applyProfileEventStatus", i == 2 ? 1 : 0 },
-            { "calendarIdentifiers", PlistValue(std::vector<std::string> { bench::kCalendars[i % 3], bench::kCalendars[(i + 1) % 3] }) } };
-        if (i == 4)
-            entry["wifiNetworks"] = PlistArray { "Home" };
-        entries.emplace_back(std::move(entry));
-    }
-    auto preferences = root / "var/mobile/Library/Preferences";
-    PropertyList::write(preferences / "com.velloq.hushline.profiles.plist", PlistValue(std::move(entries)));
-    PropertyList::write(preferences / "com.velloq.hushline.plist", PlistValue(PlistDictionary { { kHLEnabledKey, true } }));
-}
 
 // Runs phonectl on the setup's phone, with the setup's cache folder (or none); its exit status.
 int phonectl(const Setup& setup, std::vector<std::string> arguments)
@@ -150,8 +131,8 @@ int main(int argc, char** argv)
 {
     bench::database();
     std::filesystem::create_directories(emptyRoot() / "var/mobile/Library/Preferences");
-    writeProfiles(bench::database().root);
-    writeProfiles(emptyRoot());
+    bench::writeProfiles(bench::database().root);
+    bench::writeProfiles(emptyRoot());
     // The cache starts warm: one boot has read the calendars.
     boot(kSetups[1]);
     phonectl(kSetups[1], { "stop" });

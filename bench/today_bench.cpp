@@ -1,6 +1,7 @@
 // `phonectl today` as a person runs it, a whole process each time (its shadow phone reads the
 // calendar database from cold), for 5 profiles over the 10,000-event calendar database; and, as
 // the peer, khal's `khal list today today` on the same folders (bench/khal_peer.sh).
+#include "bench/BenchProfiles.h"
 #include "bench/CalendarDatabase.h"
 #include "bench/KhalPeer.h"
 #include "core/profile/HLProfilesManager.h"
@@ -18,26 +19,6 @@
 extern char** environ;
 
 namespace {
-
-// An all-day profile, two with office hours, one for the evening and one at the Wi-Fi network
-// Home, each following two of the three calendars.
-void writeProfiles()
-{
-    const char* hours[][2] = { { "", "" }, { "9:00 AM", "5:00 PM" }, { "8:00 AM", "12:00 PM" }, { "6:00 PM", "10:00 PM" }, { "7:00 AM", "11:00 PM" } };
-    PlistArray entries;
-    for (int i = 0; i < 5; ++i) {
-        bool allDay = i == 0;
-        PlistDictionary entry { { "identifier", 1765180800 + i }, { "title", "Profile " + std::to_string(i) }, { "enabled", true },
-            { "allDay", allDay }, { "startTime", allDay ? "8:00 AM" : hours[i][0] }, { "endTime", allDay ? "5:00 PM" : hours[i][1] },
-            { "ringerVolume", 0.0625 }, { "playAlert", i % 2 == 0 }, { "applyProfileEventStatus", i == 2 ? 1 : 0 },
-            { "calendarIdentifiers", PlistValue(std::vector<std::string> { bench::kCalendars[i % 3], bench::kCalendars[(i + 1) % 3] }) } };
-        if (i == 4)
-            entry["wifiNetworks"] = PlistArray { "Home" };
-        entries.emplace_back(std::move(entry));
-    }
-    PropertyList::write(HLProfilesManager::profilesFilePath(), PlistValue(std::move(entries)));
-    PropertyList::write(HLProfilesManager::settingsFilePath(), PlistValue(PlistDictionary { { kHLEnabledKey, true } }));
-}
 
 int runPhonectlToday()
 {
@@ -86,7 +67,7 @@ int main(int argc, char** argv)
     // The calendar cache of these runs lives beside the benchmark's phone and goes with it.
     std::filesystem::path cacheHome = bench::database().root.string() + "-cache";
     setenv("XDG_CACHE_HOME", cacheHome.c_str(), 1);
-    writeProfiles();
+    bench::writeProfiles(bench::database().root);
     // The first run parses every calendar file and leaves what it read in phonectl's calendar
     // cache (as khal's first run fills its database); the runs measured take it from there, as
     // every later look on a phone in use does.
