@@ -79,7 +79,7 @@ describe('a profile being added', () => {
     await modal.getByText('Schedule', { exact: true }).waitFor({ state: 'detached' });
     await update(phone, stored.identifier, { title: 'Evening' });
     await screen.getByText('Evening', { exact: true }).waitFor();
-    assert.equal(await modal.getByRole('switch', { name: 'Enable' }).isChecked(), false);
+    await page.waitForFunction(() => document.querySelector('#modal ion-toggle[aria-label="Enable"]')?.checked === false);
     assert.equal(await modal.getByText('Schedule', { exact: true }).count(), 0);
     await modal.getByRole('button', { name: 'Cancel' }).click();
     await modal.waitFor({ state: 'hidden' });
@@ -149,7 +149,8 @@ describe('Reset Profiles and a second tab', () => {
 
   test('a change in one tab shows in the other', async () => {
     await second.getByRole('switch', { name: 'Vibrate', exact: true }).waitFor();
-    assert.equal(await second.getByRole('switch', { name: 'Vibrate', exact: true }).isChecked(), false);
+    // The edit of the test before reaches this tab by its event stream.
+    await second.waitForFunction(() => document.querySelector('ion-toggle[aria-label="Vibrate"]')?.checked === false);
     await page.getByRole('switch', { name: 'Vibrate', exact: true }).click();
     await second.waitForFunction(() => document.querySelector('ion-toggle[aria-label="Vibrate"]')?.checked === true);
   });
@@ -240,7 +241,7 @@ describe('the page shows only what the host keeps', () => {
     await page.reload();
     const toggle = page.getByRole('switch', { name: 'Enabled' });
     await toggle.waitFor();
-    assert.equal(await toggle.isChecked(), false);
+    await page.waitForFunction(() => document.querySelector('ion-toggle[aria-label="Enabled"]')?.checked === false);
     await afterRedraw(page, () => toggle.click());
     await page.waitForFunction(() => document.querySelector('ion-toggle[aria-label="Enabled"]')?.checked === false);
     assert.equal(await phone.file(settingsFile), 'not a property list');
