@@ -101,7 +101,7 @@ PhoneControlService::PhoneControlService(std::shared_ptr<PhoneBusConnection> con
         throw std::runtime_error(std::string("cannot serve ") + PhoneControl::kServiceName + " on the phone's bus: " + strerror(-r));
     }
     std::weak_ptr<bool> alive = m_alive;
-    Device::current().setChangeObserver([this, alive](const Device::Change& change) {
+    m_observer = Device::current().addChangeObserver([this, alive](const Device::Change& change) {
         PlistDictionary announced = changeDictionary(change);
         m_connection->perform([this, alive, announced] {
             if (alive.lock())
@@ -112,7 +112,7 @@ PhoneControlService::PhoneControlService(std::shared_ptr<PhoneBusConnection> con
 
 PhoneControlService::~PhoneControlService()
 {
-    Device::current().setChangeObserver(nullptr);
+    Device::current().removeChangeObserver(m_observer);
     *m_alive = false;
     if (m_connection->isOpen())
         sd_bus_release_name(m_connection->bus(), PhoneControl::kServiceName);

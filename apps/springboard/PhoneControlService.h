@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/device/Device.h"
 #include "platform/foundation/PlistValue.h"
 
 #include <functional>
@@ -55,4 +56,5 @@ private:
     Hooks m_hooks;
     sd_bus_slot* m_slot { nullptr };
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
+    Device::ObserverToken m_observer { 0 };
 };

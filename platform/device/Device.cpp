@@ -105,20 +105,47 @@ void Device::recordVibrateSetting(const std::string& key, const std::string& wha
 void Device::record(const std::string& what, PlistValue value, std::string detail)
 {
     Change change { NSDate::date(), what, std::move(value), std::move(detail) };
-    std::shared_ptr<ChangeObserver> observer;
+    std::vector<std::shared_ptr<ChangeObserver>> observers;
     {
         std::lock_guard lock(m_mutex);
         m_changes.push_back(change);
-        observer = m_changeObserver;
+        for (const auto& [token, observer] : m_changeObservers)
+            observers.push_back(observer);
     }
-    if (observer && *observer)
+    for (const auto& observer : observers)
         (*observer)(change);
 }
 
-void Device::setChangeObserver(ChangeObserver observer)
+Device::ObserverToken Device::addChangeObserver(ChangeObserver observer)
 {
     std::lock_guard lock(m_mutex);
-    m_changeObserver = observer ? std::make_shared<ChangeObserver>(std::move(observer)) : nullptr;
+    ObserverToken token = m_nextObserverToken++;
+    m_changeObservers.emplace_back(token, std::make_shared<ChangeObserver>(std::move(observer)));
+    return token;
+}
+
+void Device::removeChangeObserver(ObserverToken token)
+{
+    std::lock_guard lock(m_mutex);
+    std::erase_if(m_changeObservers, [token](const auto& entry) { return entry.first == token; });
+}
+
+bool Device::isRingerSwitchSilent() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_ringerSwitchSilent;
+}
+
+bool Device::setRingerSwitchSilent(bool silent, const std::string& via)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_ringerSwitchSilent == silent)
+            return false;
+        m_ringerSwitchSilent = silent;
+    }
+    record("ringerSwitchSilent", silent, via);
+    return true;
 }
 
 std::string Device::systemVersion() const
@@ -470,6 +497,7 @@ PlistDictionary Device::state() const
     state["mediaVolume"] = mediaVolume();
     state["ringVibrate"] = ringVibrate();
     state["silentVibrate"] = silentVibrate();
+    state["ringerSwitchSilent"] = isRingerSwitchSilent();
     state["doNotDisturb"] = isDoNotDisturbEnabled();
     std::lock_guard lock(m_mutex);
     state["volumeDisplayEnabled"] = m_volumeDisplayEnabled;

@@ -42,7 +42,8 @@ public:
         // "ringerVolume", "mediaVolume", "volumeDisplayEnabled", "volumeDisplayShown",
         // "ringVibrate", "silentVibrate", "tone", "toneStopped", "vibration", "backlightFactor",
         // "screenOn", "locked", "doNotDisturb", "statusBarItem", "controlCenterTap", "alarmIcon",
-        // "alert" (shown: its title; answered: the button index), "alertDismissed".
+        // "alert" (shown: its title; answered: the button index), "alertDismissed",
+        // "ringerSwitchSilent".
         std::string what;
         PlistValue value;
         // How it came about (the call that made the change), or what it concerns.
@@ -97,6 +98,12 @@ public:
     bool ringVibrate() const;
     bool silentVibrate() const;
 
+    // The ring/silent switch on the side of the phone ("ringerSwitchSilent"): only its owner
+    // moves it (the system's code reads the vibrate setting that applies, never the switch).
+    // Kept in memory, on ring at start. Returns whether it moved.
+    bool isRingerSwitchSilent() const;
+    bool setRingerSwitchSilent(bool silent, const std::string& via);
+
     // Tones and vibration. A process that does not own the phone (the Settings app previewing a
     // tone) hands the tones it plays to the owner through the relay, so that they are recorded
     // where every other tone is.
@@ -140,15 +147,18 @@ public:
 
     // The log.
     std::vector<Change> changes() const;
-    // Told of every change as it is recorded, on the thread that made it (the home-screen host
-    // announces them on the phone's bus). One observer; an empty one stops the telling.
+    // Told of every change as it is recorded, in the order recorded, on the thread that made it
+    // (the home-screen host announces them on the phone's bus; the link to a real session writes
+    // them to the session). Observers are told in the order they were added; the token removes one.
     using ChangeObserver = std::function<void(const Change&)>;
-    void setChangeObserver(ChangeObserver);
+    using ObserverToken = uint64_t;
+    ObserverToken addChangeObserver(ChangeObserver);
+    void removeChangeObserver(ObserverToken);
     std::vector<Change> changesOf(const std::string& what) const;
     void clearChanges();
 
     // Everything above as one dictionary (phonectl state): "systemVersion", "ringerVolume",
-    // "mediaVolume", "volumeDisplayEnabled", "ringVibrate", "silentVibrate", "screenOn",
+    // "mediaVolume", "volumeDisplayEnabled", "ringVibrate", "silentVibrate", "ringerSwitchSilent", "screenOn",
     // "backlightFactor", "locked", "doNotDisturb", "statusBarItems" (identifier -> { "visible",
     // "imageName", "alignment" }), "alarmIcon", "alert" (only while one is shown), "tones" and
     // "vibrations" (arrays of dictionaries).
@@ -176,5 +186,7 @@ private:
     std::vector<Tone> m_tones;
     std::vector<Vibration> m_vibrations;
     std::vector<Change> m_changes;
-    std::shared_ptr<ChangeObserver> m_changeObserver;
+    bool m_ringerSwitchSilent { false };
+    std::vector<std::pair<ObserverToken, std::shared_ptr<ChangeObserver>>> m_changeObservers;
+    ObserverToken m_nextObserverToken { 1 };
 };

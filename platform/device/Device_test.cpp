@@ -239,3 +239,19 @@ TEST_F(DeviceTest, VibrateSettingsAreNotedWhenAnnouncedAndStateDescribesThePhone
     EXPECT_TRUE(state["statusBarItems"].isDictionary());
     EXPECT_TRUE(PropertyList::serialize(PlistValue(state), PropertyList::Format::XML)) << "phonectl can print it as a property list";
 }
+
+TEST_F(DeviceTest, EveryObserverIsToldOfEveryChangeInOrderUntilRemoved)
+{
+    std::vector<std::string> first, second;
+    auto one = phone().addChangeObserver([&](const Device::Change& change) { first.push_back(change.what); });
+    auto two = phone().addChangeObserver([&](const Device::Change& change) { second.push_back(change.what); });
+    phone().setRingerSwitchSilent(true, "owner");
+    EXPECT_FALSE(phone().setRingerSwitchSilent(true, "owner")) << "a switch already on silent does not move";
+    phone().setDoNotDisturbEnabled(true, "test");
+    phone().removeChangeObserver(one);
+    phone().setRingerSwitchSilent(false, "owner");
+    phone().removeChangeObserver(two);
+    EXPECT_EQ(first, (std::vector<std::string> { "ringerSwitchSilent", "doNotDisturb" }));
+    EXPECT_EQ(second, (std::vector<std::string> { "ringerSwitchSilent", "doNotDisturb", "ringerSwitchSilent" }));
+    EXPECT_EQ(phone().state()["ringerSwitchSilent"], PlistValue(false));
+}

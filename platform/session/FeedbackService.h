@@ -1,0 +1,60 @@
+#pragma once
+
+#include "platform/session/BusCall.h"
+#include "platform/session/FeedbackLevel.h"
+
+#include <deque>
+#include <functional>
+#include <memory>
+#include <optional>
+
+class PhoneBusConnection;
+
+// feedbackd on the session bus (org.sigxcpu.Feedback): its global level, read, written and
+// watched, and one-shot vibrations. Levels and vibrations go out on one connection in the order
+// they are asked for, so feedbackd sees them in the phone's order.
+//
+// A level that comes back (PropertiesChanged or a read) equal to one of our writes still pending
+// is ours; any other new level is the owner's, even one that arrives while our write is on its
+// way. feedbackd is bus-activated: when its name goes away (a restart, a crash), the level is
+// read again at once, which starts it again, and `restarted` lets the caller put the phone's
+// level back.
+class FeedbackService : public std::enable_shared_from_this<FeedbackService> {
+public:
+    struct Handlers {
+        std::function<void(FeedbackLevel)> ownerChangedLevel;
+        // feedbackd answered again after its name went away; the level it has now is known.
+        std::function<void()> restarted;
+    };
+
+    // Reads the level once (which activates feedbackd); when feedbackd cannot be reached the
+    // service is absent: isPresent() is false, one log line says so, and nothing else is sent.
+    static std::shared_ptr<FeedbackService> connect(std::shared_ptr<PhoneBusConnection> sessionBus, Handlers);
+    ~FeedbackService();
+
+    bool isPresent() const { return m_present; }
+    std::optional<FeedbackLevel> level() const { return m_level; }
+
+    // Writes the level (nothing when it already holds it); `done` is told once feedbackd has
+    // it and a read gave it back, or false when it refused.
+    void setLevel(FeedbackLevel, std::function<void(bool)> done = {});
+    // A vibration at the start or end of a profile: an event that vibrates at the "quiet" level.
+    void vibrate();
+
+    static constexpr const char* kServiceName = "org.sigxcpu.Feedback";
+
+private:
+    FeedbackService(std::shared_ptr<PhoneBusConnection>, Handlers);
+    bool readLevelNow();
+    void readLevel(std::function<void(std::optional<FeedbackLevel>)>);
+    void levelArrived(FeedbackLevel);
+    void watch();
+
+    std::shared_ptr<PhoneBusConnection> m_bus;
+    Handlers m_handlers;
+    bool m_present { false };
+    std::optional<FeedbackLevel> m_level;
+    std::deque<FeedbackLevel> m_pending;
+    BusCall::Slot m_changedMatch;
+    BusCall::Slot m_ownerMatch;
+};

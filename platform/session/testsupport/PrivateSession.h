@@ -1,0 +1,79 @@
+#pragma once
+
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <sys/types.h>
+
+// A private user session for one test: the real daemons a Linux phone runs, started in a fresh
+// folder so that parallel test processes never share a value.
+//   - XDG_RUNTIME_DIR, HOME, XDG_CONFIG_HOME, XDG_DATA_HOME, XDG_CACHE_HOME under the folder;
+//   - two dbus-daemons: the session bus (DBUS_SESSION_BUS_ADDRESS) and one standing in for the
+//     system bus (DBUS_SYSTEM_BUS_ADDRESS);
+//   - a real PulseAudio with a null sink "test_sink" and stream-restore (PULSE_SERVER), its
+//     stored values kept in the folder, so that a restart keeps them;
+//   - feedbackd and dconf-service, started by bus activation on first use;
+//   - NetworkManager through python3-dbusmock's template on the system bus.
+// start() sets those variables in this process (and the activation environment of the session
+// bus); the destructor stops exactly what it started, clients first and buses last, puts the
+// variables back and removes the folder.
+class PrivateSession {
+public:
+    struct Options {
+        bool soundServer { true };
+        bool networkManager { true };
+        // Without it, feedbackd's service file is hidden from the session bus (a desktop
+        // without feedbackd).
+        bool feedbackd { true };
+    };
+    // Throws std::runtime_error, saying what did not start.
+    static std::unique_ptr<PrivateSession> start(Options);
+    static std::unique_ptr<PrivateSession> start() { return start(Options {}); }
+    ~PrivateSession();
+    PrivateSession(const PrivateSession&) = delete;
+    PrivateSession& operator=(const PrivateSession&) = delete;
+
+    const std::filesystem::path& dir() const;
+    std::string sessionBusAddress() const;
+    std::string systemBusAddress() const;
+    // "unix:<dir>/pulse/native" or similar: the value of PULSE_SERVER.
+    std::string soundServerAddress() const;
+    // Every variable the session sets, for a child process.
+    std::map<std::string, std::string> environment() const;
+
+    // Runs a shell command with the session's environment; returns its standard output. Throws
+    // std::runtime_error when it exits with a failure.
+    std::string run(const std::string& command) const;
+
+    // The sound server: stopping it keeps its stored values (stream-restore's database), so that
+    // start again is a restart.
+    void stopSoundServer();
+    void startSoundServer();
+    bool isSoundServerRunning() const;
+    // Restarts a bus-activated service: kills its process; the next call activates it again.
+    void killFeedbackd();
+    void killDconf();
+
+    // NetworkManager (the mock): one Wi-Fi device "wlan0" is added at start.
+    // Joins the network: an access point with the SSID, a saved connection and an active
+    // connection; the device's ActiveAccessPoint points to the access point (PropertiesChanged).
+    void joinNetwork(const std::string& ssid);
+    // Leaves the joined network, removing its access point, active connection and saved
+    // connection (keepSaved keeps the saved connection).
+    void leaveNetwork(bool keepSaved = false);
+    // A saved Wi-Fi connection without joining.
+    void addSavedNetwork(const std::string& ssid);
+    // NetworkManager's State NM_STATE_ASLEEP (10) as around a suspend, and back
+    // (NM_STATE_CONNECTED_GLOBAL, 70).
+    void setNetworkManagerAsleep(bool asleep);
+    // Stops and starts the mock (a restart of NetworkManager): the joined network is gone.
+    void stopNetworkManager();
+    void startNetworkManager();
+
+private:
+    struct Impl;
+    explicit PrivateSession(std::unique_ptr<Impl>);
+    std::unique_ptr<Impl> m_impl;
+};
