@@ -162,6 +162,33 @@ std::string ownProgram()
     return self.string();
 }
 
+// The phone reads its calendars from one folder per account: the vdir folder becomes an account
+// by a link to it, so that what vdirsyncer writes is read (and watched) in place.
+void linkCalendars(const std::filesystem::path& root, const std::filesystem::path& folder)
+{
+    std::error_code error;
+    std::filesystem::path source = std::filesystem::absolute(folder, error).lexically_normal();
+    if (!std::filesystem::is_directory(source, error))
+        throw PhonectlError("--calendars " + folder.string() + ": no such folder");
+    bool anyCalendar = false;
+    for (const auto& entry : std::filesystem::directory_iterator(source, error))
+        anyCalendar = anyCalendar || entry.is_directory();
+    if (!anyCalendar)
+        throw PhonectlError("--calendars " + folder.string() + ": holds no calendar (a vdir folder has one sub-folder per calendar)");
+    std::string account = source.filename().string();
+    if (account.empty())
+        account = "Calendars";
+    std::filesystem::path link = root / "var" / "mobile" / "Calendars" / account;
+    std::filesystem::create_directories(link.parent_path(), error);
+    if (std::filesystem::is_symlink(link, error))
+        std::filesystem::remove(link, error);
+    else if (std::filesystem::exists(link, error))
+        throw PhonectlError("--calendars " + folder.string() + ": the phone already has an account " + account);
+    std::filesystem::create_directory_symlink(source, link, error);
+    if (error)
+        throw PhonectlError("--calendars " + folder.string() + ": cannot link it into the phone: " + error.message());
+}
+
 }
 
 std::optional<pid_t> runningSupervisor(const std::filesystem::path& root)
@@ -193,7 +220,11 @@ void bootPhone(const BootOptions& options)
     std::filesystem::create_directories(root / "var" / "log", error);
     std::filesystem::remove(PhoneControl::launchedPath(root), error);
 
+    if (options.calendars)
+        linkCalendars(root, *options.calendars);
     std::vector<std::string> arguments { ownProgram(), "__supervise", "--root", root.string() };
+    if (options.session)
+        arguments.push_back("--session");
     if (options.clock) {
         arguments.push_back("--clock");
         arguments.push_back(*options.clock);
@@ -234,8 +265,8 @@ namespace {
 
 class Supervisor {
 public:
-    Supervisor(std::filesystem::path root, std::optional<std::string> clock)
-        : m_root(std::move(root)), m_clock(std::move(clock))
+    Supervisor(std::filesystem::path root, std::optional<std::string> clock, bool session)
+        : m_root(std::move(root)), m_clock(std::move(clock)), m_session(session)
     {
     }
 
@@ -300,6 +331,8 @@ private:
     void startHost(bool first)
     {
         std::vector<std::string> arguments { HUSHLINE_SPRINGBOARD_HOST, "--root", m_root.string() };
+        if (m_session)
+            arguments.push_back("--session");
         if (m_clock) {
             arguments.push_back("--clock");
             arguments.push_back(first ? *m_clock : "resume");
@@ -352,15 +385,16 @@ private:
 
     std::filesystem::path m_root;
     std::optional<std::string> m_clock;
+    bool m_session { false };
     std::unique_ptr<PhoneBus> m_bus;
     pid_t m_host { -1 };
 };
 
 }
 
-int supervisePhone(const std::filesystem::path& root, const std::optional<std::string>& clock)
+int supervisePhone(const std::filesystem::path& root, const std::optional<std::string>& clock, bool session)
 {
-    return Supervisor(root, clock).run();
+    return Supervisor(root, clock, session).run();
 }
 
 pid_t startDetachedProcess(const std::vector<std::string>& arguments, const std::filesystem::path& output)

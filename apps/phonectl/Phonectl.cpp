@@ -2,6 +2,7 @@
 
 #include "apps/common/LocalTime.h"
 #include "apps/phonectl/ControlClient.h"
+#include "apps/phonectl/ForegroundPhone.h"
 #include "apps/phonectl/Json.h"
 #include "apps/phonectl/PhoneLog.h"
 #include "apps/phonectl/PhoneSupervisor.h"
@@ -26,7 +27,13 @@
 namespace {
 
 constexpr const char* kUsage = R"(usage: phonectl [--root DIR] COMMAND ...
-  boot [--clock now|YYYY-MM-DDTHH:MM:SS] [--os VERSION]   start the phone (virtual clock with --clock)
+  boot [--clock now|YYYY-MM-DDTHH:MM:SS] [--os VERSION] [--session] [--calendars DIR]
+                                                           start the phone (virtual clock with --clock); with
+                                                           --session its hardware is your session (feedbackd,
+                                                           the sound server, Do Not Disturb, NetworkManager);
+                                                           DIR is a folder of vdir calendars, read in place
+  run --session [--calendars DIR] [--clock ...]            boot and stay in the foreground (a user service):
+                                                           ready once linked, stops with SIGTERM
   stop                                                     stop the phone
   state                                                    the phone's state as JSON
   log [--follow]                                           the device's changes and /tmp/velloq.log
@@ -50,7 +57,7 @@ constexpr const char* kUsage = R"(usage: phonectl [--root DIR] COMMAND ...
   post NAME                                                a Darwin notification
   settings [--port N]                                      start the Settings app; prints the page's address
   mail-account add ADDRESS                                 give the phone a mail account (the problem report)
-The phone is the device root DIR, else $HUSHLINE_DEVICE_ROOT. TIME is local: YYYY-MM-DDTHH:MM:SS.
+The phone is the device root DIR, else $HUSHLINE_DEVICE_ROOT (run: else ~/.local/share/hushline/phone). TIME is local: YYYY-MM-DDTHH:MM:SS.
 )";
 
 // A wrong command or malformed input: exit status 2 with the usage hint.
@@ -146,15 +153,43 @@ void printJson(const PlistValue& value)
     std::cout << toJson(value) << "\n";
 }
 
-int bootCommand(const std::filesystem::path& root, Arguments& args)
+BootOptions bootOptions(const std::filesystem::path& root, Arguments& args)
 {
-    BootOptions options { root, args.option("--clock"), args.option("--os") };
+    BootOptions options;
+    options.root = root;
+    options.clock = args.option("--clock");
+    options.osVersion = args.option("--os");
+    options.session = args.flag("--session");
+    if (auto calendars = args.option("--calendars"))
+        options.calendars = *calendars;
     args.finish();
     if (options.clock && *options.clock != "now" && !parseLocalTime(*options.clock))
         throw UsageError("--clock " + *options.clock + ": expected now or a local time YYYY-MM-DDTHH:MM:SS");
-    bootPhone(options);
+    return options;
+}
+
+int bootCommand(const std::filesystem::path& root, Arguments& args)
+{
+    bootPhone(bootOptions(root, args));
     std::cout << "booted " << root.string() << "\n";
     return 0;
+}
+
+int runCommand(const std::filesystem::path& root, Arguments& args)
+{
+    BootOptions options = bootOptions(root, args);
+    if (!options.session)
+        throw UsageError("run: the foreground mode is for a phone linked to the session (run --session)");
+    return runPhoneInForeground(options);
+}
+
+// Under --session the session owns the volumes, Do Not Disturb and the Wi-Fi: the commands that
+// stand in for that hardware would only be undone by it.
+void refuseUnderSession(const std::filesystem::path& root, const std::string& command, const std::string& instead)
+{
+    std::error_code error;
+    if (std::filesystem::exists(root / "var" / "run" / "session-link.plist", error))
+        throw PhonectlError(command + ": the phone is linked to your session; " + instead);
 }
 
 int stateCommand(const std::filesystem::path& root, Arguments& args)
@@ -205,6 +240,7 @@ void onPhoneBus(const std::filesystem::path& root, const std::function<void()>& 
 
 int wifiCommand(const std::filesystem::path& root, Arguments& args)
 {
+    refuseUnderSession(root, "wifi", "join or leave networks on the session (NetworkManager)");
     std::string action = args.next("wifi action (join or leave)");
     if (action == "join") {
         std::string ssid = args.next("the network's name (SSID)");
@@ -223,6 +259,7 @@ int wifiCommand(const std::filesystem::path& root, Arguments& args)
 
 int pressCommand(const std::filesystem::path& root, Arguments& args)
 {
+    refuseUnderSession(root, "press", "use the session's volume keys or sound settings");
     std::string button = args.next("the button (volume-up or volume-down)");
     args.finish();
     std::map<std::string, std::string> buttons { { "volume-up", "up" }, { "volume-down", "down" } };
@@ -244,6 +281,7 @@ bool onOffArgument(const std::string& text, const std::string& command)
 
 int dndCommand(const std::filesystem::path& root, Arguments& args)
 {
+    refuseUnderSession(root, "dnd", "switch Do Not Disturb on the session");
     bool on = onOffArgument(args.next("on or off"), "dnd");
     args.finish();
     const PlistValue answer(ControlClient(existingRoot(root)).setDoNotDisturb(on));
@@ -266,6 +304,7 @@ int vibrateCommand(const std::filesystem::path& root, Arguments& args)
 
 int volumeCommand(const std::filesystem::path& root, Arguments& args)
 {
+    refuseUnderSession(root, "volume", "use the session's sound settings");
     std::string which = args.next("the volume (ringer)");
     if (which != "ringer")
         throw UsageError("unknown volume " + which + " (ringer)");
@@ -452,10 +491,21 @@ int lockCommand(const std::filesystem::path& root, Arguments& args, bool locked)
     return 0;
 }
 
+// The phone a user service runs when none is named: in the user's data folder.
+std::string userPhoneRoot()
+{
+    const char* data = std::getenv("XDG_DATA_HOME");
+    const char* home = std::getenv("HOME");
+    std::filesystem::path base = data && *data ? std::filesystem::path(data) : std::filesystem::path(home ? home : "/tmp") / ".local" / "share";
+    return (base / "hushline" / "phone").string();
+}
+
 int dispatch(const std::filesystem::path& root, const std::string& command, Arguments& args)
 {
     if (command == "boot")
         return bootCommand(root, args);
+    if (command == "run")
+        return runCommand(root, args);
     if (command == "stop") {
         args.finish();
         stopSettings(existingRoot(root));
@@ -505,8 +555,9 @@ int dispatch(const std::filesystem::path& root, const std::string& command, Argu
         return postCommand(root, args);
     if (command == "__supervise") {
         auto clock = args.option("--clock");
+        bool session = args.flag("--session");
         args.finish();
-        return supervisePhone(root, clock);
+        return supervisePhone(root, clock, session);
     }
     throw UsageError("unknown command " + command);
 }
@@ -528,6 +579,8 @@ int runPhonectl(const std::vector<std::string>& words)
             return 0;
         }
         const char* fromEnvironment = std::getenv("HUSHLINE_DEVICE_ROOT");
+        if (!rootOption && !(fromEnvironment && *fromEnvironment) && command == "run")
+            rootOption = userPhoneRoot();
         if (!rootOption && !(fromEnvironment && *fromEnvironment))
             throw UsageError("no phone named: give --root DIR or set HUSHLINE_DEVICE_ROOT");
         std::filesystem::path root = std::filesystem::absolute(rootOption ? *rootOption : fromEnvironment).lexically_normal();

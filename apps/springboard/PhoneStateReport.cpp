@@ -1,5 +1,6 @@
 #include "apps/springboard/PhoneStateReport.h"
 
+#include "apps/springboard/SessionLink.h"
 #include "platform/device/Device.h"
 #include "platform/foundation/Clock.h"
 #include "platform/machinery/DeviceRoot.h"
@@ -86,5 +87,8 @@ PlistDictionary phoneStateReport()
     state["alarms"] = alarms();
     state["wakeUpTimers"] = wakeUpTimers();
     state["profiles"] = profiles();
+    // Booted with --session: which of the session's services the phone is linked to.
+    if (SessionLink* link = SessionLink::current())
+        state["session"] = link->linkedParts();
     return state;
 }

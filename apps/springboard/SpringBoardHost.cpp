@@ -4,6 +4,7 @@
 #include "apps/common/LocalTime.h"
 #include "apps/springboard/MidnightWatch.h"
 #include "apps/springboard/PhoneControlService.h"
+#include "apps/springboard/SessionLink.h"
 #include "apps/springboard/SubstrateLoader.h"
 #include "platform/eventkit/CalendarCache.h"
 #include "platform/eventkit/EKEventStore.h"
@@ -28,6 +29,8 @@
 namespace {
 
 constexpr const char* kBundleIdentifier = "com.apple.springboard";
+// How long a stopping host waits for the session to have its owner's values back.
+constexpr double kGiveBackSeconds = 5.0;
 
 void installClock(const std::filesystem::path& root, const std::optional<std::string>& clock)
 {
@@ -77,6 +80,9 @@ int runSpringBoardHost(const SpringBoardHostOptions& options)
             midnight->clockWasSet();
     } });
     SBWiFiManager::observeNetworkChanges();
+    std::unique_ptr<SessionLink> session;
+    if (options.session)
+        session = SessionLink::start();
 
     size_t plugins = SubstrateLoader::loadLibraries(kBundleIdentifier);
     springBoard->applicationDidFinishLaunching(springBoard);
@@ -91,6 +97,10 @@ int runSpringBoardHost(const SpringBoardHostOptions& options)
     NSRunLoop::main().run();
 
     std::filesystem::remove(launched, error);
+    if (session) {
+        session->giveBackOwnersValues(kGiveBackSeconds);
+        session.reset();
+    }
     NSLog("SpringBoard: stopped by signal %d", stopSignals.received());
     connection->flush();
     return 0;

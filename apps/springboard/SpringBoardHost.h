@@ -19,8 +19,13 @@
 // that local time ("YYYY-MM-DDTHH:MM:SS"), at the present moment ("now"), or continued from the
 // time it holds ("resume", a restarted host); without, the system clock, and the phone's shared
 // clock is removed.
+//
+// Session (--session): the phone's hardware is the user's own session (SessionLink), linked
+// before the plug-ins load; at a stop the session gets its owner's values back before the host
+// exits.
 struct SpringBoardHostOptions {
     std::optional<std::string> clock;
+    bool session { false };
 };
 
 // Runs the host; returns the process's exit status. Throws std::runtime_error, saying why, when

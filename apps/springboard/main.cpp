@@ -1,6 +1,6 @@
 // The home-screen host of the simulated phone (see SpringBoardHost.h).
 //
-//   SpringBoard [--root DIR] [--clock now|resume|YYYY-MM-DDTHH:MM:SS]
+//   SpringBoard [--root DIR] [--clock now|resume|YYYY-MM-DDTHH:MM:SS] [--session]
 //
 // --root names the device root (else HUSHLINE_DEVICE_ROOT). phonectl boot starts it and
 // restarts it whenever it exits.
@@ -17,7 +17,7 @@ namespace {
 
 int usage(const char* problem)
 {
-    std::fprintf(stderr, "SpringBoard: %s\nusage: SpringBoard [--root DIR] [--clock now|resume|YYYY-MM-DDTHH:MM:SS]\n", problem);
+    std::fprintf(stderr, "SpringBoard: %s\nusage: SpringBoard [--root DIR] [--clock now|resume|YYYY-MM-DDTHH:MM:SS] [--session]\n", problem);
     return 2;
 }
 
@@ -32,6 +32,8 @@ int main(int argc, char** argv)
             return usage((argument + " needs a value").c_str());
         if (argument == "--clock")
             options.clock = argv[++i];
+        else if (argument == "--session")
+            options.session = true;
         else if (argument == "--root")
             setenv("HUSHLINE_DEVICE_ROOT", argv[++i], 1);
         else

@@ -46,7 +46,9 @@ bool call(PhoneBusConnection& connection, const char* destination, const char* p
         return false;
     }
     sd_bus_slot_set_destroy_callback(slot, &destroyHandler<ReplyHandler>);
+    // The bus keeps the slot (and the handler) until the reply came or the connection closed.
     sd_bus_slot_set_floating(slot, 1);
+    sd_bus_slot_unref(slot);
     connection.updateWatch();
     return true;
 }

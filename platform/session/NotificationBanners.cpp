@@ -62,6 +62,12 @@ void NotificationBanners::runGLib(std::function<void(bool, bool)> started)
     }
     m_context = g_main_context_new();
     g_main_context_push_thread_default(m_context);
+    // dconf shares GLib's session bus connection, which by default raises SIGTERM in the whole
+    // process when the bus goes away; the host decides itself what the end of the session means.
+    if (GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr)) {
+        g_dbus_connection_set_exit_on_close(bus, FALSE);
+        m_sessionBus = bus;
+    }
     m_loop = g_main_loop_new(m_context, FALSE);
     m_settings = g_settings_new(kSchema);
     // GSettings tells of a change only of a key read once with the handler connected.
@@ -71,6 +77,8 @@ void NotificationBanners::runGLib(std::function<void(bool, bool)> started)
     // Writes still on their way reach dconf before the thread ends.
     g_settings_sync();
     g_object_unref(m_settings);
+    if (m_sessionBus)
+        g_object_unref(m_sessionBus);
     g_main_loop_unref(m_loop);
     g_main_context_pop_thread_default(m_context);
     g_main_context_unref(m_context);

@@ -9,6 +9,7 @@
 typedef struct _GMainContext GMainContext;
 typedef struct _GMainLoop GMainLoop;
 typedef struct _GSettings GSettings;
+typedef struct _GDBusConnection GDBusConnection;
 
 // The session's Do Not Disturb: GSettings "org.gnome.desktop.notifications" "show-banners"
 // (Phosh's and GNOME Shell's switches are bound to it, inverted).
@@ -45,5 +46,6 @@ private:
     GMainContext* m_context { nullptr };
     GMainLoop* m_loop { nullptr };
     GSettings* m_settings { nullptr };
+    GDBusConnection* m_sessionBus { nullptr };
     std::thread m_thread;
 };

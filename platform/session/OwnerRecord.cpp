@@ -1,0 +1,107 @@
+#include "platform/session/OwnerRecord.h"
+
+#include "platform/foundation/NSLog.h"
+#include "platform/foundation/PropertyList.h"
+#include "platform/machinery/DeviceRoot.h"
+
+namespace {
+
+std::optional<uint32_t> volumeIn(PlistDictionary& dictionary, const char* key)
+{
+    const int64_t* value = dictionary[key].asInteger();
+    if (!value || *value < 0 || *value > UINT32_MAX)
+        return std::nullopt;
+    return static_cast<uint32_t>(*value);
+}
+
+template<class T>
+void recordIfChanging(std::optional<T>& recorded, const std::optional<T>& current, const std::optional<T>& wanted)
+{
+    if (!recorded && current && wanted && *current != *wanted)
+        recorded = current;
+}
+
+template<class T>
+void dropIfBack(std::optional<T>& recorded, const std::optional<T>& current)
+{
+    if (recorded && current && *recorded == *current)
+        recorded.reset();
+}
+
+}
+
+std::filesystem::path OwnerRecord::path()
+{
+    return DeviceRoot::resolve("/var/lib/hushline-session/owner-values.plist");
+}
+
+OwnerRecord OwnerRecord::load()
+{
+    OwnerRecord record;
+    auto file = PropertyList::read(path());
+    if (!file || !file->isDictionary())
+        return record;
+    PlistDictionary dictionary = *file->asDictionary();
+    if (auto level = dictionary["level"].asString())
+        record.values.level = parseFeedbackLevel(*level);
+    record.values.eventRoleVolume = volumeIn(dictionary, "eventRoleVolume");
+    record.values.mediaVolume = volumeIn(dictionary, "mediaVolume");
+    if (auto shown = dictionary["showBanners"].asBool())
+        record.values.showBanners = *shown;
+    if (auto sink = dictionary["mediaSink"].asString())
+        record.mediaSink = *sink;
+    return record;
+}
+
+bool OwnerRecord::isEmpty() const
+{
+    return values == SessionValues {};
+}
+
+void OwnerRecord::recordBefore(const SessionValues& current, const SessionValues& wanted, const std::optional<std::string>& sink)
+{
+    recordIfChanging(values.level, current.level, wanted.level);
+    recordIfChanging(values.eventRoleVolume, current.eventRoleVolume, wanted.eventRoleVolume);
+    bool mediaRecorded = values.mediaVolume.has_value();
+    recordIfChanging(values.mediaVolume, current.mediaVolume, wanted.mediaVolume);
+    if (!mediaRecorded && values.mediaVolume)
+        mediaSink = sink;
+    recordIfChanging(values.showBanners, current.showBanners, wanted.showBanners);
+}
+
+void OwnerRecord::dropReturned(const SessionValues& current)
+{
+    dropIfBack(values.level, current.level);
+    dropIfBack(values.eventRoleVolume, current.eventRoleVolume);
+    dropIfBack(values.mediaVolume, current.mediaVolume);
+    dropIfBack(values.showBanners, current.showBanners);
+    if (!values.mediaVolume)
+        mediaSink.reset();
+}
+
+bool OwnerRecord::save() const
+{
+    std::error_code error;
+    if (isEmpty()) {
+        std::filesystem::remove(path(), error);
+        return !error;
+    }
+    PlistDictionary dictionary;
+    if (values.level)
+        dictionary["level"] = std::string(feedbackLevelName(*values.level));
+    if (values.eventRoleVolume)
+        dictionary["eventRoleVolume"] = static_cast<int64_t>(*values.eventRoleVolume);
+    if (values.mediaVolume)
+        dictionary["mediaVolume"] = static_cast<int64_t>(*values.mediaVolume);
+    if (mediaSink)
+        dictionary["mediaSink"] = *mediaSink;
+    if (values.showBanners)
+        dictionary["showBanners"] = *values.showBanners;
+    std::filesystem::create_directories(path().parent_path(), error);
+    std::string why;
+    if (!PropertyList::write(path(), PlistValue(dictionary), PropertyList::Format::XML, &why)) {
+        NSLog("Session: cannot keep the owner's values in %s: %s", path().c_str(), why.c_str());
+        return false;
+    }
+    return true;
+}
