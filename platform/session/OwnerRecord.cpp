@@ -50,6 +50,16 @@ OwnerRecord OwnerRecord::load()
         record.values.showBanners = *shown;
     if (auto sink = dictionary["mediaSink"].asString())
         record.mediaSink = *sink;
+    if (auto channels = dictionary["mediaChannels"].asArray()) {
+        for (const PlistValue& channel : *channels) {
+            const int64_t* volume = channel.asInteger();
+            if (!volume || *volume < 0 || *volume > UINT32_MAX) {
+                record.mediaChannels.clear();
+                break;
+            }
+            record.mediaChannels.push_back(static_cast<uint32_t>(*volume));
+        }
+    }
     return record;
 }
 
@@ -58,14 +68,17 @@ bool OwnerRecord::isEmpty() const
     return values == SessionValues {};
 }
 
-void OwnerRecord::recordBefore(const SessionValues& current, const SessionValues& wanted, const std::optional<std::string>& sink)
+void OwnerRecord::recordBefore(const SessionValues& current, const SessionValues& wanted, const std::optional<std::string>& sink,
+    const std::vector<uint32_t>& channels)
 {
     recordIfChanging(values.level, current.level, wanted.level);
     recordIfChanging(values.eventRoleVolume, current.eventRoleVolume, wanted.eventRoleVolume);
     bool mediaRecorded = values.mediaVolume.has_value();
     recordIfChanging(values.mediaVolume, current.mediaVolume, wanted.mediaVolume);
-    if (!mediaRecorded && values.mediaVolume)
+    if (!mediaRecorded && values.mediaVolume) {
         mediaSink = sink;
+        mediaChannels = channels;
+    }
     recordIfChanging(values.showBanners, current.showBanners, wanted.showBanners);
 }
 
@@ -75,8 +88,10 @@ void OwnerRecord::dropReturned(const SessionValues& current)
     dropIfBack(values.eventRoleVolume, current.eventRoleVolume);
     dropIfBack(values.mediaVolume, current.mediaVolume);
     dropIfBack(values.showBanners, current.showBanners);
-    if (!values.mediaVolume)
+    if (!values.mediaVolume) {
         mediaSink.reset();
+        mediaChannels.clear();
+    }
 }
 
 bool OwnerRecord::save() const
@@ -95,6 +110,12 @@ bool OwnerRecord::save() const
         dictionary["mediaVolume"] = static_cast<int64_t>(*values.mediaVolume);
     if (mediaSink)
         dictionary["mediaSink"] = *mediaSink;
+    if (!mediaChannels.empty()) {
+        PlistArray channels;
+        for (uint32_t volume : mediaChannels)
+            channels.push_back(static_cast<int64_t>(volume));
+        dictionary["mediaChannels"] = channels;
+    }
     if (values.showBanners)
         dictionary["showBanners"] = *values.showBanners;
     std::filesystem::create_directories(path().parent_path(), error);

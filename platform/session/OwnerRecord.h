@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 // The owner's own values of the session's controls that the phone has overridden, kept under
 // the device root ("/var/lib/hushline-session/owner-values.plist") so that they survive a crash
@@ -14,7 +15,8 @@
 // himself.
 //
 // The file holds "level" (string), "eventRoleVolume", "mediaVolume" (integers, the sound server's
-// units), "mediaSink" (the sink the media volume was read from) and "showBanners" (boolean).
+// units), "mediaSink" (the sink the media volume was read from) with "mediaChannels" (its
+// channels then, so that the balance comes back too) and "showBanners" (boolean).
 class OwnerRecord {
 public:
     static std::filesystem::path path();
@@ -24,10 +26,12 @@ public:
 
     SessionValues values;
     std::optional<std::string> mediaSink;
+    std::vector<uint32_t> mediaChannels;
 
     bool isEmpty() const;
     // Records the session's value of each control that is about to change, unless recorded.
-    void recordBefore(const SessionValues& current, const SessionValues& wanted, const std::optional<std::string>& sink);
+    void recordBefore(const SessionValues& current, const SessionValues& wanted, const std::optional<std::string>& sink,
+        const std::vector<uint32_t>& channels);
     // Drops the values the session holds again.
     void dropReturned(const SessionValues& current);
     // Writes the file (removes it when nothing is recorded); false when it cannot be written.

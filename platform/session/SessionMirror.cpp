@@ -39,17 +39,33 @@ PhoneValues SessionMirror::phoneValuesFor(const SessionValues& session, const Ph
 
 void SessionMirror::agree(const PhoneValues& phone, const SessionValues& session)
 {
-    m_agreed = Agreement { phone, session };
+    for (Part part : { Part::Ringer, Part::Media, Part::Banners })
+        agree(part, phone, session);
+}
+
+void SessionMirror::agree(Part part, const PhoneValues& phone, const SessionValues& session)
+{
+    Agreement agreement { phone, session };
+    switch (part) {
+    case Part::Ringer:
+        m_ringer = agreement;
+        break;
+    case Part::Media:
+        m_media = agreement;
+        break;
+    case Part::Banners:
+        m_banners = agreement;
+        break;
+    }
 }
 
 SessionValues SessionMirror::sessionValuesFor(const PhoneValues& phone, const SessionValues& current) const
 {
     SessionValues wanted = current;
-    const Agreement* agreed = m_agreed ? &*m_agreed : nullptr;
 
-    if (agreed && phone.ringer == agreed->phone.ringer) {
-        wanted.level = agreed->session.level;
-        wanted.eventRoleVolume = agreed->session.eventRoleVolume;
+    if (m_ringer && phone.ringer == m_ringer->phone.ringer) {
+        wanted.level = m_ringer->session.level;
+        wanted.eventRoleVolume = m_ringer->session.eventRoleVolume;
     } else {
         if (current.level)
             wanted.level = feedbackLevelFor(phone.ringer);
@@ -57,13 +73,13 @@ SessionValues SessionMirror::sessionValuesFor(const PhoneValues& phone, const Se
             wanted.eventRoleVolume = serverVolume(phone.ringer.ringerVolume);
     }
 
-    if (agreed && phone.mediaVolume == agreed->phone.mediaVolume)
-        wanted.mediaVolume = agreed->session.mediaVolume;
+    if (m_media && phone.mediaVolume == m_media->phone.mediaVolume)
+        wanted.mediaVolume = m_media->session.mediaVolume;
     else if (current.mediaVolume)
         wanted.mediaVolume = serverVolume(phone.mediaVolume);
 
-    if (agreed && phone.doNotDisturb == agreed->phone.doNotDisturb)
-        wanted.showBanners = agreed->session.showBanners;
+    if (m_banners && phone.doNotDisturb == m_banners->phone.doNotDisturb)
+        wanted.showBanners = m_banners->session.showBanners;
     else if (current.showBanners)
         wanted.showBanners = !phone.doNotDisturb;
 

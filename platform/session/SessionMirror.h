@@ -43,8 +43,10 @@ public:
     static PhoneValues phoneValuesFor(const SessionValues&, const PhoneValues& current);
 
     // The phone and the session agree: the owner's session values entered the phone as these.
+    // Each part of the phone agrees on its own, when the owner changes it on the session.
+    enum class Part { Ringer, Media, Banners };
     void agree(const PhoneValues&, const SessionValues&);
-    bool hasAgreed() const { return m_agreed.has_value(); }
+    void agree(Part, const PhoneValues&, const SessionValues&);
 
     // What the session must hold for the phone's values. `current` is what it holds now: a ringer
     // of 0 leaves the event-role volume as it is, so that the owner's one tap to "full" brings the
@@ -56,5 +58,7 @@ private:
         PhoneValues phone;
         SessionValues session;
     };
-    std::optional<Agreement> m_agreed;
+    std::optional<Agreement> m_ringer;
+    std::optional<Agreement> m_media;
+    std::optional<Agreement> m_banners;
 };

@@ -57,16 +57,22 @@ public:
     void killDconf();
 
     // NetworkManager (the mock): one Wi-Fi device "wlan0" is added at start.
-    // Joins the network: an access point with the SSID, a saved connection and an active
-    // connection; the device's ActiveAccessPoint points to the access point (PropertiesChanged).
+    // Joins the network: an access point with the SSID, a saved connection (Settings.
+    // AddConnection, reused when the network is saved already) and an active connection; the
+    // device's ActiveAccessPoint points to the access point (PropertiesChanged), last. A network
+    // joined before is left first, staying saved. While NetworkManager sleeps, the device names
+    // the access point only at the wake. The SSID must be UTF-8 (the mock's access points take a
+    // D-Bus string).
     void joinNetwork(const std::string& ssid);
     // Leaves the joined network, removing its access point, active connection and saved
     // connection (keepSaved keeps the saved connection).
     void leaveNetwork(bool keepSaved = false);
-    // A saved Wi-Fi connection without joining.
+    // A saved Wi-Fi connection without joining. The SSID may be any bytes (not only UTF-8).
     void addSavedNetwork(const std::string& ssid);
     // NetworkManager's State NM_STATE_ASLEEP (10) as around a suspend, and back
-    // (NM_STATE_CONNECTED_GLOBAL, 70).
+    // (NM_STATE_CONNECTED_GLOBAL, 70). As the real one, it drops the device's access point when
+    // it goes to sleep; at the wake it is NM_STATE_DISCONNECTED (20) first, then the device names
+    // the joined network's access point again, then it is connected.
     void setNetworkManagerAsleep(bool asleep);
     // Stops and starts the mock (a restart of NetworkManager): the joined network is gone.
     void stopNetworkManager();

@@ -1,0 +1,294 @@
+#include "apps/testsupport/PhonectlFixture.h"
+
+#include "platform/foundation/NSRunLoop.h"
+#include "platform/foundation/PropertyList.h"
+#include "platform/session/SoundServer.h"
+#include "platform/session/testsupport/PrivateSession.h"
+
+#include <cstdlib>
+#include <sys/socket.h>
+#include <sys/un.h>
+
+// The phone linked to a real session (private buses, a real PulseAudio, feedbackd and dconf,
+// NetworkManager's mock), driven by phonectl on the virtual clock while the session is real.
+namespace {
+
+constexpr uint32_t kNorm = 0x10000U;
+
+std::string trimmed(std::string text)
+{
+    while (!text.empty() && (text.back() == '\n' || text.back() == ' '))
+        text.pop_back();
+    return text;
+}
+
+class PhoneSessionTest : public PhonectlFixture {
+protected:
+    void SetUp() override
+    {
+        PhonectlFixture::SetUp();
+        m_session = PrivateSession::start(options());
+    }
+
+    void TearDown() override
+    {
+        if (m_booted)
+            phonectl({ "stop" });
+        m_booted = false;
+        m_sound.reset();
+        m_session.reset();
+        PhonectlFixture::TearDown();
+    }
+
+    virtual PrivateSession::Options options() const { return {}; }
+
+    // The owner's session before the phone boots: a ringer between the phone's steps, a media
+    // volume with its channels apart, banners shown, feedbackd at "full".
+    void ownerHas(uint32_t eventRole, const std::string& leftRight, bool banners = true)
+    {
+        setEventRole(eventRole);
+        m_session->run("pactl set-sink-volume test_sink " + leftRight);
+        m_session->run(std::string("gsettings set org.gnome.desktop.notifications show-banners ") + (banners ? "true" : "false"));
+    }
+
+    SoundServer& sound()
+    {
+        if (!m_sound)
+            m_sound = SoundServer::connect({});
+        NSRunLoop::main().runUntilCondition([this] { return m_sound->isConnected() && m_sound->eventRoleVolume(); }, 5);
+        return *m_sound;
+    }
+
+    void setEventRole(uint32_t volume)
+    {
+        bool done = false;
+        sound().setEventRoleVolume(volume, [&](bool) { done = true; });
+        NSRunLoop::main().runUntilCondition([&] { return done; }, 5);
+    }
+
+    // What another client reads at the session now.
+    uint32_t eventRole()
+    {
+        m_sound.reset();
+        return sound().eventRoleVolume().value_or(0);
+    }
+    std::string sinkVolume() const { return trimmed(m_session->run("pactl get-sink-volume test_sink | head -n 1 | awk '{print $3, $10}'")); }
+    std::string level() const
+    {
+        return trimmed(m_session->run("busctl --user get-property org.sigxcpu.Feedback /org/sigxcpu/Feedback org.sigxcpu.Feedback Profile"));
+    }
+    std::string banners() const { return trimmed(m_session->run("gsettings get org.gnome.desktop.notifications show-banners")); }
+    void ownerSetsLevel(const std::string& level) const
+    {
+        m_session->run("busctl --user set-property org.sigxcpu.Feedback /org/sigxcpu/Feedback org.sigxcpu.Feedback Profile s " + level);
+    }
+
+    void bootLinked(const char* clock = "2026-12-08T08:55:00")
+    {
+        PhonectlResult booted = phonectl({ "boot", "--session", "--clock", clock, "--os", "13.3" });
+        ASSERT_EQ(booted.status, 0) << booted.err;
+    }
+
+    bool ownerRecordExists() const { return std::filesystem::exists(m_root / "var/lib/hushline-session/owner-values.plist"); }
+
+    std::unique_ptr<PrivateSession> m_session;
+    std::shared_ptr<SoundServer> m_sound;
+};
+
+class PhoneSessionWithoutFeedbackdTest : public PhoneSessionTest {
+    PrivateSession::Options options() const override { return { .soundServer = true, .networkManager = false, .feedbackd = false }; }
+};
+
+}
+
+TEST_F(PhoneSessionTest, AMeetingSilencesTheSessionAndItsEndGivesBackExactlyTheOwnersValues)
+{
+    addEvent("Work", "Meeting", "09:00", "10:00");
+    ownerHas(24248, "45875 32768");
+    bootLinked();
+    changeFirstProfile(R"({"dnDEnabled": true})");
+    const PlistValue linked = state("session");
+    EXPECT_TRUE(linked["feedbackd"].boolValue());
+    EXPECT_TRUE(linked["soundServer"].boolValue());
+    EXPECT_TRUE(linked["notifications"].boolValue());
+    EXPECT_TRUE(linked["networkManager"].boolValue());
+    EXPECT_NEAR(state("ringerVolume").doubleValue(), 24248.0 / kNorm, 1e-6) << "the phone's ringer is the session's";
+    EXPECT_NEAR(state("mediaVolume").doubleValue(), 0.7, 1e-3);
+
+    ok({ "clock", "advance", "305" });
+    ASSERT_TRUE(isApplied());
+    EXPECT_TRUE(eventually([&] { return sinkVolume() == "0 0"; })) << sinkVolume();
+    EXPECT_EQ(eventRole(), kNorm / 16);
+    EXPECT_EQ(level(), "s \"full\"") << "a ringer above 0 on the ring switch rings";
+    EXPECT_EQ(banners(), "false");
+    EXPECT_TRUE(ownerRecordExists());
+
+    ok({ "clock", "advance", "3600" });
+    ASSERT_FALSE(isApplied());
+    EXPECT_TRUE(eventually([&] { return sinkVolume() == "45875 32768"; })) << sinkVolume();
+    EXPECT_EQ(eventRole(), 24248u);
+    EXPECT_EQ(level(), "s \"full\"");
+    EXPECT_EQ(banners(), "true");
+    EXPECT_TRUE(eventually([&] { return !ownerRecordExists(); })) << "nothing left to give back";
+}
+
+TEST_F(PhoneSessionTest, AProfileWithTheRingerAtZeroQuietsFeedbackdAndKeepsTheRingForOneTap)
+{
+    addEvent("Work", "Meeting", "09:00", "10:00");
+    ownerHas(32768, "32768 32768");
+    bootLinked();
+    changeFirstProfile(R"({"ringerVolume": 0, "vibrate": true})");
+    ok({ "clock", "advance", "305" });
+    ASSERT_TRUE(isApplied());
+    EXPECT_TRUE(eventually([&] { return level() == "s \"quiet\""; })) << level();
+    EXPECT_EQ(eventRole(), 32768u) << "a ringer of 0 leaves the event role as it was";
+
+    ok({ "clock", "advance", "3600" });
+    EXPECT_TRUE(eventually([&] { return level() == "s \"full\""; })) << level();
+    EXPECT_EQ(eventRole(), 32768u);
+}
+
+TEST_F(PhoneSessionTest, TheOwnersOwnLevelDuringAMeetingEntersThePhoneAsTheSwitch)
+{
+    addEvent("Work", "Meeting", "09:00", "10:00");
+    ownerHas(32768, "32768 32768");
+    bootLinked();
+    ok({ "clock", "advance", "305" });
+    ASSERT_TRUE(isApplied());
+    ownerSetsLevel("silent");
+    ASSERT_TRUE(eventually([&] { return state("ringerSwitchSilent").boolValue(); }));
+    EXPECT_FALSE(state("silentVibrate").boolValue());
+    EXPECT_EQ(level(), "s \"silent\"") << "the phone does not undo the owner's switch";
+
+    ok({ "clock", "advance", "3600" });
+    ASSERT_FALSE(isApplied());
+    EXPECT_EQ(level(), "s \"silent\"") << "the switch is the owner's and stays where he put it";
+    EXPECT_TRUE(eventually([&] { return sinkVolume() == "32768 32768"; })) << sinkVolume();
+}
+
+TEST_F(PhoneSessionTest, AHomeScreenKilledMidMeetingLeavesTheSessionWithTheOwnersValues)
+{
+    addEvent("Work", "Meeting", "09:00", "10:00");
+    ownerHas(24248, "45875 32768");
+    bootLinked();
+    ok({ "clock", "advance", "305" });
+    ASSERT_TRUE(isApplied());
+    ASSERT_TRUE(eventually([&] { return sinkVolume() == "0 0"; }));
+
+    ASSERT_TRUE(killHomeScreenAndWaitForItsRestart());
+    ok({ "clock", "advance", "3600" });
+    EXPECT_TRUE(eventually([&] { return sinkVolume() == "45875 32768"; })) << sinkVolume();
+    EXPECT_EQ(eventRole(), 24248u);
+    EXPECT_EQ(banners(), "true");
+    EXPECT_TRUE(eventually([&] { return !ownerRecordExists(); }));
+}
+
+TEST_F(PhoneSessionTest, ARebootMidMeetingGivesTheOwnersValuesBackAtTheNextStart)
+{
+    addEvent("Work", "Meeting", "09:00", "10:00");
+    ownerHas(24248, "45875 32768");
+    bootLinked();
+    ok({ "clock", "advance", "305" });
+    ASSERT_TRUE(eventually([&] { return sinkVolume() == "0 0"; }));
+    // Everything of the phone is killed; the sound server restarts with what it stored.
+    std::string supervisor;
+    ASSERT_TRUE(readFile(PhoneControl::supervisorPath(m_root), supervisor));
+    std::string host;
+    ASSERT_TRUE(readFile(PhoneControl::launchedPath(m_root), host));
+    kill(std::stoi(supervisor), SIGKILL);
+    kill(std::stoi(host), SIGKILL);
+    m_booted = false;
+    ASSERT_TRUE(eventually([&] { return kill(std::stoi(host), 0) != 0; }));
+    m_sound.reset();
+    m_session->stopSoundServer();
+    m_session->startSoundServer();
+    m_session->killDconf();
+    EXPECT_EQ(sinkVolume(), "0 0") << "the session kept the meeting's values";
+
+    bootLinked("2026-12-08T10:30:00");
+    EXPECT_EQ(sinkVolume(), "45875 32768");
+    EXPECT_EQ(eventRole(), 24248u);
+    EXPECT_EQ(banners(), "true");
+    EXPECT_FALSE(ownerRecordExists());
+}
+
+TEST_F(PhoneSessionTest, StoppingThePhoneMidMeetingGivesTheSessionBack)
+{
+    addEvent("Work", "Meeting", "09:00", "10:00");
+    ownerHas(24248, "45875 32768");
+    bootLinked();
+    ok({ "clock", "advance", "305" });
+    ASSERT_TRUE(eventually([&] { return sinkVolume() == "0 0"; }));
+    ok({ "stop" });
+    m_booted = false;
+    EXPECT_EQ(sinkVolume(), "45875 32768");
+    EXPECT_EQ(eventRole(), 24248u);
+    EXPECT_EQ(banners(), "true");
+}
+
+TEST_F(PhoneSessionTest, JoiningHomeAppliesItsProfileAndASuspendChangesNothing)
+{
+    ownerHas(32768, "32768 32768");
+    m_session->addSavedNetwork("Office");
+    bootLinked();
+    changeFirstProfile(R"({"wifiNetworks": ["Home"], "playAlert": false})");
+    m_session->joinNetwork("Home");
+    ASSERT_TRUE(eventually([&] { return isApplied(); }));
+    const PlistValue wifi = state("wifi");
+    EXPECT_EQ(wifi["current"], PlistValue("Home"));
+    ok({ "clock", "advance", "5" });
+    EXPECT_TRUE(eventually([&] { return sinkVolume() == "0 0"; }));
+
+    m_session->setNetworkManagerAsleep(true);
+    m_session->setNetworkManagerAsleep(false);
+    ok({ "clock", "advance", "60" });
+    EXPECT_TRUE(isApplied()) << "a suspend is no change of network";
+
+    m_session->leaveNetwork();
+    ASSERT_TRUE(eventually([&] { return !isApplied(); }));
+    ok({ "clock", "advance", "5" });
+    EXPECT_TRUE(eventually([&] { return sinkVolume() == "32768 32768"; })) << sinkVolume();
+}
+
+TEST_F(PhoneSessionTest, CommandsStandingInForTheSessionsHardwareAreRefused)
+{
+    bootLinked();
+    for (std::vector<std::string> command : { std::vector<std::string> { "wifi", "join", "Home" }, { "press", "volume-up" },
+             { "volume", "ringer", "0.5" }, { "dnd", "on" } }) {
+        PhonectlResult refused = phonectl(command);
+        EXPECT_EQ(refused.status, 1) << command[0];
+        EXPECT_NE(refused.err.find("linked to your session"), std::string::npos) << refused.err;
+    }
+    EXPECT_EQ(phonectl({ "vibrate", "ring", "on" }).status, 0) << "vibrate on ring is the phone's own";
+}
+
+TEST_F(PhoneSessionTest, TheSettingsAppAndALookAtTodayNeverTouchTheSession)
+{
+    addEvent("Work", "Meeting", "09:00", "10:00");
+    PhonectlResult booted = phonectl({ "boot", "--clock", "2026-12-08T08:55:00" });
+    ASSERT_EQ(booted.status, 0) << booted.err;
+    ok({ "today" });
+    ok({ "settings" });
+    // Nothing asked feedbackd or dconf (both start on the first call) or the sound server.
+    EXPECT_EQ(m_session->run("busctl --user list --acquired --no-legend | grep -c -e org.sigxcpu.Feedback -e ca.desrt.dconf || true"), "0\n");
+    EXPECT_EQ(trimmed(m_session->run("pactl list short clients | grep -vc pactl || true")), "0");
+}
+
+TEST_F(PhoneSessionWithoutFeedbackdTest, ASessionWithoutFeedbackdStillSilencesTheVolumes)
+{
+    addEvent("Work", "Meeting", "09:00", "10:00");
+    ownerHas(24248, "45875 32768");
+    bootLinked();
+    const PlistValue linked = state("session");
+    EXPECT_FALSE(linked["feedbackd"].boolValue());
+    EXPECT_TRUE(linked["soundServer"].boolValue());
+    ok({ "clock", "advance", "305" });
+    EXPECT_TRUE(eventually([&] { return sinkVolume() == "0 0"; }));
+    ok({ "clock", "advance", "3600" });
+    EXPECT_TRUE(eventually([&] { return sinkVolume() == "45875 32768"; }));
+    std::string hostLog;
+    readFile(m_root / "var/log/springboard.log", hostLog);
+    std::string velloq;
+    readFile(m_root / "tmp/velloq.log", velloq);
+    EXPECT_NE((hostLog + velloq).find("feedbackd is not on the session bus"), std::string::npos);
+}

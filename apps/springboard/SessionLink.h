@@ -1,0 +1,90 @@
+#pragma once
+
+#include "platform/device/Device.h"
+#include "platform/foundation/PlistValue.h"
+#include "platform/session/OwnerRecord.h"
+#include "platform/session/SessionMirror.h"
+
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+
+class DesktopNotifications;
+class FeedbackService;
+class NetworkManagerWatch;
+class NotificationBanners;
+class PhoneBusConnection;
+class SessionSounds;
+class SoundServer;
+
+// The phone's hardware as the user's own session (phonectl boot --session): the home-screen
+// host's link to feedbackd, the sound server, GSettings and NetworkManager. It owns no policy:
+// what the phone does reaches the session, and what the owner does on the session enters the
+// phone as the same action on the phone would (the volume display, the ring/silent switch, the
+// Sounds settings, Control Center, a Wi-Fi join), for the system's code to decide about.
+//
+// Everything runs on the main run loop. Only the home-screen host starts it; the phone's other
+// processes never touch the session.
+class SessionLink {
+public:
+    // Connects to the session found in the environment, gives the owner's recorded values back
+    // to it, and gives the phone the session's state. Throws std::runtime_error when there is no
+    // session bus. A missing service is logged once and left out.
+    static std::unique_ptr<SessionLink> start();
+    ~SessionLink();
+    SessionLink(const SessionLink&) = delete;
+    SessionLink& operator=(const SessionLink&) = delete;
+
+    // The link of this process while it runs (the control service reports it), or nullptr.
+    static SessionLink* current();
+
+    // Which services are linked: "feedbackd", "soundServer", "notifications", "networkManager".
+    PlistDictionary linkedParts() const;
+    // Where a booted phone notes that it is linked (phonectl refuses the commands that stand in
+    // for hardware the session owns); removed when the link ends.
+    static std::filesystem::path markerPath();
+
+    // Writes the owner's recorded values back (at stop), waiting at most `seconds` for them.
+    void giveBackOwnersValues(double seconds);
+
+private:
+    SessionLink() = default;
+    void connect();
+    void giveBackRecorded(double seconds);
+    void takeStateFromSession();
+    void observePhone();
+    void phoneChanged(const Device::Change&);
+    void writeToSession();
+    void ownerChangedLevel(FeedbackLevel);
+    void ownerChangedEventRole(uint32_t volume);
+    void ownerChangedMedia(uint32_t volume);
+    void ownerChangedBanners(bool shown);
+    void ownerChanged(SessionMirror::Part, const PhoneValues&);
+    void enterIntoPhone(const PhoneValues& from, const PhoneValues& to);
+    void networkChanged(const std::optional<std::string>& ssid);
+    void rememberedNetworksChanged(const std::vector<std::string>&);
+    void writeDone();
+    void playTone(const std::string& identifier);
+    void showAlert();
+    static void answerAlert(int64_t buttonIndex);
+    SessionValues sessionValues() const;
+    static PhoneValues phoneValues();
+    void writeMarker() const;
+
+    std::shared_ptr<PhoneBusConnection> m_sessionBus;
+    std::shared_ptr<FeedbackService> m_feedback;
+    std::shared_ptr<NotificationBanners> m_banners;
+    std::shared_ptr<SoundServer> m_sound;
+    std::shared_ptr<NetworkManagerWatch> m_network;
+    std::shared_ptr<DesktopNotifications> m_notifications;
+    std::unique_ptr<SessionSounds> m_sounds;
+    // The phone's own answer of an alert, which withdraws the notification, is not the owner's.
+    bool m_answering { false };
+    SessionMirror m_mirror;
+    OwnerRecord m_record;
+    Device::ObserverToken m_observer { 0 };
+    bool m_entering { false };
+    bool m_networkAnswered { false };
+    int m_writesInFlight { 0 };
+};

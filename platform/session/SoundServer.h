@@ -1,0 +1,113 @@
+#pragma once
+
+#include "platform/session/PulseLoop.h"
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <map>
+#include <string>
+#include <vector>
+
+struct pa_context;
+class FileWatch;
+
+// The session's sound server (PulseAudio, or PipeWire's pulse server) as the phone's two
+// volumes, through libpulse on the main run loop:
+//   - the ringer: the event-role volume, the stream-restore entry
+//     "sink-input-by-media-role:event" (what calls and messages ring at). A missing entry, or one
+//     without a volume (a fresh server's first event sound leaves one), reads as 100 % and is
+//     never written back as it is;
+//   - the media volume: the default sink's volume, its loudest channel. A write scales every
+//     channel alike, so that the balance stays and a later restore is exact, and goes to the sink
+//     the value was read from, never to another that has become the default meanwhile.
+// Volumes are in the server's own units (PA_VOLUME_NORM = 100 %) and compared in them, so that a
+// value read back is never taken for a change.
+//
+// A value that comes back equal to one of our pending writes is ours; any other new value is the
+// owner's, even one that arrives while our write is on its way. A new default sink (a headset,
+// Bluetooth, a call's route) or a new active port is no change of the owner's: the media volume is
+// then that sink's, reported through defaultSinkChanged.
+//
+// When the server goes away, the server's socket is watched (inotify) and the connection made
+// again when it is back; nothing polls. Both values are then read again.
+class SoundServer : public std::enable_shared_from_this<SoundServer> {
+public:
+    struct Handlers {
+        std::function<void(uint32_t)> ownerChangedRinger;
+        std::function<void(uint32_t)> ownerChangedMedia;
+        std::function<void(const std::string& sink)> defaultSinkChanged;
+        std::function<void(bool connected)> connectionChanged;
+    };
+
+    // Starts connecting (PULSE_SERVER, else the user's server); the values arrive on the loop.
+    static std::shared_ptr<SoundServer> connect(Handlers);
+    ~SoundServer();
+    SoundServer(const SoundServer&) = delete;
+    SoundServer& operator=(const SoundServer&) = delete;
+
+    bool isConnected() const { return m_connected; }
+    std::optional<uint32_t> eventRoleVolume() const { return m_eventRole; }
+    std::optional<uint32_t> mediaVolume() const { return m_media; }
+    std::optional<std::string> mediaSink() const { return m_sink; }
+    // The default sink's channels as they are now.
+    std::vector<uint32_t> mediaChannels() const;
+
+    // `done` is told once the server has the value and a read gave it back (false when it
+    // refused, or there is no server).
+    void setEventRoleVolume(uint32_t, std::function<void(bool)> done = {});
+    void setMediaVolume(uint32_t, std::function<void(bool)> done = {});
+    // Gives a sink exactly these channels (the owner's values, kept since before a crash).
+    void setSinkChannels(const std::string& sink, const std::vector<uint32_t>& channels, std::function<void(bool)> done = {});
+    // Reads the event-role volume again (for servers that do not tell of its changes).
+    void refreshEventRole(std::function<void()> done = {});
+
+    static constexpr const char* kEventRoleEntry = "sink-input-by-media-role:event";
+
+private:
+    struct PendingWrite {
+        uint32_t volume;
+        std::function<void(bool)> done;
+    };
+    struct Request;
+
+    SoundServer() = default;
+    Request* newRequest();
+    std::unique_ptr<Request> take(Request*);
+    void start();
+    void stateChanged();
+    void connected();
+    void disconnected();
+    void watchForServer();
+    void readEventRole(std::function<void()> after = {});
+    void readServer();
+    void readSink(const std::string& name, bool sinkIsNew);
+    void eventRoleArrived(uint32_t);
+    void mediaArrived(uint32_t, const std::string& sink, const std::string& port);
+    static bool takePending(std::deque<PendingWrite>&, uint32_t);
+    static void finishPending(std::deque<PendingWrite>&, bool ok);
+    void writeSink(const std::string& sink, std::vector<uint32_t> channels, uint32_t volume, std::function<void(bool)> done);
+    void reconnectSoon();
+    void announceWhenRead();
+
+    Handlers m_handlers;
+    PulseLoop m_loop;
+    pa_context* m_context { nullptr };
+    bool m_connected { false };
+    bool m_absenceLogged { false };
+    std::optional<uint32_t> m_eventRole;
+    std::optional<uint32_t> m_media;
+    std::optional<std::string> m_sink;
+    std::string m_port;
+    std::vector<uint32_t> m_channels;
+    bool m_eventRoleMuted { false };
+    bool m_announced { false };
+    // Per sink, its channels when last above 0: a volume set after 0 gets its balance back.
+    std::map<std::string, std::vector<uint32_t>> m_balance;
+    std::deque<PendingWrite> m_pendingEventRole;
+    std::deque<PendingWrite> m_pendingMedia;
+    std::unique_ptr<FileWatch> m_socketWatch;
+    std::vector<std::unique_ptr<Request>> m_requests;
+};
