@@ -89,6 +89,14 @@ protected:
         ASSERT_EQ(booted.status, 0) << booted.err;
     }
 
+    std::string hostOutput() const
+    {
+        std::string host, velloq;
+        readFile(m_root / "var/log/springboard.log", host);
+        readFile(m_root / "tmp/velloq.log", velloq);
+        return host + "\n--- velloq.log ---\n" + velloq;
+    }
+
     bool ownerRecordExists() const { return std::filesystem::exists(m_root / "var/lib/hushline-session/owner-values.plist"); }
 
     std::unique_ptr<PrivateSession> m_session;
@@ -221,7 +229,7 @@ TEST_F(PhoneSessionTest, StoppingThePhoneMidMeetingGivesTheSessionBack)
     ASSERT_TRUE(eventually([&] { return sinkVolume() == "0 0"; }));
     ok({ "stop" });
     m_booted = false;
-    EXPECT_EQ(sinkVolume(), "45875 32768");
+    EXPECT_EQ(sinkVolume(), "45875 32768") << hostOutput();
     EXPECT_EQ(eventRole(), 24248u);
     EXPECT_EQ(banners(), "true");
 }

@@ -327,51 +327,39 @@ void SoundServer::announceWhenRead()
 
 void SoundServer::eventRoleArrived(uint32_t volume)
 {
-    if (!m_eventRole) {
-        m_eventRole = volume;
-        takePending(m_pendingEventRole, volume);
+    // The value is in place before a writer is told its write is done.
+    std::optional<uint32_t> before = m_eventRole;
+    m_eventRole = volume;
+    if (takePending(m_pendingEventRole, volume) || !before) {
         announceWhenRead();
         return;
     }
-    if (takePending(m_pendingEventRole, volume)) {
-        m_eventRole = volume;
-        return;
-    }
-    if (*m_eventRole == volume)
-        return;
-    m_eventRole = volume;
-    if (m_handlers.ownerChangedRinger)
+    if (*before != volume && m_handlers.ownerChangedRinger)
         m_handlers.ownerChangedRinger(volume);
 }
 
 void SoundServer::mediaArrived(uint32_t volume, const std::string& sink, const std::string& port)
 {
-    if (!m_media) {
-        m_media = volume;
-        m_sink = sink;
-        m_port = port;
+    std::optional<uint32_t> before = m_media;
+    bool otherSink = before && (sink != *m_sink || port != m_port);
+    m_media = volume;
+    m_sink = sink;
+    m_port = port;
+    if (!before) {
         takePending(m_pendingMedia, volume);
         announceWhenRead();
         return;
     }
-    if (sink != *m_sink || port != m_port) {
+    if (otherSink) {
         // Another sink or route: its volume is what the media volume is now, nobody changed it.
-        m_media = volume;
-        m_sink = sink;
-        m_port = port;
         finishPending(m_pendingMedia, true);
         if (m_handlers.defaultSinkChanged)
             m_handlers.defaultSinkChanged(sink);
         return;
     }
-    if (takePending(m_pendingMedia, volume)) {
-        m_media = volume;
+    if (takePending(m_pendingMedia, volume))
         return;
-    }
-    if (*m_media == volume)
-        return;
-    m_media = volume;
-    if (m_handlers.ownerChangedMedia)
+    if (*before != volume && m_handlers.ownerChangedMedia)
         m_handlers.ownerChangedMedia(volume);
 }
 
