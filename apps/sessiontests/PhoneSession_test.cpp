@@ -6,6 +6,7 @@
 #include "platform/session/testsupport/PrivateSession.h"
 
 #include <cstdlib>
+#include <cstring>
 #include <sys/socket.h>
 #include <sys/un.h>
 
@@ -299,4 +300,98 @@ TEST_F(PhoneSessionWithoutFeedbackdTest, ASessionWithoutFeedbackdStillSilencesTh
     std::string velloq;
     readFile(m_root / "tmp/velloq.log", velloq);
     EXPECT_NE((hostLog + velloq).find("feedbackd is not on the session bus"), std::string::npos);
+}
+
+namespace {
+
+// A datagram socket standing in for the service manager's notify socket.
+class NotifySocket {
+public:
+    explicit NotifySocket(const std::filesystem::path& path)
+        : m_path(path)
+    {
+        m_fd = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+        sockaddr_un address {};
+        address.sun_family = AF_UNIX;
+        strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+        bind(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    }
+    ~NotifySocket()
+    {
+        close(m_fd);
+        std::filesystem::remove(m_path);
+    }
+    // Everything received so far.
+    std::string received()
+    {
+        char buffer[512];
+        ssize_t n;
+        while ((n = recv(m_fd, buffer, sizeof buffer, 0)) > 0)
+            m_received.append(buffer, static_cast<size_t>(n)).push_back('\n');
+        return m_received;
+    }
+
+private:
+    std::filesystem::path m_path;
+    int m_fd { -1 };
+    std::string m_received;
+};
+
+pid_t spawnPhonectl(std::vector<std::string> arguments, const std::filesystem::path& output)
+{
+    arguments.insert(arguments.begin(), HUSHLINE_PHONECTL);
+    std::vector<char*> argv;
+    for (auto& argument : arguments)
+        argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t files;
+    posix_spawn_file_actions_init(&files);
+    posix_spawn_file_actions_addopen(&files, STDOUT_FILENO, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&files, STDERR_FILENO, output.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+    pid_t pid = -1;
+    posix_spawn(&pid, argv[0], &files, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&files);
+    return pid;
+}
+
+int exitStatus(pid_t pid)
+{
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+}
+
+TEST_F(PhoneSessionTest, TheForegroundPhoneIsReadyWhenLinkedRunsOncePerUserAndStopsOnSigterm)
+{
+    addEvent("Work", "Meeting", "09:00", "10:00");
+    ownerHas(24248, "70% 50%");
+    NotifySocket notify(m_root.parent_path() / (m_root.filename().string() + ".notify"));
+    setenv("NOTIFY_SOCKET", (m_root.parent_path() / (m_root.filename().string() + ".notify")).c_str(), 1);
+    auto output = m_root.parent_path() / (m_root.filename().string() + ".run");
+    pid_t phone = spawnPhonectl({ "--root", m_root.string(), "run", "--session", "--clock", "2026-12-08T09:05:00" }, output);
+    unsetenv("NOTIFY_SOCKET");
+    ASSERT_TRUE(eventually([&] { return notify.received().find("READY=1") != std::string::npos; }, 30));
+    const PlistValue linked = state("session");
+    EXPECT_TRUE(linked["soundServer"].boolValue());
+    ok({ "clock", "advance", "5" });
+    EXPECT_TRUE(eventually([&] { return sinkVolume() == "0 0"; })) << "the meeting runs";
+
+    auto second = m_root.parent_path() / (m_root.filename().string() + ".second");
+    pid_t again = spawnPhonectl({ "--root", (m_root.string() + "-other"), "run", "--session" }, second);
+    EXPECT_EQ(exitStatus(again), 1);
+    std::string refused;
+    readFile(second, refused);
+    EXPECT_NE(refused.find("already runs for this user"), std::string::npos) << refused;
+    std::filesystem::remove(second);
+
+    kill(phone, SIGTERM);
+    EXPECT_EQ(exitStatus(phone), 0);
+    std::string said;
+    readFile(output, said);
+    std::filesystem::remove(output);
+    EXPECT_FALSE(std::filesystem::exists(PhoneControl::supervisorPath(m_root))) << said;
+    EXPECT_EQ(sinkVolume(), "45875 32768") << "stopped with the owner's values given back";
+    EXPECT_EQ(banners(), "true");
 }
