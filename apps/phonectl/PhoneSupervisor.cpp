@@ -28,6 +28,8 @@ extern char** environ;
 
 namespace {
 
+constexpr const char* kNewestSystemVersion = "13.7";
+
 using Clock = std::chrono::steady_clock;
 
 // ASan builds launch slowly; a host that has not launched by then will not.
@@ -217,6 +219,9 @@ void bootPhone(const BootOptions& options)
     TLToneManager::installSystemTones(root);
     if (options.osVersion)
         writeSystemVersion(root, *options.osVersion);
+    else if (options.session)
+        // A phone standing in for a real one is of the newest OS generation the phone knows.
+        writeSystemVersion(root, kNewestSystemVersion);
     std::filesystem::create_directories(root / "var" / "log", error);
     std::filesystem::remove(PhoneControl::launchedPath(root), error);
 

@@ -395,3 +395,31 @@ TEST_F(PhoneSessionTest, TheForegroundPhoneIsReadyWhenLinkedRunsOncePerUserAndSt
     EXPECT_EQ(sinkVolume(), "45875 32768") << "stopped with the owner's values given back";
     EXPECT_EQ(banners(), "true");
 }
+
+TEST_F(PhoneSessionTest, TheQuestionAboutTheOwnersRingerIsADesktopNotificationWhoseAnswerIsTheAlertsButton)
+{
+    pid_t notifications = std::stoi(m_session->run("setsid /usr/bin/python3 -m dbusmock --template notification_daemon >/dev/null 2>&1 & "
+                                                   "echo $!; gdbus wait --session --timeout 10 org.freedesktop.Notifications"));
+    addEvent("Work", "Meeting", "09:00", "10:00");
+    ownerHas(24248, "70% 50%");
+    PhonectlResult booted = phonectl({ "boot", "--session", "--clock", "2026-12-08T08:55:00", "--os", "10.3" });
+    ASSERT_EQ(booted.status, 0) << booted.err;
+    ok({ "clock", "advance", "305" });
+    ASSERT_TRUE(isApplied());
+
+    // The owner turns his ringer up on the session in the meeting.
+    setEventRole(32768);
+    const char* calls = "busctl --user call org.freedesktop.Notifications /org/freedesktop/Notifications org.freedesktop.DBus.Mock GetCalls";
+    ASSERT_TRUE(eventually([&] { return m_session->run(calls).find("You changed ringtone volume") != std::string::npos; }))
+        << m_session->run(calls) << hostOutput();
+    EXPECT_TRUE(state("alert").isDictionary());
+
+    m_session->run("busctl --user call org.freedesktop.Notifications /org/freedesktop/Notifications org.freedesktop.DBus.Mock EmitSignal "
+                   "sssav org.freedesktop.Notifications ActionInvoked us 2 u 1 s 0");
+    ASSERT_TRUE(eventually([&] { return state("alert") == PlistValue("<null>"); })) << "\"Yes, please\" answered the alert";
+    ok({ "clock", "advance", "3600" });
+    ASSERT_FALSE(isApplied());
+    EXPECT_EQ(eventRole(), 32768u) << "the volume the owner chose in the meeting is kept";
+    EXPECT_TRUE(eventually([&] { return sinkVolume() == "45875 32768"; }));
+    kill(notifications, SIGTERM);
+}
