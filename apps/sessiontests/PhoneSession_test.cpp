@@ -423,3 +423,33 @@ TEST_F(PhoneSessionTest, TheQuestionAboutTheOwnersRingerIsADesktopNotificationWh
     EXPECT_TRUE(eventually([&] { return sinkVolume() == "45875 32768"; }));
     kill(notifications, SIGTERM);
 }
+
+// Vibration cannot be felt here: the bus shows what feedbackd is asked, in the phone's order.
+TEST_F(PhoneSessionTest, TheEndsVibrationReachesFeedbackdAfterTheOwnersLevelIsBack)
+{
+    addEvent("Work", "Meeting", "09:00", "10:00");
+    ownerHas(24248, "70% 50%");
+    bootLinked();
+    changeFirstProfile(R"({"ringerVolume": 0})");
+    ok({ "clock", "advance", "305" });
+    ASSERT_TRUE(eventually([&] { return level() != "s \"full\""; })) << level();
+
+    auto monitorLog = m_session->dir() / "monitor.log";
+    pid_t monitor = std::stoi(m_session->run("dbus-monitor --session \"type='method_call',interface='org.sigxcpu.Feedback'\" "
+                                             "\"type='method_call',interface='org.freedesktop.DBus.Properties',member='Set'\" > "
+                                             + monitorLog.string() + " 2>&1 & echo $!"));
+    ASSERT_TRUE(eventually([&] {
+        std::string text;
+        return readFile(monitorLog, text) && !text.empty();
+    }));
+    ok({ "clock", "advance", "3600" });
+    ASSERT_FALSE(isApplied());
+    std::string calls;
+    ASSERT_TRUE(eventually([&] { return readFile(monitorLog, calls) && calls.find("member=TriggerFeedback") != std::string::npos; })) << calls;
+    kill(monitor, SIGTERM);
+    size_t full = calls.find("string \"full\"");
+    size_t vibration = calls.find("member=TriggerFeedback");
+    ASSERT_NE(full, std::string::npos) << calls;
+    EXPECT_LT(full, vibration) << "the level is back before the end's vibration, which a lower level would swallow\n" << calls;
+    EXPECT_NE(calls.find("string \"message-new-instant\"", vibration), std::string::npos);
+}
