@@ -132,13 +132,19 @@ void SoundServer::connected()
         m_context,
         [](pa_context*, pa_subscription_event_type_t, uint32_t, void* self) {
             // Events carry no detail: the default sink and its volume are read again.
+            static_cast<SoundServer*>(self)->m_lastReport = std::chrono::steady_clock::now();
             static_cast<SoundServer*>(self)->readServer();
         },
         this);
     pa_operation_unref(pa_context_subscribe(m_context, static_cast<pa_subscription_mask_t>(PA_SUBSCRIPTION_MASK_SINK | PA_SUBSCRIPTION_MASK_SERVER),
         nullptr, nullptr));
     pa_ext_stream_restore_set_subscribe_cb(
-        m_context, [](pa_context*, void* self) { static_cast<SoundServer*>(self)->readEventRole(); }, this);
+        m_context,
+        [](pa_context*, void* self) {
+            static_cast<SoundServer*>(self)->m_lastReport = std::chrono::steady_clock::now();
+            static_cast<SoundServer*>(self)->readEventRole();
+        },
+        this);
     pa_operation_unref(pa_ext_stream_restore_subscribe(m_context, 1, nullptr, nullptr));
     readEventRole();
     readServer();

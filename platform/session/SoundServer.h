@@ -2,6 +2,7 @@
 
 #include "platform/session/PulseLoop.h"
 
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -52,6 +53,9 @@ public:
     std::optional<uint32_t> eventRoleVolume() const { return m_eventRole; }
     std::optional<uint32_t> mediaVolume() const { return m_media; }
     std::optional<std::string> mediaSink() const { return m_sink; }
+    // When the server last told of a change (its subscription events): a measure of how long the
+    // phone then takes.
+    std::chrono::steady_clock::time_point lastReport() const { return m_lastReport; }
     // The default sink's channels as they are now.
     std::vector<uint32_t> mediaChannels() const;
 
@@ -110,4 +114,5 @@ private:
     std::deque<PendingWrite> m_pendingMedia;
     std::unique_ptr<FileWatch> m_socketWatch;
     std::vector<std::unique_ptr<Request>> m_requests;
+    std::chrono::steady_clock::time_point m_lastReport;
 };
