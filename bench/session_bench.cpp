@@ -84,7 +84,10 @@ void ownerChanges(PrivateSession& session)
         handled = Clock::now();
         seen = true;
     };
-    auto phone = SoundServer::connect({ .ownerChangedRinger = [&](uint32_t) { seenNow(); }, .ownerChangedMedia = [&](uint32_t) { seenNow(); } });
+    auto phone = SoundServer::connect({ .ownerChangedRinger = [&](uint32_t) { seenNow(); },
+        .ownerChangedMedia = [&](uint32_t) { seenNow(); },
+        .defaultSinkChanged = nullptr,
+        .connectionChanged = nullptr });
     auto owner = SoundServer::connect({});
     until([&] { return phone->isConnected() && owner->isConnected() && phone->mediaVolume() && owner->mediaVolume(); });
     for (const char* what : { "sink volume", "event-role volume" }) {

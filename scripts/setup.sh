@@ -4,7 +4,8 @@ HUSHLINE_PACKAGES=(cmake ninja-build g++ pkg-config ccache libgtest-dev libgmock
     libpulse-dev libglib2.0-dev libcanberra-dev
     # The user's session for the tests of the phone linked to it: real daemons on private buses.
     feedbackd pulseaudio pulseaudio-utils libcanberra-pulse sound-theme-freedesktop dconf-service dconf-cli
-    gsettings-desktop-schemas libglib2.0-bin python3-dbusmock dbus-bin desktop-file-utils systemd)
+    gsettings-desktop-schemas libglib2.0-bin python3-dbusmock dbus-bin desktop-file-utils systemd
+    pipewire pipewire-pulse wireplumber)
 
 hushline_install_packages() {
     local missing=()

@@ -36,6 +36,16 @@ struct SoundServer::Request {
 
 namespace {
 
+// A server may keep volumes in its own form and give back a value a unit or so off what was
+// written (PipeWire keeps floats: 4096 reads back as 4095). Values this close are the same; the
+// smallest step of any volume control is far larger (1 % is 655).
+constexpr uint32_t kSameVolume = 32;
+
+bool sameVolume(uint32_t a, uint32_t b)
+{
+    return (a > b ? a - b : b - a) <= kSameVolume;
+}
+
 std::vector<uint32_t> channelsOf(const pa_cvolume& volume)
 {
     return std::vector<uint32_t>(volume.values, volume.values + volume.channels);
@@ -250,19 +260,23 @@ void SoundServer::refreshEventRole(std::function<void()> done)
     readEventRole(std::move(done));
 }
 
-void SoundServer::readServer()
+void SoundServer::readServer(std::function<void()> after)
 {
     if (!m_connected)
         return;
     auto* request = newRequest();
+    request->finished = [after](SoundServer&, bool) {
+        if (after)
+            after();
+    };
     auto* operation = pa_context_get_server_info(
         m_context,
         [](pa_context*, const pa_server_info* info, void* userdata) {
             auto* raw = static_cast<Request*>(userdata);
             SoundServer* server = raw->server;
-            server->take(raw);
+            auto request = server->take(raw);
             if (info && info->default_sink_name)
-                server->readSink(info->default_sink_name, !server->m_sink || *server->m_sink != info->default_sink_name);
+                server->readSink(info->default_sink_name, request ? std::move(request->finished) : nullptr);
         },
         request);
     if (operation)
@@ -271,16 +285,19 @@ void SoundServer::readServer()
         take(request);
 }
 
-void SoundServer::readSink(const std::string& name, bool)
+void SoundServer::readSink(const std::string& name, std::function<void(SoundServer&, bool)> after)
 {
     auto* request = newRequest();
+    request->finished = std::move(after);
     auto* operation = pa_context_get_sink_info_by_name(
         m_context, name.c_str(),
         [](pa_context*, const pa_sink_info* info, int eol, void* userdata) {
             auto* request = static_cast<Request*>(userdata);
             SoundServer* server = request->server;
             if (eol) {
-                server->take(request);
+                auto done = server->take(request);
+                if (done && done->finished)
+                    done->finished(*server, eol > 0);
                 return;
             }
             if (!info)
@@ -298,11 +315,12 @@ void SoundServer::readSink(const std::string& name, bool)
         take(request);
 }
 
-bool SoundServer::takePending(std::deque<PendingWrite>& pending, uint32_t volume)
+std::optional<uint32_t> SoundServer::takePending(std::deque<PendingWrite>& pending, uint32_t volume)
 {
-    auto ours = std::find_if(pending.begin(), pending.end(), [volume](const PendingWrite& write) { return write.volume == volume; });
+    auto ours = std::find_if(pending.begin(), pending.end(), [volume](const PendingWrite& write) { return sameVolume(write.volume, volume); });
     if (ours == pending.end())
-        return false;
+        return std::nullopt;
+    uint32_t written = ours->volume;
     std::vector<std::function<void(bool)>> done;
     for (auto it = pending.begin(); it != ours + 1; ++it)
         done.push_back(std::move(it->done));
@@ -310,7 +328,18 @@ bool SoundServer::takePending(std::deque<PendingWrite>& pending, uint32_t volume
     for (auto& callback : done)
         if (callback)
             callback(true);
-    return true;
+    return written;
+}
+
+void SoundServer::finishOvertaken(std::deque<PendingWrite>& pending, uint32_t volume)
+{
+    auto it = std::find_if(pending.begin(), pending.end(), [volume](const PendingWrite& write) { return write.volume == volume; });
+    if (it == pending.end())
+        return;
+    auto done = std::move(it->done);
+    pending.erase(it);
+    if (done)
+        done(true);
 }
 
 void SoundServer::finishPending(std::deque<PendingWrite>& pending, bool ok)
@@ -333,14 +362,21 @@ void SoundServer::announceWhenRead()
 
 void SoundServer::eventRoleArrived(uint32_t volume)
 {
-    // The value is in place before a writer is told its write is done.
+    // The value is in place before a writer is told its write is done; a value read back from
+    // our write counts as exactly what we wrote.
     std::optional<uint32_t> before = m_eventRole;
-    m_eventRole = volume;
+    auto ours = std::find_if(m_pendingEventRole.begin(), m_pendingEventRole.end(),
+        [volume](const PendingWrite& write) { return sameVolume(write.volume, volume); });
+    m_eventRole = ours != m_pendingEventRole.end() ? ours->volume : volume;
     if (takePending(m_pendingEventRole, volume) || !before) {
         announceWhenRead();
         return;
     }
-    if (*before != volume && m_handlers.ownerChangedRinger)
+    if (sameVolume(*before, volume)) {
+        m_eventRole = before;
+        return;
+    }
+    if (m_handlers.ownerChangedRinger)
         m_handlers.ownerChangedRinger(volume);
 }
 
@@ -348,7 +384,8 @@ void SoundServer::mediaArrived(uint32_t volume, const std::string& sink, const s
 {
     std::optional<uint32_t> before = m_media;
     bool otherSink = before && (sink != *m_sink || port != m_port);
-    m_media = volume;
+    auto ours = std::find_if(m_pendingMedia.begin(), m_pendingMedia.end(), [volume](const PendingWrite& write) { return sameVolume(write.volume, volume); });
+    m_media = ours != m_pendingMedia.end() && !otherSink ? ours->volume : volume;
     m_sink = sink;
     m_port = port;
     if (!before) {
@@ -365,7 +402,11 @@ void SoundServer::mediaArrived(uint32_t volume, const std::string& sink, const s
     }
     if (takePending(m_pendingMedia, volume))
         return;
-    if (*before != volume && m_handlers.ownerChangedMedia)
+    if (sameVolume(*before, volume)) {
+        m_media = before;
+        return;
+    }
+    if (m_handlers.ownerChangedMedia)
         m_handlers.ownerChangedMedia(volume);
 }
 
@@ -397,7 +438,8 @@ void SoundServer::setEventRoleVolume(uint32_t volume, std::function<void(bool)> 
             return;
         }
         // A server that tells of no change of this entry (PipeWire before 1.1.81) is read back.
-        server.readEventRole();
+        // Read back; a write overtaken by the owner's before it came back is done all the same.
+        server.readEventRole([&server, volume] { server.finishOvertaken(server.m_pendingEventRole, volume); });
     };
     auto* operation = pa_ext_stream_restore_write(m_context, PA_UPDATE_REPLACE, &info, 1, 1, &Request::succeeded, request);
     if (operation)
@@ -464,7 +506,7 @@ void SoundServer::writeSink(const std::string& sink, std::vector<uint32_t> chann
             }
             return;
         }
-        server.readServer();
+        server.readServer([&server, volume] { server.finishOvertaken(server.m_pendingMedia, volume); });
     };
     auto* operation = pa_context_set_sink_volume_by_name(m_context, sink.c_str(), &levels, &Request::succeeded, request);
     if (operation)

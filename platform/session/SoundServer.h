@@ -25,7 +25,8 @@ class FileWatch;
 //     channel alike, so that the balance stays and a later restore is exact, and goes to the sink
 //     the value was read from, never to another that has become the default meanwhile.
 // Volumes are in the server's own units (PA_VOLUME_NORM = 100 %) and compared in them, so that a
-// value read back is never taken for a change.
+// value read back is never taken for a change; a read-back a few units off a write (PipeWire keeps
+// floats) is that write.
 //
 // A value that comes back equal to one of our pending writes is ours; any other new value is the
 // owner's, even one that arrives while our write is on its way. A new default sink (a headset,
@@ -86,11 +87,13 @@ private:
     void disconnected();
     void watchForServer();
     void readEventRole(std::function<void()> after = {});
-    void readServer();
-    void readSink(const std::string& name, bool sinkIsNew);
+    void readServer(std::function<void()> after = {});
+    void readSink(const std::string& name, std::function<void(SoundServer&, bool)> after);
+    void finishOvertaken(std::deque<PendingWrite>&, uint32_t volume);
     void eventRoleArrived(uint32_t);
     void mediaArrived(uint32_t, const std::string& sink, const std::string& port);
-    static bool takePending(std::deque<PendingWrite>&, uint32_t);
+    // The write the value read back comes from (its value as written), its writer told.
+    static std::optional<uint32_t> takePending(std::deque<PendingWrite>&, uint32_t);
     static void finishPending(std::deque<PendingWrite>&, bool ok);
     void writeSink(const std::string& sink, std::vector<uint32_t> channels, uint32_t volume, std::function<void(bool)> done);
     void reconnectSoon();

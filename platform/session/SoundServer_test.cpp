@@ -117,11 +117,12 @@ TEST_F(SoundServerTest, TheOwnersChangesAreReportedEvenWhileOurWriteIsOnItsWay)
     ASSERT_TRUE(until([&] { return !m_ringerChanges.empty(); }));
     EXPECT_EQ(m_ringerChanges, std::vector<uint32_t> { 30000 });
 
-    // Our write goes out; the owner's lands right behind it, within the server's notification
-    // delay: ours is recognised as ours, his as his.
+    // Our write goes out, and the owner's lands right behind it at the server: there is no time
+    // after a write of ours in which the owner's change would be taken for ours.
     m_server->setEventRoleVolume(8192);
+    ASSERT_TRUE(until([&] { return owner().eventRoleVolume() == 8192u; }));
     owner().setEventRoleVolume(50000);
-    ASSERT_TRUE(until([&] { return m_ringerChanges.size() == 2; }));
+    ASSERT_TRUE(until([&] { return m_ringerChanges.size() == 2; })) << m_ringerChanges.size();
     EXPECT_EQ(m_ringerChanges.back(), 50000u);
     EXPECT_EQ(m_server->eventRoleVolume(), 50000u);
 }

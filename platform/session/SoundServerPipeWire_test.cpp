@@ -1,0 +1,117 @@
+#include "platform/session/SoundServer.h"
+
+#include "platform/foundation/NSRunLoop.h"
+#include "platform/session/testsupport/PrivateSession.h"
+#include "platform/testsupport/DeviceFixture.h"
+
+#include <csignal>
+#include <cstdlib>
+#include <vector>
+
+// The same sound server link on PipeWire (pipewire, wireplumber and pipewire-pulse, headless),
+// the sound server of today's Phosh images.
+namespace {
+
+std::string trimmed(std::string text)
+{
+    while (!text.empty() && (text.back() == '\n' || text.back() == ' '))
+        text.pop_back();
+    return text;
+}
+
+class PipeWireTest : public DeviceFixture {
+protected:
+    void SetUp() override
+    {
+        DeviceFixture::SetUp();
+        if (std::system("command -v pipewire-pulse >/dev/null && command -v wireplumber >/dev/null") != 0)
+            GTEST_SKIP() << "PipeWire is not installed";
+        m_session = PrivateSession::start({ .soundServer = false, .networkManager = false, .feedbackd = false });
+        auto runtime = m_session->run("printf %s \"$XDG_RUNTIME_DIR\"");
+        setenv("PULSE_SERVER", ("unix:" + runtime + "/pulse/native").c_str(), 1);
+        for (const char* daemon : { "pipewire", "wireplumber", "pipewire-pulse" })
+            m_daemons.push_back(std::stoi(m_session->run(std::string(daemon) + " >/dev/null 2>&1 & echo $!")));
+        m_session->run("for i in $(seq 1 100); do pactl info >/dev/null 2>&1 && break; sleep 0.05; done; "
+                       "pactl load-module module-null-sink sink_name=test_sink >/dev/null; "
+                       "for i in $(seq 1 100); do pactl set-default-sink test_sink 2>/dev/null && break; sleep 0.05; done; "
+                       "pactl set-sink-volume test_sink 70% 35%");
+    }
+
+    void TearDown() override
+    {
+        m_server.reset();
+        m_owner.reset();
+        for (auto it = m_daemons.rbegin(); it != m_daemons.rend(); ++it)
+            kill(*it, SIGTERM);
+        m_session.reset();
+        unsetenv("PULSE_SERVER");
+        DeviceFixture::TearDown();
+    }
+
+    static bool until(const std::function<bool()>& condition, double seconds = 5) { return NSRunLoop::main().runUntilCondition(condition, seconds); }
+
+    std::shared_ptr<SoundServer> connected(SoundServer::Handlers handlers = {})
+    {
+        auto server = SoundServer::connect(std::move(handlers));
+        EXPECT_TRUE(until([&] { return server->isConnected() && server->eventRoleVolume() && server->mediaVolume(); }));
+        return server;
+    }
+
+    bool write(const std::function<void(std::function<void(bool)>)>& start)
+    {
+        std::optional<bool> result;
+        start([&](bool ok) { result = ok; });
+        until([&] { return result.has_value(); });
+        return result.value_or(false);
+    }
+
+    std::unique_ptr<PrivateSession> m_session;
+    std::vector<pid_t> m_daemons;
+    std::shared_ptr<SoundServer> m_server;
+    std::shared_ptr<SoundServer> m_owner;
+};
+
+}
+
+TEST_F(PipeWireTest, WritesReachPipeWireAndTheSinksOwnerChangesAreReported)
+{
+    std::vector<uint32_t> media;
+    m_server = connected({ .ownerChangedRinger = nullptr,
+        .ownerChangedMedia = [&](uint32_t volume) { media.push_back(volume); },
+        .defaultSinkChanged = nullptr,
+        .connectionChanged = nullptr });
+    EXPECT_EQ(m_server->mediaVolume(), 45875u);
+
+    ASSERT_TRUE(write([&](auto done) { m_server->setMediaVolume(0, done); }));
+    ASSERT_TRUE(write([&](auto done) { m_server->setMediaVolume(45875, done); }));
+    EXPECT_EQ(trimmed(m_session->run("pactl get-sink-volume test_sink | head -n 1 | awk '{print $3, $10}'")), "45875 22937")
+        << "the balance comes back";
+    ASSERT_TRUE(write([&](auto done) { m_server->setEventRoleVolume(4096, done); })) << "the write is read back";
+    EXPECT_EQ(m_server->eventRoleVolume(), 4096u) << "PipeWire gives back 4095: that is our 4096";
+    m_owner = connected();
+    EXPECT_NEAR(m_owner->eventRoleVolume().value_or(0), 4096, 1);
+    EXPECT_TRUE(media.empty());
+
+    m_session->run("pactl set-sink-volume test_sink 20%");
+    ASSERT_TRUE(until([&] { return !media.empty(); })) << "PipeWire reports sink volumes";
+    EXPECT_EQ(media.back(), 13107u);
+}
+
+// PipeWire before 1.1.81 acknowledges the stream-restore subscription but never reports a change
+// of the entry: the owner's ringer change is found when the phone reads the entry again.
+TEST_F(PipeWireTest, AnOwnersEventRoleChangeIsFoundByReadingAgain)
+{
+    std::vector<uint32_t> ringer;
+    m_server = connected({ .ownerChangedRinger = [&](uint32_t volume) { ringer.push_back(volume); },
+        .ownerChangedMedia = nullptr,
+        .defaultSinkChanged = nullptr,
+        .connectionChanged = nullptr });
+    m_owner = connected();
+    ASSERT_TRUE(write([&](auto done) { m_owner->setEventRoleVolume(30000, done); }));
+    until([&] { return !ringer.empty(); }, 0.5);
+    bool read = false;
+    m_server->refreshEventRole([&] { read = true; });
+    ASSERT_TRUE(until([&] { return read; }));
+    ASSERT_EQ(ringer.size(), 1u);
+    EXPECT_NEAR(ringer[0], 30000, 1);
+}
