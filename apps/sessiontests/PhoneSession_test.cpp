@@ -453,3 +453,33 @@ TEST_F(PhoneSessionTest, TheEndsVibrationReachesFeedbackdAfterTheOwnersLevelIsBa
     EXPECT_LT(full, vibration) << "the level is back before the end's vibration, which a lower level would swallow\n" << calls;
     EXPECT_NE(calls.find("string \"message-new-instant\"", vibration), std::string::npos);
 }
+
+TEST_F(PhoneSessionTest, TheOwnersVdirCalendarsAreReadInPlaceAndAWrongFolderIsAClearError)
+{
+    PhonectlResult missing = phonectl({ "boot", "--session", "--calendars", (m_root.string() + "-nowhere") });
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_NE(missing.err.find("no such folder"), std::string::npos) << missing.err;
+    auto empty = m_root.parent_path() / (m_root.filename().string() + "-empty");
+    std::filesystem::create_directories(empty);
+    PhonectlResult nothing = phonectl({ "boot", "--session", "--calendars", empty.string() });
+    EXPECT_EQ(nothing.status, 1);
+    EXPECT_NE(nothing.err.find("holds no calendar"), std::string::npos) << nothing.err;
+    std::filesystem::remove_all(empty);
+
+    // A vdir folder as vdirsyncer keeps it: one sub-folder per calendar, one file per event.
+    auto account = m_root.parent_path() / (m_root.filename().string() + "-Nextcloud");
+    std::filesystem::create_directories(account / "work");
+    ASSERT_TRUE(writeFileAtomically(account / "work" / "standup.ics",
+        "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//vdirsyncer//EN\r\nBEGIN:VEVENT\r\nUID:standup@example.org\r\nDTSTAMP:20261201T080000Z\r\n"
+        "DTSTART;TZID=Europe/Berlin:20261208T090000\r\nDTEND;TZID=Europe/Berlin:20261208T093000\r\nSUMMARY:Standup\r\nEND:VEVENT\r\n"
+        "END:VCALENDAR\r\n"));
+    ownerHas(32768, "50% 50%");
+    PhonectlResult booted = phonectl({ "boot", "--session", "--calendars", account.string(), "--clock", "2026-12-08T08:55:00" });
+    ASSERT_EQ(booted.status, 0) << booted.err;
+    ok({ "clock", "advance", "305" });
+    EXPECT_TRUE(isApplied()) << "the standup from the owner's folder silences the phone";
+    EXPECT_TRUE(std::filesystem::is_symlink(m_root / "var/mobile/Calendars" / account.filename()));
+    ok({ "stop" });
+    m_booted = false;
+    std::filesystem::remove_all(account);
+}
