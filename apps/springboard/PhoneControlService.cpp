@@ -62,27 +62,7 @@ const sd_bus_vtable* PhoneControlService::vtable()
 {
     static const sd_bus_vtable table[] = {
         SD_BUS_VTABLE_START(0),
-        SD_BUS_METHOD_WITH_NAMES("State", "", SD_BUS_PARAM(), "a{sv}", SD_BUS_PARAM(state), &onState, SD_BUS_VTABLE_UNPRIVILEGED),
-        SD_BUS_METHOD_WITH_NAMES("Changes", "x", SD_BUS_PARAM(since), "a{sv}", SD_BUS_PARAM(changes), &onChanges, SD_BUS_VTABLE_UNPRIVILEGED),
-        SD_BUS_METHOD_WITH_NAMES("SetClock", "d", SD_BUS_PARAM(time), "a{sv}", SD_BUS_PARAM(result), &onSetClock, SD_BUS_VTABLE_UNPRIVILEGED),
-        SD_BUS_METHOD_WITH_NAMES("AdvanceClock", "d", SD_BUS_PARAM(seconds), "a{sv}", SD_BUS_PARAM(result), &onAdvanceClock, SD_BUS_VTABLE_UNPRIVILEGED),
-        SD_BUS_METHOD_WITH_NAMES("SetLocked", "b", SD_BUS_PARAM(locked), "a{sv}", SD_BUS_PARAM(result), &onSetLocked, SD_BUS_VTABLE_UNPRIVILEGED),
-        SD_BUS_METHOD_WITH_NAMES("PressVolumeButton", "s", SD_BUS_PARAM(button), "a{sv}", SD_BUS_PARAM(result), &onPressVolumeButton, SD_BUS_VTABLE_UNPRIVILEGED),
-        SD_BUS_METHOD_WITH_NAMES("AnswerAlert", "x", SD_BUS_PARAM(buttonIndex), "a{sv}", SD_BUS_PARAM(result), &onAnswerAlert, SD_BUS_VTABLE_UNPRIVILEGED),
-        SD_BUS_METHOD_WITH_NAMES("AddAlarm", "siib", SD_BUS_PARAM(title) SD_BUS_PARAM(hour) SD_BUS_PARAM(minute) SD_BUS_PARAM(active), "a{sv}",
-            SD_BUS_PARAM(result), &onAddAlarm, SD_BUS_VTABLE_UNPRIVILEGED),
-        SD_BUS_METHOD_WITH_NAMES("RemoveAlarm", "s", SD_BUS_PARAM(alarmId), "a{sv}", SD_BUS_PARAM(result), &onRemoveAlarm, SD_BUS_VTABLE_UNPRIVILEGED),
-        SD_BUS_METHOD_WITH_NAMES("SetAlarmActive", "sb", SD_BUS_PARAM(alarmId) SD_BUS_PARAM(active), "a{sv}", SD_BUS_PARAM(result),
-            &onSetAlarmActive, SD_BUS_VTABLE_UNPRIVILEGED),
-        SD_BUS_METHOD_WITH_NAMES("SetDoNotDisturb", "b", SD_BUS_PARAM(enabled), "a{sv}", SD_BUS_PARAM(result), &onSetDoNotDisturb,
-            SD_BUS_VTABLE_UNPRIVILEGED),
-        SD_BUS_METHOD_WITH_NAMES("SetVibrate", "sb", SD_BUS_PARAM(mode) SD_BUS_PARAM(enabled), "a{sv}", SD_BUS_PARAM(result), &onSetVibrate,
-            SD_BUS_VTABLE_UNPRIVILEGED),
-        SD_BUS_METHOD_WITH_NAMES("SetRingerVolume", "d", SD_BUS_PARAM(volume), "a{sv}", SD_BUS_PARAM(result), &onSetRingerVolume,
-            SD_BUS_VTABLE_UNPRIVILEGED),
-        SD_BUS_METHOD_WITH_NAMES("PlayTone", "sxs", SD_BUS_PARAM(identifier) SD_BUS_PARAM(type) SD_BUS_PARAM(via), "a{sv}",
-            SD_BUS_PARAM(result), &onPlayTone, SD_BUS_VTABLE_UNPRIVILEGED),
-        SD_BUS_SIGNAL_WITH_NAMES("Changed", "a{sv}", SD_BUS_PARAM(change), 0),
+#include "PhoneControlVTable.inc"
         SD_BUS_VTABLE_END,
     };
     return table;

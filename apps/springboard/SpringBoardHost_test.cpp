@@ -8,6 +8,7 @@
 #include <fstream>
 #include <systemd/sd-bus.h>
 #include <gmock/gmock.h>
+#include <regex>
 #include <sstream>
 
 namespace {
@@ -138,10 +139,21 @@ TEST_F(SpringBoardHostTest, TheServedInterfaceIsTheDocumentedOne)
     sd_bus_message_unref(reply);
     sd_bus_error_free(&error);
     m_connection->updateWatch();
-    for (const char* member : { "State", "Changes", "SetClock", "AdvanceClock", "SetLocked", "PressVolumeButton", "AnswerAlert", "AddAlarm",
-             "RemoveAlarm", "SetAlarmActive", "Changed" }) {
-        std::string name = std::string("name=\"") + member + "\"";
-        EXPECT_NE(documented.str().find(name), std::string::npos) << member;
-        EXPECT_NE(served.find(name), std::string::npos) << member << "\n" << served;
+    // Every method and signal the file documents is served, with the file's arguments.
+    const std::string file = documented.str();
+    std::regex element("<(method|signal) name=\"([A-Za-z]+)\">");
+    std::regex argument("<arg name=\"([A-Za-z]+)\" type=\"([^\"]+)\"( direction=\"(in|out)\")?/>");
+    size_t members = 0;
+    for (std::sregex_iterator it(file.begin(), file.end(), element), end; it != end; ++it, ++members)
+        EXPECT_NE(served.find("name=\"" + (*it)[2].str() + "\""), std::string::npos) << (*it)[2] << "\n" << served;
+    size_t arguments = 0;
+    for (std::sregex_iterator it(file.begin(), file.end(), argument), end; it != end; ++it, ++arguments) {
+        std::string expected = "<arg type=\"" + (*it)[2].str() + "\" name=\"" + (*it)[1].str() + "\"";
+        if ((*it)[4].matched)
+            expected += " direction=\"" + (*it)[4].str() + "\"";
+        EXPECT_NE(served.find(expected), std::string::npos) << expected << "\n" << served;
     }
+    EXPECT_EQ(members, 15u) << "fourteen methods and the Changed signal";
+    EXPECT_GE(arguments, 30u);
 }
+
