@@ -1,23 +1,26 @@
 #pragma once
 
+#include "platform/eventkit/DirectoryWatch.h"
+#include "platform/foundation/RunLoopSource.h"
+
 #include <filesystem>
 #include <functional>
 #include <memory>
-#include <thread>
 
-// A thread that waits for changes in the calendar folders and calls back, from that thread,
-// once for every batch of changes it reads. Stops when destroyed.
+// Tells of changes in the calendar folders: the folders' inotify descriptor is a source of the
+// main run loop, so the callback runs on the main thread, once for every batch of changes read.
+// Nothing runs while nothing changes, also while the calendar folder is missing (its nearest
+// existing ancestor is watched for it). Stops when destroyed; the callback may destroy it.
 class CalendarWatcher {
 public:
     CalendarWatcher(std::filesystem::path root, std::function<void()> onChange);
-    ~CalendarWatcher();
     CalendarWatcher(const CalendarWatcher&) = delete;
     CalendarWatcher& operator=(const CalendarWatcher&) = delete;
 
 private:
-    struct State;
-    static void run(std::shared_ptr<State>);
+    void readChanges();
 
-    std::shared_ptr<State> m_state;
-    std::thread m_thread;
+    DirectoryWatch m_watch;
+    std::function<void()> m_onChange;
+    RunLoopSource m_source;
 };

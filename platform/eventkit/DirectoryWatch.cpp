@@ -39,6 +39,32 @@ DirectoryWatch::~DirectoryWatch()
 void DirectoryWatch::watchAll()
 {
     watchTree(m_root, Root);
+    if (m_rootWatch < 0)
+        watchAncestor();
+}
+
+void DirectoryWatch::watchAncestor()
+{
+    std::error_code error;
+    std::filesystem::path ancestor = m_root.parent_path();
+    while (!ancestor.empty() && ancestor != ancestor.root_path() && !std::filesystem::is_directory(ancestor, error))
+        ancestor = ancestor.parent_path();
+    if (ancestor.empty())
+        return;
+    m_ancestor = ancestor;
+    m_ancestorWatch = inotify_add_watch(m_fd, ancestor.c_str(), IN_CREATE | IN_MOVED_TO | IN_ONLYDIR);
+    // A folder made on the way before the watch was in place is not reported: look once more.
+    std::filesystem::path next = ancestor / *std::next(m_root.begin(), std::distance(ancestor.begin(), ancestor.end()));
+    if (m_ancestorWatch >= 0 && std::filesystem::is_directory(next, error)) {
+        inotify_rm_watch(m_fd, m_ancestorWatch);
+        m_ancestorWatch = -1;
+        watchAll();
+    }
+}
+
+bool DirectoryWatch::isOnTheWayToRoot(const std::filesystem::path& folder) const
+{
+    return isInside(m_root, folder);
 }
 
 void DirectoryWatch::watchTree(const std::filesystem::path& folder, Depth depth)
@@ -77,6 +103,9 @@ void DirectoryWatch::unwatchAll()
         inotify_rm_watch(m_fd, wd);
     m_watches.clear();
     m_rootWatch = -1;
+    if (m_ancestorWatch >= 0)
+        inotify_rm_watch(m_fd, m_ancestorWatch);
+    m_ancestorWatch = -1;
 }
 
 bool DirectoryWatch::readChanges(std::vector<Change>& out)
@@ -97,6 +126,16 @@ bool DirectoryWatch::readChanges(std::vector<Change>& out)
             at += sizeof(inotify_event) + event->len;
             if (event->mask & IN_Q_OVERFLOW) {
                 complete = false;
+                continue;
+            }
+            if (event->wd == m_ancestorWatch && m_ancestorWatch >= 0) {
+                // A folder on the way to the missing root appeared (or the ancestor went).
+                std::string name = event->len ? std::string(event->name) : std::string();
+                if ((event->mask & IN_IGNORED) || (!name.empty() && isOnTheWayToRoot(m_ancestor / name))) {
+                    if (event->mask & IN_IGNORED)
+                        m_ancestorWatch = -1;
+                    complete = false;
+                }
                 continue;
             }
             auto watched = m_watches.find(event->wd);
@@ -123,7 +162,7 @@ bool DirectoryWatch::readChanges(std::vector<Change>& out)
             out.push_back({ folder, name, event->mask, depth });
         }
     }
-    if (!complete || m_rootWatch < 0) {
+    if (!complete || m_rootWatch < 0 || m_ancestorWatch >= 0) {
         bool hadRoot = m_rootWatch >= 0;
         unwatchAll();
         watchAll();

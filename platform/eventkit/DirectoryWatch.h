@@ -28,6 +28,9 @@ public:
     // False when inotify is not available: nothing is reported, every folder must be looked at.
     bool isAvailable() const { return m_fd >= 0; }
     bool isWatchingRoot() const { return m_rootWatch >= 0; }
+    // While the root is missing, its nearest existing ancestor is watched for the next folder on
+    // the way to it, so that the root's appearance is reported without anyone looking again.
+    bool isWaitingForRoot() const { return m_ancestorWatch >= 0; }
     // Readable when changes are queued.
     int fileDescriptor() const { return m_fd; }
 
@@ -41,9 +44,13 @@ private:
     void watchTree(const std::filesystem::path& folder, Depth depth);
     void unwatchTree(const std::filesystem::path& folder);
     void unwatchAll();
+    void watchAncestor();
+    bool isOnTheWayToRoot(const std::filesystem::path& folder) const;
 
     std::filesystem::path m_root;
     int m_fd { -1 };
     int m_rootWatch { -1 };
+    int m_ancestorWatch { -1 };
+    std::filesystem::path m_ancestor;
     std::map<int, std::pair<std::filesystem::path, Depth>> m_watches;
 };

@@ -1,4 +1,5 @@
 #include "platform/eventkit/EKEventStore.h"
+#include "platform/foundation/NSRunLoop.h"
 
 #include "platform/eventkit/ICalendarWriter.h"
 #include "platform/foundation/NSNotificationCenter.h"
@@ -264,34 +265,45 @@ TEST_F(EKEventStoreTest, ChangesOnDiskAreSeenByTheNextQuery)
     EXPECT_EQ(titles(eventsOn("2026-12-08")), (std::vector<std::string> { "Again", "Later" }));
 }
 
-TEST_F(EKEventStoreTest, AFileRenamedIntoACalendarIsAnnouncedFromTheWatcherThread)
+TEST_F(EKEventStoreTest, AFileRenamedIntoACalendarIsAnnouncedOnTheMainRunLoop)
 {
     std::filesystem::create_directories(folder("a/work"));
     m_store = EKEventStore::init();
     EXPECT_TRUE(eventsOn("2026-12-08").empty());
 
-    std::mutex mutex;
-    std::condition_variable arrived;
     std::optional<std::thread::id> postingThread;
     std::shared_ptr<NSObject> sender;
     NSNotificationCenter::defaultCenter().addObserver(this, EKEventStoreChangedNotification, m_store,
         [&](const NSNotification& notification) {
-            std::lock_guard lock(mutex);
             postingThread = std::this_thread::get_id();
             sender = notification.object;
-            arrived.notify_all();
         });
 
     // As vdirsyncer writes: a temporary file outside the calendar, then a rename into it.
     writeEvent("a/.staging", "synced", "Synced", "2026-12-08T09:00:00", "2026-12-08T10:00:00");
     std::filesystem::rename(folder("a/.staging") / "synced.ics", folder("a/work") / "synced.ics");
 
-    std::unique_lock lock(mutex);
-    ASSERT_TRUE(arrived.wait_for(lock, std::chrono::seconds(5), [&] { return postingThread.has_value(); }));
-    EXPECT_NE(*postingThread, std::this_thread::get_id());
+    ASSERT_TRUE(NSRunLoop::main().runUntilCondition([&] { return postingThread.has_value(); }, 5));
+    EXPECT_EQ(*postingThread, std::this_thread::get_id()) << "no thread of its own";
     EXPECT_EQ(sender, m_store);
-    lock.unlock();
     EXPECT_EQ(titles(eventsOn("2026-12-08")), std::vector<std::string> { "Synced" });
+    NSNotificationCenter::defaultCenter().removeObserver(this);
+}
+
+TEST_F(EKEventStoreTest, ACalendarFolderThatAppearsLaterIsNoticedWithoutAWakeUpBefore)
+{
+    std::filesystem::remove_all(folder(""));
+    m_store = EKEventStore::init();
+    EXPECT_TRUE(eventsOn("2026-12-08").empty());
+    int told = 0;
+    NSNotificationCenter::defaultCenter().addObserver(this, EKEventStoreChangedNotification, m_store,
+        [&](const NSNotification&) { ++told; });
+    EXPECT_FALSE(NSRunLoop::main().runUntilCondition([&] { return told > 0; }, 0.3)) << "nothing changes, nothing runs";
+
+    std::filesystem::create_directories(folder("a/work"));
+    writeEvent("a/work", "late", "Late", "2026-12-08T09:00:00", "2026-12-08T10:00:00");
+    ASSERT_TRUE(NSRunLoop::main().runUntilCondition([&] { return told > 0; }, 5));
+    EXPECT_EQ(titles(eventsOn("2026-12-08")), std::vector<std::string> { "Late" });
     NSNotificationCenter::defaultCenter().removeObserver(this);
 }
 
