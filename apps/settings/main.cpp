@@ -6,6 +6,7 @@
 // its npm packages (the source tree's apps/settings/web by default). Prints the page's address.
 // The Today screen runs the phonectl named by $HUSHLINE_PHONECTL (phonectl settings sets it).
 
+#include "apps/common/HostMain.h"
 #include "apps/settings/SettingsHost.h"
 
 #include <cstdio>
@@ -45,14 +46,5 @@ int main(int argc, char** argv)
             return usage("unknown argument " + argument);
         }
     }
-    int status;
-    try {
-        status = runSettingsHost(options);
-    } catch (const std::exception& error) {
-        std::fprintf(stderr, "Settings: %s\n", error.what());
-        status = 1;
-    }
-    // The bundle's singletons live until the process ends, as on the phone.
-    std::fflush(nullptr);
-    _exit(status);
+    runHostAndExit("Settings", [&options] { return runSettingsHost(options); });
 }

@@ -5,6 +5,7 @@
 // --root names the device root (else HUSHLINE_DEVICE_ROOT). phonectl boot starts it and
 // restarts it whenever it exits.
 
+#include "apps/common/HostMain.h"
 #include "apps/springboard/SpringBoardHost.h"
 
 #include <cstdio>
@@ -39,15 +40,5 @@ int main(int argc, char** argv)
         else
             return usage(("unknown argument " + argument).c_str());
     }
-    int status;
-    try {
-        status = runSpringBoardHost(options);
-    } catch (const std::exception& error) {
-        std::fprintf(stderr, "SpringBoard: %s\n", error.what());
-        status = 1;
-    }
-    // The plug-ins' singletons live until the process ends, as on the phone: no static
-    // destructors run after the loaded libraries' objects are gone.
-    std::fflush(nullptr);
-    _exit(status);
+    runHostAndExit("SpringBoard", [&options] { return runSpringBoardHost(options); });
 }

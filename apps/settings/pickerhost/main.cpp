@@ -7,6 +7,7 @@
 // CLASS is HushlineCalendarsController, HushlineEventStatusController, HushlineWifiController or
 // HushlineAlertToneController.
 
+#include "apps/common/HostMain.h"
 #include "apps/settings/SettingsHost.h"
 #include "core/profile/HLProfilesManager.h"
 #include "core/schedule/HLEventManager.h"
@@ -75,13 +76,5 @@ int main(int argc, char** argv)
         return 2;
     }
     options.launched = [&className](PSListController& rootList) { openPicker(rootList, className); };
-    int status;
-    try {
-        status = runSettingsHost(options);
-    } catch (const std::exception& error) {
-        std::fprintf(stderr, "settings_picker_host: %s\n", error.what());
-        status = 1;
-    }
-    std::fflush(nullptr);
-    _exit(status);
+    runHostAndExit("settings_picker_host", [&options] { return runSettingsHost(options); });
 }
