@@ -5,6 +5,7 @@
 #include "platform/session/SoundServer.h"
 #include "platform/session/testsupport/PrivateSession.h"
 
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <sys/socket.h>
@@ -373,8 +374,10 @@ TEST_F(PhoneSessionTest, TheForegroundPhoneIsReadyWhenLinkedRunsOncePerUserAndSt
     pid_t phone = spawnPhonectl({ "--root", m_root.string(), "run", "--session", "--clock", "2026-12-08T09:05:00" }, output);
     unsetenv("NOTIFY_SOCKET");
     ASSERT_TRUE(eventually([&] { return notify.received().find("READY=1") != std::string::npos; }, 30));
-    const PlistValue linked = state("session");
-    EXPECT_TRUE(linked["soundServer"].boolValue());
+    EXPECT_TRUE(eventually([&] {
+        const PlistValue linked = state("session");
+        return linked["soundServer"].boolValue();
+    }));
     ok({ "clock", "advance", "5" });
     EXPECT_TRUE(eventually([&] { return sinkVolume() == "0 0"; })) << "the meeting runs";
 
@@ -482,4 +485,23 @@ TEST_F(PhoneSessionTest, TheOwnersVdirCalendarsAreReadInPlaceAndAWrongFolderIsAC
     ok({ "stop" });
     m_booted = false;
     std::filesystem::remove_all(account);
+}
+
+TEST_F(PhoneSessionTest, ASoundServerThatAnswersOnlyAfterTheStartKeepsTheOwnersVolumes)
+{
+    ownerHas(24248, "70% 50%");
+    m_sound.reset();
+    m_session->stopSoundServer();
+    bootLinked();
+    auto soundLinked = [&] {
+        const PlistValue linked = state("session");
+        return linked["soundServer"].boolValue();
+    };
+    EXPECT_FALSE(soundLinked());
+    m_session->startSoundServer();
+    ASSERT_TRUE(eventually(soundLinked));
+    EXPECT_TRUE(eventually([&] { return std::abs(state("ringerVolume").doubleValue() - 24248.0 / kNorm) < 1e-6; }))
+        << "the phone takes the session's ringer";
+    EXPECT_EQ(sinkVolume(), "45875 32768") << "and does not push its own volumes over the owner's";
+    EXPECT_EQ(eventRole(), 24248u);
 }

@@ -103,9 +103,14 @@ void SessionLink::connect()
         // Another sink or route is no change of the phone's media volume: the phone agrees with
         // what the new sink has until the phone itself changes its volume.
         .defaultSinkChanged = [this](const std::string&) { m_mirror.agree(SessionMirror::Part::Media, phoneValues(), sessionValues()); },
-        // Back after a restart: the phone's values are put back where they differ.
         .connectionChanged = [this](bool connected) {
-            if (connected && m_observer)
+            if (!connected || !m_observer)
+                return;
+            // A server first reached after the start holds the owner's values: the phone takes
+            // them. Back after a restart, the phone's values are put back where they differ.
+            if (!m_soundAdopted)
+                adoptSoundServer();
+            else
                 writeToSession();
         },
     });
@@ -195,6 +200,23 @@ void SessionLink::takeStateFromSession()
     if (phone.ringer.silentVibrate != before.ringer.silentVibrate)
         setVibrateSetting("silent", phone.ringer.silentVibrate);
     m_mirror.agree(phoneValues(), session);
+    m_soundAdopted = session.eventRoleVolume && session.mediaVolume;
+}
+
+void SessionLink::adoptSoundServer()
+{
+    SessionValues session = sessionValues();
+    if (!session.eventRoleVolume || !session.mediaVolume)
+        return;
+    m_soundAdopted = true;
+    NSLog("Session: the sound server answered after the start; the phone takes its volumes");
+    PhoneValues phone = SessionMirror::phoneValuesFor(session, phoneValues());
+    m_entering = true;
+    Device::current().setRingerVolume(phone.ringer.ringerVolume, "session");
+    Device::current().setMediaVolume(phone.mediaVolume, "session");
+    m_entering = false;
+    m_mirror.agree(SessionMirror::Part::Ringer, phoneValues(), session);
+    m_mirror.agree(SessionMirror::Part::Media, phoneValues(), session);
 }
 
 void SessionLink::observePhone()

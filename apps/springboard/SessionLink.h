@@ -53,6 +53,7 @@ private:
     void connect();
     void giveBackRecorded(double seconds);
     void takeStateFromSession();
+    void adoptSoundServer();
     void observePhone();
     void phoneChanged(const Device::Change&);
     void writeToSession();
@@ -86,5 +87,6 @@ private:
     Device::ObserverToken m_observer { 0 };
     bool m_entering { false };
     bool m_networkAnswered { false };
+    bool m_soundAdopted { false };
     int m_writesInFlight { 0 };
 };
