@@ -331,7 +331,7 @@ std::optional<uint32_t> SoundServer::takePending(std::deque<PendingWrite>& pendi
     return written;
 }
 
-void SoundServer::finishOvertaken(std::deque<PendingWrite>& pending, uint32_t volume)
+void SoundServer::finishWrite(std::deque<PendingWrite>& pending, uint32_t volume, bool ok)
 {
     auto it = std::find_if(pending.begin(), pending.end(), [volume](const PendingWrite& write) { return write.volume == volume; });
     if (it == pending.end())
@@ -339,7 +339,7 @@ void SoundServer::finishOvertaken(std::deque<PendingWrite>& pending, uint32_t vo
     auto done = std::move(it->done);
     pending.erase(it);
     if (done)
-        done(true);
+        done(ok);
 }
 
 void SoundServer::finishPending(std::deque<PendingWrite>& pending, bool ok)
@@ -427,19 +427,12 @@ void SoundServer::setEventRoleVolume(uint32_t volume, std::function<void(bool)> 
     auto* request = newRequest();
     request->finished = [volume](SoundServer& server, bool ok) {
         if (!ok) {
-            auto& pending = server.m_pendingEventRole;
-            auto it = std::find_if(pending.begin(), pending.end(), [volume](const PendingWrite& write) { return write.volume == volume; });
-            if (it != pending.end()) {
-                auto failed = std::move(it->done);
-                pending.erase(it);
-                if (failed)
-                    failed(false);
-            }
+            server.finishWrite(server.m_pendingEventRole, volume, false);
             return;
         }
-        // A server that tells of no change of this entry (PipeWire before 1.1.81) is read back.
-        // Read back; a write overtaken by the owner's before it came back is done all the same.
-        server.readEventRole([&server, volume] { server.finishOvertaken(server.m_pendingEventRole, volume); });
+        // Read back, as a server may tell of no change of this entry (PipeWire before 1.1.81); a
+        // write overtaken by the owner's before it came back is done all the same.
+        server.readEventRole([&server, volume] { server.finishWrite(server.m_pendingEventRole, volume, true); });
     };
     auto* operation = pa_ext_stream_restore_write(m_context, PA_UPDATE_REPLACE, &info, 1, 1, &Request::succeeded, request);
     if (operation)
@@ -496,17 +489,10 @@ void SoundServer::writeSink(const std::string& sink, std::vector<uint32_t> chann
             return;
         }
         if (!ok) {
-            auto& pending = server.m_pendingMedia;
-            auto it = std::find_if(pending.begin(), pending.end(), [volume](const PendingWrite& write) { return write.volume == volume; });
-            if (it != pending.end()) {
-                auto failed = std::move(it->done);
-                pending.erase(it);
-                if (failed)
-                    failed(false);
-            }
+            server.finishWrite(server.m_pendingMedia, volume, false);
             return;
         }
-        server.readServer([&server, volume] { server.finishOvertaken(server.m_pendingMedia, volume); });
+        server.readServer([&server, volume] { server.finishWrite(server.m_pendingMedia, volume, true); });
     };
     auto* operation = pa_context_set_sink_volume_by_name(m_context, sink.c_str(), &levels, &Request::succeeded, request);
     if (operation)

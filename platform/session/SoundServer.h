@@ -89,7 +89,8 @@ private:
     void readEventRole(std::function<void()> after = {});
     void readServer(std::function<void()> after = {});
     void readSink(const std::string& name, std::function<void(SoundServer&, bool)> after);
-    void finishOvertaken(std::deque<PendingWrite>&, uint32_t volume);
+    // Tells the writer of a write still pending (refused, or overtaken before it came back).
+    void finishWrite(std::deque<PendingWrite>&, uint32_t volume, bool ok);
     void eventRoleArrived(uint32_t);
     void mediaArrived(uint32_t, const std::string& sink, const std::string& port);
     // The write the value read back comes from (its value as written), its writer told.
