@@ -3,7 +3,7 @@
 #include "core/HLLog.h"
 #include "core/apply/NSObject+Hushline.h"
 #include "platform/celestial/AVSystemController.h"
-#include "platform/libvelloq/VQInstanceVariables.h"
+#include "platform/foundation/VQInstanceVariables.h"
 #include "platform/persistentconnection/PCSimpleTimer.h"
 #include "platform/springboard/SBStatusBarStateAggregator.h"
 #include "platform/springboard/SBVolumeHardwareButton.h"

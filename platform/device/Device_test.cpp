@@ -8,7 +8,7 @@
 #include "platform/foundation/ObjCRuntime.h"
 #include "platform/foundation/PropertyList.h"
 #include "platform/libstatusbar/LSStatusBarItem.h"
-#include "platform/libvelloq/VQInstanceVariables.h"
+#include "platform/foundation/VQInstanceVariables.h"
 #include "platform/springboard/CCUIModuleInstanceManager.h"
 #include "platform/springboard/CCUIToggleModule.h"
 #include "platform/springboard/SBBacklightController.h"

@@ -1,4 +1,4 @@
-#include "platform/libvelloq/VQInstanceVariables.h"
+#include "platform/foundation/VQInstanceVariables.h"
 #include "platform/persistentconnection/PCSimpleTimer.h"
 
 // The timer's instance variables that a look-up by name can read.

@@ -2,7 +2,7 @@
 
 #include "platform/device/Device.h"
 #include "platform/foundation/ObjCRuntime.h"
-#include "platform/libvelloq/VQInstanceVariables.h"
+#include "platform/foundation/VQInstanceVariables.h"
 #include "platform/springboard/ControlCenterElement.h"
 #include "platform/springboard/SBCCDoNotDisturbSetting.h"
 

@@ -1,4 +1,4 @@
-#include "platform/libvelloq/VQInstanceVariables.h"
+#include "platform/foundation/VQInstanceVariables.h"
 
 #include <map>
 #include <mutex>
