@@ -1,5 +1,6 @@
 #include "apps/settings/ScreenActions.h"
 
+#include "apps/common/PlistJson.h"
 #include "platform/foundation/NSCalendar.h"
 #include "platform/messageui/MFMailComposeViewController.h"
 #include "platform/preferences/PSDetailController.h"
@@ -18,19 +19,6 @@
 using nlohmann::json;
 
 namespace {
-
-std::optional<PlistValue> plistValue(const json& value)
-{
-    if (value.is_boolean())
-        return PlistValue(value.get<bool>());
-    if (value.is_number_integer())
-        return PlistValue(value.get<int64_t>());
-    if (value.is_number())
-        return PlistValue(value.get<double>());
-    if (value.is_string())
-        return PlistValue(value.get<std::string>());
-    return std::nullopt;
-}
 
 std::optional<size_t> index(const json& action, const char* key)
 {
@@ -130,7 +118,7 @@ std::string ScreenActions::perform(const json& action)
             return "no such row";
         list->tableViewDidSelectRow(*row);
     } else if (type == "change") {
-        auto value = action.contains("value") ? plistValue(action["value"]) : std::nullopt;
+        auto value = action.contains("value") ? jsonToPlist(action["value"], PlistJsonScope::Scalar) : std::nullopt;
         if (!rowOk() || !value)
             return "a change names a row and a value";
         list->controlChanged(*row, *value);

@@ -1,5 +1,6 @@
 #include "apps/settings/ScreenSnapshot.h"
 
+#include "apps/common/PlistJson.h"
 #include "platform/libvelloq/VQActivityAlertView.h"
 #include "platform/libvelloq/VQPackageHeaderCell.h"
 #include "platform/messageui/MFMailComposeViewController.h"
@@ -93,19 +94,6 @@ json color(const std::shared_ptr<UIColor>& color)
     return { { "css", cssColor(*color) } };
 }
 
-json value(const PlistValue& value)
-{
-    if (auto flag = value.asBool())
-        return *flag;
-    if (auto number = value.asInteger())
-        return *number;
-    if (auto real = value.asReal())
-        return *real;
-    if (auto text = value.asString())
-        return *text;
-    return nullptr;
-}
-
 const char* kindOf(const PSSpecifier& specifier)
 {
     switch (specifier.cellType()) {
@@ -163,7 +151,7 @@ json row(PSListController& list, size_t index, const std::shared_ptr<PSSpecifier
         row["wrap"] = true;
     row["detail"] = cell->detailTextLabel().text;
     row["detailColor"] = color(cell->detailTextLabel().textColor);
-    row["value"] = value(cell->value());
+    row["value"] = plistToJson(cell->value(), PlistJsonScope::Scalar);
     row["icon"] = image(cell->iconImage());
     row["checked"] = cell->isChecked();
     row["accessory"] = accessoryName(cell->accessoryType());
