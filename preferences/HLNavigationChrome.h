@@ -39,3 +39,36 @@ void hl_tesselTwitterAction(UIViewController& controller);
 void hl_shareAction(UIViewController& controller);
 // The maker's social-media profile: the network's app when it is installed, else the browser.
 void hl_followAction();
+
+// A list screen of the plug-in with the navigation chrome; Base is the list class it extends
+// (PSListController, PSEditableListController). The chrome goes on after Base's own viewDidLoad
+// and viewWillAppear, and comes off before Base's viewWillDisappear.
+template<class Base>
+class HLChromedListController : public Base {
+public:
+    void viewDidLoad() override
+    {
+        Base::viewDidLoad();
+        m_chrome.viewDidLoad(*this);
+    }
+    void viewWillAppear(bool animated) override
+    {
+        Base::viewWillAppear(animated);
+        m_chrome.viewWillAppear(*this);
+    }
+    void viewWillDisappear(bool animated) override
+    {
+        m_chrome.viewWillDisappear(*this);
+        Base::viewWillDisappear(animated);
+    }
+
+    // __tesselTwitterAction:
+    void __tesselTwitterAction() { hl_tesselTwitterAction(*this); }
+    // shareAction:
+    void shareAction() { hl_shareAction(*this); }
+
+    const HLNavigationChrome& chrome() const { return m_chrome; }
+
+private:
+    HLNavigationChrome m_chrome;
+};

@@ -88,34 +88,6 @@ const PSListController::Specifiers& HushlineMiscController::specifiers()
     return m_specifiers;
 }
 
-void HushlineMiscController::viewDidLoad()
-{
-    PSListController::viewDidLoad();
-    m_chrome.viewDidLoad(*this);
-}
-
-void HushlineMiscController::viewWillAppear(bool animated)
-{
-    PSListController::viewWillAppear(animated);
-    m_chrome.viewWillAppear(*this);
-}
-
-void HushlineMiscController::viewWillDisappear(bool animated)
-{
-    m_chrome.viewWillDisappear(*this);
-    PSListController::viewWillDisappear(animated);
-}
-
-void HushlineMiscController::__tesselTwitterAction()
-{
-    hl_tesselTwitterAction(*this);
-}
-
-void HushlineMiscController::shareAction()
-{
-    hl_shareAction(*this);
-}
-
 void HushlineMiscController::showActivityIndicator(const std::shared_ptr<PSSpecifier>& specifier)
 {
     if (specifier->name() != HLLocalizedString("Reset Profiles"))

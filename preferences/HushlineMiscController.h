@@ -12,15 +12,9 @@ class VQActivityAlertView;
 
 // The miscellaneous screen: resetting every profile (the home screen restarts afterwards) and
 // mailing a problem report with the log file.
-class HushlineMiscController : public PSListController, public MFMailComposeViewControllerDelegate {
+class HushlineMiscController : public HLChromedListController<PSListController>, public MFMailComposeViewControllerDelegate {
 public:
     const Specifiers& specifiers() override;
-
-    void viewDidLoad() override;
-    void viewWillAppear(bool animated) override;
-    void viewWillDisappear(bool animated) override;
-    void __tesselTwitterAction();
-    void shareAction();
 
     // Resetting: the progress panel, then resetProfiles: 2 seconds later.
     void showActivityIndicator(const std::shared_ptr<PSSpecifier>&);
@@ -35,11 +29,9 @@ public:
     void mailComposeControllerDidFinish(MFMailComposeViewController&, MFMailComposeResult, const std::optional<std::string>& error) override;
 
     const std::shared_ptr<VQActivityAlertView>& activityAlert() const { return m_activityAlert; }
-    const HLNavigationChrome& chrome() const { return m_chrome; }
 
 private:
     std::string reportBody();
 
     std::shared_ptr<VQActivityAlertView> m_activityAlert;
-    HLNavigationChrome m_chrome;
 };

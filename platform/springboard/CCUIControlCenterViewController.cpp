@@ -1,18 +1,12 @@
 #include "platform/springboard/CCUIControlCenterViewController.h"
 
-#include "platform/device/Device.h"
-#include "platform/foundation/ObjCRuntime.h"
-#include "platform/foundation/VQInstanceVariables.h"
 #include "platform/springboard/CCUIControlCenterPageContainerViewController.h"
 #include "platform/springboard/CCUISystemControlsPageViewController.h"
-#include "platform/springboard/ControlCenterElement.h"
 
 namespace {
 
-[[maybe_unused]] const bool registered = ObjCRuntime::registerClass<CCUIControlCenterViewController>("CCUIControlCenterViewController",
-    [] { return Device::current().runsMajorVersion(10, 10); });
-[[maybe_unused]] const bool variables = VQInstanceVariables::add<CCUIControlCenterViewController>("_allPageContainerViewControllers",
-    [](CCUIControlCenterViewController& controller) { return VQInstanceVariables::objects(controller.allPageContainerViewControllers()); });
+[[maybe_unused]] const bool registered = ControlCenterList::registerClass<CCUIControlCenterViewController>(
+    "CCUIControlCenterViewController", 10, 10, "_allPageContainerViewControllers");
 
 std::shared_ptr<NSObject> page(std::shared_ptr<NSObject> content)
 {
@@ -22,10 +16,7 @@ std::shared_ptr<NSObject> page(std::shared_ptr<NSObject> content)
 }
 
 CCUIControlCenterViewController::CCUIControlCenterViewController()
-    : m_pages {
-        page(std::make_shared<CCUISystemControlsPageViewController>()),
-        page(std::make_shared<ControlCenterElement>("MPUControlCenterMediaControlsViewController")),
-        page(std::make_shared<ControlCenterElement>("HUControlCenterViewController")),
-    }
+    : ControlCenterList({ page(std::make_shared<CCUISystemControlsPageViewController>()), page(placeholder("MPUControlCenterMediaControlsViewController")),
+        page(placeholder("HUControlCenterViewController")) })
 {
 }
