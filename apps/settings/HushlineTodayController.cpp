@@ -2,7 +2,7 @@
 
 #include "core/profile/HLProfilesManager.h"
 #include "platform/device/PhoneControl.h"
-#include "platform/eventkit/DirectoryWatch.h"
+#include "platform/eventkit/CalendarWatcher.h"
 #include "platform/eventkit/EKEventStore.h"
 #include "platform/foundation/DarwinNotifyCenter.h"
 #include "platform/machinery/DeviceRoot.h"
@@ -15,7 +15,6 @@
 #include "platform/uikit/UINavigationController.h"
 
 #include <cstdlib>
-#include <sys/epoll.h>
 
 using nlohmann::json;
 
@@ -83,8 +82,6 @@ void HushlineTodayController::registerClass()
 HushlineTodayController::~HushlineTodayController()
 {
     DarwinNotifyCenter::current().removeEveryObserver(this);
-    if (m_calendarSource)
-        NSRunLoop::main().removeSource(m_calendarSource);
     // A look under way finishes on its own; nobody hears of it.
     if (m_look)
         m_look->cancel();
@@ -139,20 +136,10 @@ void HushlineTodayController::observeChanges()
         center.addObserver(this, name, changed);
 
     // The calendar folders are watched on the main run loop itself: no thread of its own.
-    m_calendarWatch = std::make_unique<DirectoryWatch>(EKEventStore::calendarsFolder());
-    if (m_calendarWatch->isAvailable())
-        m_calendarSource = NSRunLoop::main().addSource(m_calendarWatch->fileDescriptor(), EPOLLIN, [weakSelf](uint32_t) {
-            if (auto self = weakSelf.lock())
-                self->calendarsChanged();
-        });
-}
-
-void HushlineTodayController::calendarsChanged()
-{
-    std::vector<DirectoryWatch::Change> changes;
-    bool complete = m_calendarWatch->readChanges(changes);
-    if (!changes.empty() || !complete)
-        refresh();
+    m_calendarWatch = std::make_unique<CalendarWatcher>(EKEventStore::calendarsFolder(), [weakSelf] {
+        if (auto self = weakSelf.lock())
+            self->refresh();
+    });
 }
 
 void HushlineTodayController::refresh()

@@ -9,7 +9,7 @@
 
 #include <nlohmann/json.hpp>
 
-class DirectoryWatch;
+class CalendarWatcher;
 class UIColor;
 
 // The Today screen of the Settings app, opened by the settings bundle's "Today" row: what each
@@ -52,7 +52,6 @@ private:
     void observeChanges();
     void look();
     void lookFinished(const TodayReportProcess::Result&);
-    void calendarsChanged();
 
     std::optional<nlohmann::json> m_report;
     std::optional<std::string> m_error;
@@ -66,6 +65,5 @@ private:
         std::shared_ptr<UIColor> barTint;
     };
     std::optional<SavedChrome> m_savedChrome;
-    std::unique_ptr<DirectoryWatch> m_calendarWatch;
-    NSRunLoop::SourceID m_calendarSource { 0 };
+    std::unique_ptr<CalendarWatcher> m_calendarWatch;
 };

@@ -1,9 +1,7 @@
 #include "platform/eventkit/DirectoryWatch.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <sys/inotify.h>
-#include <unistd.h>
 
 namespace {
 
@@ -25,15 +23,8 @@ bool isInside(const std::filesystem::path& path, const std::filesystem::path& fo
 
 DirectoryWatch::DirectoryWatch(std::filesystem::path root) : m_root(std::move(root))
 {
-    m_fd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-    if (m_fd >= 0)
+    if (m_inotify.isValid())
         watchAll();
-}
-
-DirectoryWatch::~DirectoryWatch()
-{
-    if (m_fd >= 0)
-        close(m_fd);
 }
 
 void DirectoryWatch::watchAll()
@@ -52,11 +43,11 @@ void DirectoryWatch::watchAncestor()
     if (ancestor.empty())
         return;
     m_ancestor = ancestor;
-    m_ancestorWatch = inotify_add_watch(m_fd, ancestor.c_str(), IN_CREATE | IN_MOVED_TO | IN_ONLYDIR);
+    m_ancestorWatch = m_inotify.addWatch(ancestor, IN_CREATE | IN_MOVED_TO | IN_ONLYDIR);
     // A folder made on the way before the watch was in place is not reported: look once more.
     std::filesystem::path next = ancestor / *std::next(m_root.begin(), std::distance(ancestor.begin(), ancestor.end()));
     if (m_ancestorWatch >= 0 && std::filesystem::is_directory(next, error)) {
-        inotify_rm_watch(m_fd, m_ancestorWatch);
+        m_inotify.removeWatch(m_ancestorWatch);
         m_ancestorWatch = -1;
         watchAll();
     }
@@ -69,7 +60,7 @@ bool DirectoryWatch::isOnTheWayToRoot(const std::filesystem::path& folder) const
 
 void DirectoryWatch::watchTree(const std::filesystem::path& folder, Depth depth)
 {
-    int wd = inotify_add_watch(m_fd, folder.c_str(), kMask);
+    int wd = m_inotify.addWatch(folder, kMask);
     if (wd < 0)
         return;
     m_watches[wd] = { folder, depth };
@@ -89,7 +80,7 @@ void DirectoryWatch::unwatchTree(const std::filesystem::path& folder)
 {
     for (auto it = m_watches.begin(); it != m_watches.end();) {
         if (it->second.second != Root && isInside(it->second.first, folder)) {
-            inotify_rm_watch(m_fd, it->first);
+            m_inotify.removeWatch(it->first);
             it = m_watches.erase(it);
         } else {
             ++it;
@@ -100,67 +91,54 @@ void DirectoryWatch::unwatchTree(const std::filesystem::path& folder)
 void DirectoryWatch::unwatchAll()
 {
     for (const auto& [wd, watched] : m_watches)
-        inotify_rm_watch(m_fd, wd);
+        m_inotify.removeWatch(wd);
     m_watches.clear();
     m_rootWatch = -1;
     if (m_ancestorWatch >= 0)
-        inotify_rm_watch(m_fd, m_ancestorWatch);
+        m_inotify.removeWatch(m_ancestorWatch);
     m_ancestorWatch = -1;
 }
 
 bool DirectoryWatch::readChanges(std::vector<Change>& out)
 {
-    if (m_fd < 0)
+    if (!m_inotify.isValid())
         return false;
     bool complete = true;
-    alignas(inotify_event) char buffer[16384];
-    for (;;) {
-        ssize_t length = read(m_fd, buffer, sizeof buffer);
-        if (length <= 0) {
-            if (length < 0 && errno == EINTR)
-                continue;
-            break;
+    for (const auto& event : m_inotify.readEvents()) {
+        if (event.mask & IN_Q_OVERFLOW) {
+            complete = false;
+            continue;
         }
-        for (char* at = buffer; at < buffer + length;) {
-            auto* event = reinterpret_cast<inotify_event*>(at);
-            at += sizeof(inotify_event) + event->len;
-            if (event->mask & IN_Q_OVERFLOW) {
+        if (event.watch == m_ancestorWatch && m_ancestorWatch >= 0) {
+            // A folder on the way to the missing root appeared (or the ancestor went).
+            if ((event.mask & IN_IGNORED) || (!event.name.empty() && isOnTheWayToRoot(m_ancestor / event.name))) {
+                if (event.mask & IN_IGNORED)
+                    m_ancestorWatch = -1;
                 complete = false;
-                continue;
             }
-            if (event->wd == m_ancestorWatch && m_ancestorWatch >= 0) {
-                // A folder on the way to the missing root appeared (or the ancestor went).
-                std::string name = event->len ? std::string(event->name) : std::string();
-                if ((event->mask & IN_IGNORED) || (!name.empty() && isOnTheWayToRoot(m_ancestor / name))) {
-                    if (event->mask & IN_IGNORED)
-                        m_ancestorWatch = -1;
-                    complete = false;
-                }
-                continue;
-            }
-            auto watched = m_watches.find(event->wd);
-            if (watched == m_watches.end())
-                continue;
-            auto [folder, depth] = watched->second;
-            if (event->mask & IN_IGNORED) {
-                m_watches.erase(watched);
-                if (depth == Root) {
-                    m_rootWatch = -1;
-                    complete = false;
-                }
-                continue;
-            }
-            if (depth == Root && (event->mask & (IN_DELETE_SELF | IN_MOVE_SELF)))
-                complete = false;
-            std::string name = event->len ? std::string(event->name) : std::string();
-            if ((event->mask & IN_ISDIR) && depth != Calendar && !isHidden(name)) {
-                if (event->mask & (IN_CREATE | IN_MOVED_TO))
-                    watchTree(folder / name, static_cast<Depth>(depth + 1));
-                else if (event->mask & IN_MOVED_FROM)
-                    unwatchTree(folder / name);
-            }
-            out.push_back({ folder, name, event->mask, depth });
+            continue;
         }
+        auto watched = m_watches.find(event.watch);
+        if (watched == m_watches.end())
+            continue;
+        auto [folder, depth] = watched->second;
+        if (event.mask & IN_IGNORED) {
+            m_watches.erase(watched);
+            if (depth == Root) {
+                m_rootWatch = -1;
+                complete = false;
+            }
+            continue;
+        }
+        if (depth == Root && (event.mask & (IN_DELETE_SELF | IN_MOVE_SELF)))
+            complete = false;
+        if ((event.mask & IN_ISDIR) && depth != Calendar && !isHidden(event.name)) {
+            if (event.mask & (IN_CREATE | IN_MOVED_TO))
+                watchTree(folder / event.name, static_cast<Depth>(depth + 1));
+            else if (event.mask & IN_MOVED_FROM)
+                unwatchTree(folder / event.name);
+        }
+        out.push_back({ folder, event.name, event.mask, depth });
     }
     if (!complete || m_rootWatch < 0 || m_ancestorWatch >= 0) {
         bool hadRoot = m_rootWatch >= 0;

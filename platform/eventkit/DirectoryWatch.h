@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/foundation/Inotify.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <map>
@@ -21,18 +23,15 @@ public:
     };
 
     explicit DirectoryWatch(std::filesystem::path root);
-    ~DirectoryWatch();
-    DirectoryWatch(const DirectoryWatch&) = delete;
-    DirectoryWatch& operator=(const DirectoryWatch&) = delete;
 
     // False when inotify is not available: nothing is reported, every folder must be looked at.
-    bool isAvailable() const { return m_fd >= 0; }
+    bool isAvailable() const { return m_inotify.isValid(); }
     bool isWatchingRoot() const { return m_rootWatch >= 0; }
     // While the root is missing, its nearest existing ancestor is watched for the next folder on
     // the way to it, so that the root's appearance is reported without anyone looking again.
     bool isWaitingForRoot() const { return m_ancestorWatch >= 0; }
     // Readable when changes are queued.
-    int fileDescriptor() const { return m_fd; }
+    int fileDescriptor() const { return m_inotify.fileDescriptor(); }
 
     // Appends the changes queued so far, without waiting. Returns false when changes may have
     // been lost (the queue overflowed, the root was replaced or has just appeared): the caller
@@ -48,7 +47,7 @@ private:
     bool isOnTheWayToRoot(const std::filesystem::path& folder) const;
 
     std::filesystem::path m_root;
-    int m_fd { -1 };
+    Inotify m_inotify;
     int m_rootWatch { -1 };
     int m_ancestorWatch { -1 };
     std::filesystem::path m_ancestor;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/machinery/FileDescriptor.h"
+#include "platform/foundation/Inotify.h"
 #include "platform/foundation/NSRunLoop.h"
 #include "platform/foundation/RunLoopSource.h"
 
@@ -28,6 +28,6 @@ private:
 
     std::string m_name;
     std::shared_ptr<Handler> m_handler;
-    FileDescriptor m_inotify;
+    Inotify m_inotify;
     RunLoopSource m_source;
 };
