@@ -20,6 +20,7 @@ class NSTimer;
 class PCSimpleTimer;
 class UIAlertView;
 class EKEvent;
+struct HLProfileFacts;
 struct NSNotification;
 
 inline constexpr const char* kHLProfilesFilePath = "/var/mobile/Library/Preferences/com.velloq.hushline.profiles.plist";
@@ -182,8 +183,8 @@ public:
 
 private:
     void scheduleEventsAfterWiFiGate(const std::shared_ptr<HLProfile>& profile, bool shouldProceedAnyCase, bool go);
-    // True when the event's profile waits for another attendance; `log` writes the mismatch line.
-    static bool isFilteredOutByAttendance(const std::shared_ptr<EKEvent>& event, bool log);
+    // processScheduledEvent's step for the event the profile follows (away from its networks).
+    void processFollowedEvent(const std::shared_ptr<HLProfile>& profile, const HLProfileFacts& facts, bool appliedByLeftNetwork);
     // Reverts a profile that may no longer act (disabled, Hushline off) while its event runs.
     void revertOutsideItsEvent(const std::shared_ptr<HLProfile>& profile);
 

@@ -5,11 +5,15 @@
 #include "core/apply/EKEvent+Apply.h"
 #include "core/profile/EKEvent+Hushline.h"
 #include "core/schedule/HLEventWindow.h"
+#include "core/schedule/HLSchedulingFacts.h"
 #include "core/schedule/HLWiFiManager.h"
 #include "core/NSDate+HLAdditions.h"
 #include "platform/eventkit/EKEvent.h"
 
 namespace {
+
+// The operation on whose behalf its event step logs.
+constexpr const char* kProcessScheduledEvent = "HLProfilesManager::processScheduledEvent";
 
 std::string text(const NSDate& date)
 {
@@ -31,144 +35,130 @@ void HLProfilesManager::schedulePowerEvent(const std::shared_ptr<HLProfile>& pro
         HLLogError("****************** Event is nil, hence returning ****************");
         return;
     }
-    if (event->status() == EKEventStatusCanceled) {
+    if (!event->isAllDay() && event->status() != EKEventStatusCanceled)
+        HLLogInfo("******Scheduling power events for %s", describe(event).c_str());
+    auto owner = hl_profile(event);
+    NSDate now = NSDate::date();
+    auto facts = hl_profileFacts(*profile);
+    facts.applied = owner && owner->isApplied();
+    auto decision = HLSchedulingDecision::powerEvent(facts, hl_eventFacts(*event), now);
+    switch (decision.step) {
+    case HLPowerStep::Cancelled:
         HLLogInfo("**** 5. Event '%s' is cancelled, hence ignoring it.", event->title().c_str());
         return;
-    }
-    if (event->isAllDay()) {
-        if (!profile->isAllDayEventsIgnored()) {
-            HLLogInfo("Scheduling event now is: %s", describe(event).c_str());
-            processScheduledEvent(profile);
-        }
+    case HLPowerStep::DecideAllDayNow:
+        HLLogInfo("Scheduling event now is: %s", describe(event).c_str());
+        processScheduledEvent(profile);
         return;
-    }
-
-    HLLogInfo("******Scheduling power events for %s", describe(event).c_str());
-    NSDate now = NSDate::date();
-    auto owner = hl_profile(event);
-    auto revertIfApplied = [&] {
-        if (owner && owner->isApplied())
-            revertProfile(event);
-    };
-    auto eventCheck = [&] {
-        if (hl_isBetweenDate(now, event->startDate(), event->endDate())) {
-            processScheduledEvent(profile);
-        } else if (event->startDate() < now) {
-            HLLogInfo("********* Event %s seems to be out dated, hence not scheduling it.", describe(event).c_str());
-            revertIfApplied();
-        } else {
-            HLLogInfo("******** Scheduling power wakeup at: %s for applying profile.", text(event->startDate()).c_str());
-            registerForPowerNotifications(event->startDate(), owner);
-            revertIfApplied();
-        }
-    };
-
-    if (profile->isAllDay() || hl_isOpen(now, profile->startDate(), profile->endDate())) {
-        eventCheck();
-    } else if (!(profile->startDate() < now)) {
-        HLLogInfo("****** Profile's start ime is not crossed, hence scheduling power wakeup at: %s for applying profile.", text(profile->startDate()).c_str());
-        registerForPowerNotifications(profile->startDate(), owner);
-        revertIfApplied();
-    } else {
+    case HLPowerStep::AllDayIgnored:
+        return;
+    case HLPowerStep::DecideNow:
+        processScheduledEvent(profile);
+        return;
+    case HLPowerStep::Outdated:
+        HLLogInfo("********* Event %s seems to be out dated, hence not scheduling it.", describe(event).c_str());
+        break;
+    case HLPowerStep::WakeAtEventStart:
+        HLLogInfo("******** Scheduling power wakeup at: %s for applying profile.", text(*decision.wakeAt).c_str());
+        break;
+    case HLPowerStep::WakeAtWindowStart:
+        HLLogInfo("****** Profile's start ime is not crossed, hence scheduling power wakeup at: %s for applying profile.", text(*decision.wakeAt).c_str());
+        break;
+    case HLPowerStep::WindowPassed:
         HLLogInfo("******* Event %s seems to be out dated, hence not scheduling it.", describe(event).c_str());
-        if (owner && owner->isApplied() && profile->endDate() <= now) {
+        if (decision.revert)
             HLLogInfo("******** Seems event is running/out, but the profile is still applied hence reverting it.");
-            revertProfile(event);
-        }
+        break;
     }
+    if (decision.wakeAt)
+        registerForPowerNotifications(decision.wakeAt, owner);
+    if (decision.revert)
+        revertProfile(event);
 }
 
 void HLProfilesManager::processScheduledEvent(const std::shared_ptr<HLProfile>& profile)
 {
-    bool appliedByGoneNetwork = false;
-    if (profile->isWifiEnabled()) {
+    auto facts = hl_profileFacts(*profile);
+    NSDate now = NSDate::date();
+    if (facts.wifiEnabled) {
         auto joined = HLWiFiManager::ssidOf(HLWiFiManager::sharedManager().currentNetWork());
         HLLogInfo("********* Checking whether the network *** '%s' *** is in enabled list or not.", joined ? joined->c_str() : "(null)");
-        if (profile->hasWiFiNetwork(joined)) {
+        facts.atOwnNetwork = profile->hasWiFiNetwork(joined);
+        if (facts.atOwnNetwork) {
             HL_TRACE(networkRuleFollowed(*profile, *joined));
-            if (profile->isAllDay()) {
-                profile->apply();
-                return;
+            if (!facts.allDay) {
+                double startDiff = facts.windowStart.timeIntervalSinceDate(now);
+                HLLogInfo("startTimeDiff: %f & startTimeDiffInt: %ld", startDiff, static_cast<long>(hl_wholeSeconds(startDiff)));
+                double endDiff = facts.windowEnd.timeIntervalSinceDate(now);
+                HLLogInfo("endTimeDiff: %f & endTimeDiffInt: %ld", endDiff, static_cast<long>(hl_wholeSeconds(endDiff)));
             }
-            double startDiff = profile->startDate().timeIntervalSinceNow();
-            int32_t startWhole = hl_wholeSeconds(startDiff);
-            HLLogInfo("startTimeDiff: %f & startTimeDiffInt: %ld", startDiff, static_cast<long>(startWhole));
-            double endDiff = profile->endDate().timeIntervalSinceNow();
-            int32_t endWhole = hl_wholeSeconds(endDiff);
-            HLLogInfo("endTimeDiff: %f & endTimeDiffInt: %ld", endDiff, static_cast<long>(endWhole));
-            if (hl_isStartMoment(startWhole)) {
+            auto decision = HLSchedulingDecision::atNetwork(facts, now);
+            if (decision.step == HLNetworkStep::Apply && !facts.allDay) {
                 HLLogInfo("********************* TURNING PROFILE ON ******************");
                 HLLogInfo("Applying profile: %s", profile->description().c_str());
+            }
+            if (decision.step == HLNetworkStep::Apply)
                 profile->apply();
-                HLLogInfo("Scheduling power wakeup at: %s for reverting profile.", text(profile->endDate()).c_str());
-                registerForPowerNotifications(profile->endDate(), profile);
-            } else if (hl_isEndMoment(endWhole) || profile->isApplied()) {
+            if (decision.step == HLNetworkStep::Revert) {
                 HLLogInfo("********************* TURNING PROFILE OFF ******************");
                 profile->revert();
-                HLLogInfo("Scheduling power wakeup for 'WiFi' at: %s for applying profile.", text(profile->startDate()).c_str());
-                registerForPowerNotifications(profile->startDate(), profile);
             }
+            if (decision.wakeAt && decision.step == HLNetworkStep::Apply)
+                HLLogInfo("Scheduling power wakeup at: %s for reverting profile.", text(*decision.wakeAt).c_str());
+            if (decision.wakeAt && decision.step == HLNetworkStep::Revert)
+                HLLogInfo("Scheduling power wakeup for 'WiFi' at: %s for applying profile.", text(*decision.wakeAt).c_str());
+            if (decision.wakeAt)
+                registerForPowerNotifications(decision.wakeAt, profile);
             return;
         }
-        appliedByGoneNetwork = profile->isApplied();
     }
+    processFollowedEvent(profile, facts, facts.wifiEnabled && facts.applied);
+}
 
-    HLLogInfo("**** Calling 'getCurrentScheduledEventFromProfile' *************");
+void HLProfilesManager::processFollowedEvent(const std::shared_ptr<HLProfile>& profile, const HLProfileFacts& facts, bool appliedByLeftNetwork)
+{
+    HLLogInfoFor(kProcessScheduledEvent, "**** Calling 'getCurrentScheduledEventFromProfile' *************");
     auto event = getCurrentScheduledEventFromProfile(profile);
     if (!event) {
-        HLLogError("****************** Event is nil, hence returning ****************");
+        HLLogErrorFor(kProcessScheduledEvent, "****************** Event is nil, hence returning ****************");
         return;
     }
-
-    auto turnOn = [&] {
-        HLLogInfo("********************* TURNING PROFILE ON ******************");
-        applyProfile(event);
-        NSDate revertAt = profile->isAllDay() || event->endDate() <= profile->endDate() ? event->endDate() : profile->endDate();
-        HLLogInfo("************* Scheduling power wakeup at: %s for reverting profile.", text(revertAt).c_str());
-        registerForPowerNotifications(revertAt, profile);
-    };
-    auto passesAttendance = [&] {
-        int64_t wanted = profile->applyProfileEventStatus();
-        if (wanted == 0 || event->status() == wanted)
-            return true;
+    NSDate now = NSDate::date();
+    auto decision = HLSchedulingDecision::atEvent(facts, hl_eventFacts(*event), hl_isProfileApplied(event), appliedByLeftNetwork, now);
+    if (decision.step == HLEventStep::AttendanceRefused) {
         HL_TRACE(eventPassedOver(*profile, *event, HLTraceVerdict::Attendance));
-        HLLogInfo("********************* UNBALE TO TURN ON PROFILE, Profile Status: %ld & Event Status: %ld ******************",
-            static_cast<long>(wanted), static_cast<long>(event->status()));
-        return false;
-    };
-
-    if (event->isAllDay()) {
-        if (!profile->isAllDayEventsIgnored() && !profile->isApplied() && passesAttendance())
-            turnOn();
+        HLLogInfoFor(kProcessScheduledEvent, "********************* UNBALE TO TURN ON PROFILE, Profile Status: %ld & Event Status: %ld ******************",
+            static_cast<long>(facts.attendance), static_cast<long>(event->status()));
         return;
     }
-    if (!passesAttendance())
-        return;
-
-    HLLogInfo("Processing scheduled event: %s", describe(event).c_str());
-    int32_t startWhole = hl_wholeSeconds(event->startDate().timeIntervalSinceNow());
-    HLLogInfo("[currentEvent.startDate timeIntervalSinceNow]: %f & startTimeDiffInt: %ld", event->startDate().timeIntervalSinceNow(),
-        static_cast<long>(hl_wholeSeconds(event->startDate().timeIntervalSinceNow())));
-    int32_t endWhole = hl_wholeSeconds(event->endDate().timeIntervalSinceNow());
-    HLLogInfo("[currentEvent.endDate timeIntervalSinceNow]: %f & endTimeDiffInt: %ld", event->endDate().timeIntervalSinceNow(),
-        static_cast<long>(hl_wholeSeconds(event->endDate().timeIntervalSinceNow())));
-
-    bool occurring = hl_isOccuring(event);
-    bool applied = hl_isProfileApplied(event);
-    if ((hl_isStartMoment(startWhole) || occurring) && !applied) {
-        turnOn();
-        return;
+    if (!event->isAllDay()) {
+        HLLogInfoFor(kProcessScheduledEvent, "Processing scheduled event: %s", describe(event).c_str());
+        double startDiff = event->startDate().timeIntervalSinceDate(now);
+        HLLogInfoFor(kProcessScheduledEvent, "[currentEvent.startDate timeIntervalSinceNow]: %f & startTimeDiffInt: %ld", startDiff, static_cast<long>(hl_wholeSeconds(startDiff)));
+        double endDiff = event->endDate().timeIntervalSinceDate(now);
+        HLLogInfoFor(kProcessScheduledEvent, "[currentEvent.endDate timeIntervalSinceNow]: %f & endTimeDiffInt: %ld", endDiff, static_cast<long>(hl_wholeSeconds(endDiff)));
     }
-    bool off = hl_isEndMoment(endWhole) || (!occurring && applied) || (applied && event->endDate() >= profile->endDate());
-    if (off) {
-        HLLogInfo("********************* TURNING PROFILE OFF ******************");
+    switch (decision.step) {
+    case HLEventStep::TurnOn:
+        HLLogInfoFor(kProcessScheduledEvent, "********************* TURNING PROFILE ON ******************");
+        applyProfile(event);
+        HLLogInfoFor(kProcessScheduledEvent, "************* Scheduling power wakeup at: %s for reverting profile.", text(*decision.wakeAt).c_str());
+        registerForPowerNotifications(decision.wakeAt, profile);
+        return;
+    case HLEventStep::TurnOff:
+        HLLogInfoFor(kProcessScheduledEvent, "********************* TURNING PROFILE OFF ******************");
         revertProfile(event);
-        HLLogInfo("Calling schedule evetns from %s", hl_qualifiedFunctionName(__PRETTY_FUNCTION__).c_str());
+        HLLogInfoFor(kProcessScheduledEvent, "Calling schedule evetns from %s", kProcessScheduledEvent);
         schedulePowerEventsForProfiles();
         removeEventFromScheduledList(profile, event);
-    } else if (appliedByGoneNetwork) {
+        return;
+    case HLEventStep::RevertForLeftNetwork:
         profile->revert();
         removeEventFromScheduledList(profile, event);
+        return;
+    case HLEventStep::AttendanceRefused:
+    case HLEventStep::Nothing:
+        return;
     }
 }
 

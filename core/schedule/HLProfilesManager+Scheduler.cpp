@@ -6,6 +6,7 @@
 #include "core/profile/EKEvent+Hushline.h"
 #include "core/schedule/HLEventManager.h"
 #include "core/schedule/HLEventWindow.h"
+#include "core/schedule/HLSchedulingFacts.h"
 #include "core/NSDate+HLAdditions.h"
 #include "platform/eventkit/EKEvent.h"
 #include "platform/foundation/NSRunLoop.h"
@@ -42,9 +43,24 @@ bool sameProfile(const std::shared_ptr<EKEvent>& a, const std::shared_ptr<EKEven
     return (pa ? pa->identifier() : 0) == (pb ? pb->identifier() : 0);
 }
 
-bool sameDates(const std::shared_ptr<EKEvent>& a, const std::shared_ptr<EKEvent>& b)
+// The event the profile follows so far, as the decision compares it with the chosen one.
+std::optional<HLFollowedEvent> followedEvent(const std::shared_ptr<EKEvent>& current, const std::shared_ptr<EKEvent>& next)
 {
-    return a->startDate().isEqualToDate(b->startDate()) && a->endDate().isEqualToDate(b->endDate());
+    if (!current || !next)
+        return std::nullopt;
+    return HLFollowedEvent { hl_eventFacts(*current), hl_isProfileApplied(current), sameProfile(current, next), next->UUID() == current->UUID() };
+}
+
+// Remembers `next` as the one event the profile follows and hands it to the power-event step.
+void follow(HLProfilesManager& manager, const std::shared_ptr<HLProfile>& profile, const std::shared_ptr<EKEvent>& next)
+{
+    auto& entry = manager.scheduledEventsDict()[profile->identifier()];
+    if (!entry.empty())
+        entry[0] = next;
+    else
+        entry.push_back(next);
+    HL_TRACE(eventChosen(*profile, *next));
+    manager.schedulePowerEvent(profile, next);
 }
 
 }
@@ -98,8 +114,12 @@ void HLProfilesManager::scheduleEventsAfterWiFiGate(const std::shared_ptr<HLProf
     }
     auto next = eventToBeScheduled(HLEventManager::sharedManager().eventsForProfile(profile));
     auto current = getCurrentScheduledEventFromProfile(profile);
+    auto currentProfile = current ? hl_profile(current) : nullptr;
+    auto decision = HLSchedulingDecision::follow(next ? std::optional(hl_eventFacts(*next)) : std::nullopt, followedEvent(current, next),
+        force, !(currentProfile && next && currentProfile->hasChanged(hl_profile(next))), hl_isOpen(NSDate::date(), profile->startDate(), profile->endDate()));
 
-    if (!next) {
+    switch (decision.step) {
+    case HLFollowStep::NothingToFollow:
         HLLogInfo("No events found to be scheduled for Profile '%s', between %s & %s", titleOf(profile).c_str(),
             profile->startDate().description().c_str(), profile->endDate().description().c_str());
         if (profile->isApplied())
@@ -110,133 +130,83 @@ void HLProfilesManager::scheduleEventsAfterWiFiGate(const std::shared_ptr<HLProf
             removeEventFromScheduledList(profile, current);
         }
         return;
+    case HLFollowStep::KeepUnchanged:
+        HLLogInfo("There is no change in the current scheduled event, hence ignoring the 'scheduleEvents:' call.");
+        return;
+    case HLFollowStep::KeepAndRefresh:
+    case HLFollowStep::Follow:
+        break;
     }
-
-    if (current) {
-        bool applied = hl_isProfileApplied(current);
-        bool sameSlot = sameProfile(current, next) && applied && sameDates(current, next);
-        if (!force && sameSlot && next->UUID() == current->UUID()) {
-            HLLogInfo("There is no change in the current scheduled event, hence ignoring the 'scheduleEvents:' call.");
-            return;
-        }
-        auto currentProfile = hl_profile(current);
-        if (sameSlot && currentProfile) {
-            if (!currentProfile->hasChanged(hl_profile(next))) {
-                HLLogInfo("No changes detected between the current event's profile and to be scheduled event's profile.");
-                NSDate now = NSDate::date();
-                if (hl_isOpen(now, currentProfile->startDate(), currentProfile->endDate())) {
-                    HLLogInfo("Current profile is applied, and current time %s is between start time %s and end time %s. Hence ignoring the 'scheduleEvents:' call.",
-                        now.description().c_str(), currentProfile->startDate().description().c_str(), currentProfile->endDate().description().c_str());
-                    currentProfile->refreshSoundSettingsIfRequired();
-                    return;
-                }
-            } else {
-                HLLogInfo("Seems profiles are changed, hence not ignoring the schedule events call.");
-            }
-        }
-        // When the next event begins inside the one it replaces, the profile goes quietly: no end
-        // alert between two meetings that follow each other.
-        if (currentProfile) {
-            bool quiet = sameProfile(current, next) && applied && hl_isBetweenDate(next->startDate(), current->startDate(), current->endDate());
-            currentProfile->setSilent(quiet);
-            if (currentProfile->isSilent() && applied) {
-                revertProfile(current, true);
-                currentProfile->setSilent(false);
-            }
+    if (decision.profileUnchanged == true)
+        HLLogInfo("No changes detected between the current event's profile and to be scheduled event's profile.");
+    if (decision.profileUnchanged == false)
+        HLLogInfo("Seems profiles are changed, hence not ignoring the schedule events call.");
+    if (decision.step == HLFollowStep::KeepAndRefresh) {
+        NSDate now = NSDate::date();
+        HLLogInfo("Current profile is applied, and current time %s is between start time %s and end time %s. Hence ignoring the 'scheduleEvents:' call.",
+            now.description().c_str(), profile->startDate().description().c_str(), profile->endDate().description().c_str());
+        profile->refreshSoundSettingsIfRequired();
+        return;
+    }
+    // When the next event begins inside the one it replaces, the profile goes quietly: no end
+    // alert between two meetings that follow each other.
+    if (currentProfile) {
+        currentProfile->setSilent(decision.quietRevertFirst);
+        if (decision.quietRevertFirst) {
+            revertProfile(current, true);
+            currentProfile->setSilent(false);
         }
     }
-
-    auto& entry = m_scheduledEventsDict[profile->identifier()];
-    if (!entry.empty())
-        entry[0] = next;
-    else
-        entry.push_back(next);
-    HL_TRACE(eventChosen(*profile, *next));
-    schedulePowerEvent(profile, next);
+    follow(*this, profile, next);
 }
 
 std::shared_ptr<EKEvent> HLProfilesManager::eventToBeScheduled(const std::optional<Events>& events)
 {
-    static const Events none;
-    const Events& list = events ? *events : none;
-    std::shared_ptr<EKEvent> result;
-
-    for (const auto& event : list) {
-        if (event->status() == EKEventStatusCanceled) {
-            HLLogInfo("**** 3. Event '%s' is cancelled, hence ignoring it.", event->title().c_str());
-            if (auto owner = hl_profile(event))
-                HL_TRACE(eventPassedOver(*owner, *event, HLTraceVerdict::Cancelled));
-            continue;
-        }
-        if (isFilteredOutByAttendance(event, true))
-            continue;
-        auto owner = hl_profile(event);
-        if (!event->isAllDay()) {
-            NSLog("***** Checking whether the event start date: %s and end dates %s with current time..",
-                event->startDate().description().c_str(), event->endDate().description().c_str());
-            if (hl_isOpen(NSDate::date(), event->startDate(), event->endDate())) {
-                result = event;
-                break;
+    auto owner = events && !events->empty() ? hl_profile(events->front()) : nullptr;
+    if (!owner)
+        return nullptr;
+    const Events& list = *events;
+    auto logTimeCheck = [](const EKEvent& event) {
+        NSLog("***** Checking whether the event start date: %s and end dates %s with current time..",
+            event.startDate().description().c_str(), event.endDate().description().c_str());
+    };
+    auto choice = HLSchedulingDecision::chooseEvent(hl_profileFacts(*owner), hl_eventFacts(list), NSDate::date());
+    for (const auto& passed : choice.passedOver) {
+        const EKEvent& event = *list[passed.index];
+        bool first = !passed.secondLook;
+        switch (passed.reason) {
+        case HLPassReason::Cancelled:
+            if (first) {
+                HLLogInfo("**** 3. Event '%s' is cancelled, hence ignoring it.", event.title().c_str());
+                HL_TRACE(eventPassedOver(*owner, event, HLTraceVerdict::Cancelled));
+            } else {
+                HLLogInfo("**** 4. Event '%s' is cancelled, hence ignoring it.", event.title().c_str());
             }
-            if (!owner || owner->isAllDay())
-                continue;
-            if (hl_eventConcernsWindow(event->startDate(), event->endDate(), owner->startDate(), owner->endDate(), NSDate::date())) {
-                result = event;
-                break;
-            }
-        } else if (owner && !owner->isAllDayEventsIgnored()) {
-            result = event;
             break;
-        } else if (owner) {
-            HL_TRACE(eventPassedOver(*owner, *event, HLTraceVerdict::AllDayIgnored));
+        case HLPassReason::Attendance:
+            // An event the attendance filter refuses is passed over when choosing, so that it
+            // cannot stand in the way of a later event of the day that the profile does follow.
+            HL_TRACE(eventPassedOver(*owner, event, HLTraceVerdict::Attendance));
+            if (first)
+                HLLogInfo("********************* UNBALE TO TURN ON PROFILE, Profile Status: %ld & Event Status: %ld ******************",
+                    static_cast<long>(owner->applyProfileEventStatus()), static_cast<long>(event.status()));
+            break;
+        case HLPassReason::OutsideHours:
+            logTimeCheck(event);
+            break;
+        case HLPassReason::AllDayIgnored:
+            if (first)
+                HL_TRACE(eventPassedOver(*owner, event, HLTraceVerdict::AllDayIgnored));
+            break;
+        case HLPassReason::Past:
+            break;
         }
     }
-
-    if (!result) {
-        NSDate now = NSDate::date();
-        for (const auto& event : list) {
-            if (event->status() == EKEventStatusCanceled) {
-                HLLogInfo("**** 4. Event '%s' is cancelled, hence ignoring it.", event->title().c_str());
-                continue;
-            }
-            if (isFilteredOutByAttendance(event, false))
-                continue;
-            // An all-day event its profile ignores starts at midnight: taken here, it would only
-            // be dropped below and hide the day's timed events from a pass run at midnight.
-            if (event->isAllDay() && hl_profile(event) && hl_profile(event)->isAllDayEventsIgnored())
-                continue;
-            if (event->startDate() < now)
-                continue;
-            // Of equal starts the later one in the store's order wins.
-            if (!result || result->startDate() >= event->startDate())
-                result = event;
-        }
-    }
-
-    if (result && result->isAllDay()) {
-        auto owner = hl_profile(result);
-        if (owner && owner->isAllDayEventsIgnored()) {
-            HL_TRACE(eventPassedOver(*owner, *result, HLTraceVerdict::AllDayIgnored));
-            result.reset();
-        }
-    }
-    return result;
-}
-
-bool HLProfilesManager::isFilteredOutByAttendance(const std::shared_ptr<EKEvent>& event, bool log)
-{
-    // An event the profile's attendance filter refuses is passed over when choosing, so that it
-    // cannot stand in the way of a later event of the day that the profile does follow.
-    auto owner = hl_profile(event);
-    int64_t wanted = owner ? owner->applyProfileEventStatus() : 0;
-    if (wanted == 0 || event->status() == wanted)
-        return false;
-    if (owner)
-        HL_TRACE(eventPassedOver(*owner, *event, HLTraceVerdict::Attendance));
-    if (log)
-        HLLogInfo("********************* UNBALE TO TURN ON PROFILE, Profile Status: %ld & Event Status: %ld ******************",
-        static_cast<long>(wanted), static_cast<long>(event->status()));
-    return true;
+    if (!choice.chosen)
+        return nullptr;
+    if (choice.chosenByFirstLook && !list[*choice.chosen]->isAllDay())
+        logTimeCheck(*list[*choice.chosen]);
+    return list[*choice.chosen];
 }
 
 std::shared_ptr<EKEvent> HLProfilesManager::getCurrentScheduledEventFromProfile(const std::shared_ptr<HLProfile>& profile)

@@ -2,7 +2,7 @@
 
 #include "core/HLLog.h"
 #include "core/HLTrace.h"
-#include "core/schedule/HLEventWindow.h"
+#include "core/schedule/HLSchedulingFacts.h"
 #include "core/schedule/HLWiFiManager.h"
 #include "core/NSDate+HLAdditions.h"
 
@@ -25,81 +25,57 @@ void refreshStatus(const std::shared_ptr<HLProfile>& profile)
     profile->updateShowStatuBarState();
 }
 
-// The window's next edge: its start while that is ahead, else its end.
-NSDate nextWindowMoment(const std::shared_ptr<HLProfile>& profile)
-{
-    NSDate start = profile->startDate();
-    return start > NSDate::date() ? start : profile->endDate();
-}
-
 }
 
 void HLProfilesManager::shceduleWiFiDetected(const std::shared_ptr<HLProfile>& profile, const std::function<void(bool go)>& completion)
 {
-    auto wakeUpAt = [&](const NSDate& date) {
-        NSDate now = NSDate::date();
-        if (date > now) {
-            HLLogInfo("Scheduling power wakeup for 'WiFi' at: %s for applying profile %s.", date.description().c_str(), titleOf(profile).c_str());
-            registerForPowerNotifications(date, profile);
+    NSDate now = NSDate::date();
+    auto facts = hl_profileFacts(*profile);
+    std::optional<std::string> ssid;
+    if (facts.wifiEnabled) {
+        ssid = joinedSSID();
+        HLLogInfo("Checking whether the network *** '%s' *** is in enabled list or not.", ssid ? ssid->c_str() : "(null)");
+        facts.atOwnNetwork = profile->hasWiFiNetwork(ssid);
+    }
+    auto gate = HLSchedulingDecision::wifiGate(facts, now);
+    auto wakeUp = [&] {
+        if (!gate.wakeAt)
+            return;
+        if (*gate.wakeAt > now) {
+            HLLogInfo("Scheduling power wakeup for 'WiFi' at: %s for applying profile %s.", gate.wakeAt->description().c_str(), titleOf(profile).c_str());
+            registerForPowerNotifications(gate.wakeAt, profile);
         } else {
             HLLogWarning("SInce the schedule date %s <= %s  is past unable to schedule power wakeup for 'WiFi' for applying profile (%s).",
-                date.description().c_str(), now.description().c_str(), titleOf(profile).c_str());
+                gate.wakeAt->description().c_str(), now.description().c_str(), titleOf(profile).c_str());
         }
     };
-    auto insideWindow = [&](const NSDate& now) { return hl_isOpen(now, profile->startDate(), profile->endDate()); };
-    auto logWindowCheck = [&](const NSDate& now) {
-        HLLogInfo("Checking currentDate: %s is between %s and %s.", now.description().c_str(), profile->startDate().description().c_str(),
-            profile->endDate().description().c_str());
-    };
-
-    if (!profile->isWifiEnabled()) {
-        refreshStatus(profile);
+    if (!facts.atOwnNetwork) {
+        if (!facts.wifiEnabled)
+            refreshStatus(profile);
         if (completion)
-            completion(true);
+            completion(gate.go);
+        if (completion && facts.wifiEnabled)
+            wakeUp();
         return;
     }
-
-    auto ssid = joinedSSID();
-    HLLogInfo("Checking whether the network *** '%s' *** is in enabled list or not.", ssid ? ssid->c_str() : "(null)");
-    if (profile->hasWiFiNetwork(ssid)) {
-        HLLogInfo("*** Profile '%s' has Wifi %s network enabled.", titleOf(profile).c_str(), ssid->c_str());
-        HL_TRACE(networkRuleFollowed(*profile, *ssid));
-        if (profile->isApplied() && !profile->isAllDay()) {
-            NSDate now = NSDate::date();
-            logWindowCheck(now);
-            if (!insideWindow(now)) {
-                HLLogInfo("Reverting profile since the current date (%s) is not with in the Profile's start (%s) & end date (%s).",
-                    now.description().c_str(), profile->startDate().description().c_str(), profile->endDate().description().c_str());
-                profile->revert();
-                wakeUpAt(nextWindowMoment(profile));
-            }
-        } else if (!profile->isApplied()) {
-            if (profile->isAllDay()) {
-                profile->apply();
-            } else {
-                NSDate now = NSDate::date();
-                logWindowCheck(now);
-                if (insideWindow(now)) {
-                    HLLogInfo("************* applying profile *************");
-                    profile->apply();
-                }
-                wakeUpAt(nextWindowMoment(profile));
-            }
-        }
-        refreshStatus(profile);
-        if (completion)
-            completion(false);
-        return;
+    HLLogInfo("*** Profile '%s' has Wifi %s network enabled.", titleOf(profile).c_str(), ssid->c_str());
+    HL_TRACE(networkRuleFollowed(*profile, *ssid));
+    if (gate.windowChecked)
+        HLLogInfo("Checking currentDate: %s is between %s and %s.", now.description().c_str(), facts.windowStart.description().c_str(),
+            facts.windowEnd.description().c_str());
+    if (gate.revert) {
+        HLLogInfo("Reverting profile since the current date (%s) is not with in the Profile's start (%s) & end date (%s).",
+            now.description().c_str(), facts.windowStart.description().c_str(), facts.windowEnd.description().c_str());
+        profile->revert();
     }
-
-    if (!completion)
-        return;
-    if (profile->isAllDay() || insideWindow(NSDate::date())) {
-        completion(true);
-        return;
-    }
-    completion(false);
-    wakeUpAt(nextWindowMoment(profile));
+    if (gate.apply && !facts.allDay)
+        HLLogInfo("************* applying profile *************");
+    if (gate.apply)
+        profile->apply();
+    wakeUp();
+    refreshStatus(profile);
+    if (completion)
+        completion(false);
 }
 
 void HLProfilesManager::scheduleProfilesOnWiFiChange()
