@@ -50,21 +50,6 @@ void HLPickerListController::profileAppliedStateChanged(const NSNotification&)
     reloadSpecifiers();
 }
 
-std::shared_ptr<UIColor> HLPickerListController::customNavigationBarColor()
-{
-    return hl_navigationColor();
-}
-
-std::string HLPickerListController::twitterMessage()
-{
-    return hl_shareMessage();
-}
-
-std::shared_ptr<UIImage> HLPickerListController::twitterImage()
-{
-    return hl_bundleImage("twitter");
-}
-
 std::shared_ptr<PSSpecifier> HLPickerListController::copyRightSpecifier()
 {
     return vq__specifierByIdentifier(m_specifiers, "CopyRightHeader");

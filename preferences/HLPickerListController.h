@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/libvelloq/VQMiscSettingsViewController.h"
+#include "preferences/HLVelloqListController.h"
 
 #include <memory>
 
@@ -11,7 +11,7 @@ struct NSNotification;
 // of the opening row's user information), the navigation and share hooks of the profile editor,
 // the footer group "CopyRightHeader", and a fresh copy of the profile from the store when the
 // profile's applied state changes.
-class HLPickerListController : public VQMiscSettingsViewController {
+class HLPickerListController : public HLVelloqListController {
 public:
     ~HLPickerListController() override;
 
@@ -26,10 +26,6 @@ public:
     // opening row's "profile".
     virtual void profileAppliedStateChanged(const NSNotification&);
 
-    bool hasCustomNavigationBarColor() override { return true; }
-    std::shared_ptr<UIColor> customNavigationBarColor() override;
-    std::string twitterMessage() override;
-    std::shared_ptr<UIImage> twitterImage() override;
     std::shared_ptr<PSSpecifier> copyRightSpecifier() override;
     std::string copryRightSpecifierText(long year) override;
 

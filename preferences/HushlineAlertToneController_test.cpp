@@ -27,23 +27,9 @@ protected:
     }
     std::shared_ptr<HushlineAlertToneController> openTones(const PlistDictionary& fields = {})
     {
-        m_profile = storeProfile(fields);
-        return open<HushlineAlertToneController>("HushlineAlertToneController", m_profile);
+        return openForNewProfile<HushlineAlertToneController>("HushlineAlertToneController", fields);
     }
-    static std::vector<std::string> checked(PSListController& list)
-    {
-        std::vector<std::string> names;
-        for (size_t index = 0; index < list.specifiers().size(); ++index)
-            if (auto cell = list.tableViewCellForRow(index); cell && cell->isChecked())
-                names.push_back(cell->textLabel().text);
-        return names;
-    }
-    void tap(PSListController& list, const std::string& name)
-    {
-        list.tableViewDidSelectRow(static_cast<size_t>(rowIndex(list, name)));
-    }
-
-    std::shared_ptr<HLProfile> m_profile;
+    static std::vector<std::string> checked(PSListController& list) { return checkedRows(list, RowName::Title); }
 };
 
 TEST_F(HushlineAlertToneControllerTest, AProfileWithoutToneOpensOnCalendarAlertWithNoToneAtTheTop)
@@ -83,7 +69,7 @@ TEST_F(HushlineAlertToneControllerTest, ChoosingAToneStoresItAndPlaysIt)
 {
     auto screen = openTones({ { "alertToneIdentifier", "texttone:Note" } });
     EXPECT_THAT(checked(*screen), ElementsAre("Note"));
-    tap(*screen, "Chord");
+    tapRow(*screen, "Chord");
     EXPECT_EQ(storedEntry()["alertToneIdentifier"], PlistValue("texttone:Chord"));
     EXPECT_THAT(checked(*screen), ElementsAre("Chord"));
     auto tones = Device::current().tones();
@@ -97,12 +83,12 @@ TEST_F(HushlineAlertToneControllerTest, ChoosingAToneStoresItAndPlaysIt)
 TEST_F(HushlineAlertToneControllerTest, ChoosingNoToneStoresThePickersDefaultTone)
 {
     auto screen = openTones({ { "alertToneIdentifier", "ringtone:Opening" } });
-    tap(*screen, "None");
+    tapRow(*screen, "None");
     EXPECT_EQ(storedEntry()["alertToneIdentifier"], PlistValue("ringtone:Opening"));
     EXPECT_THAT(Device::current().tones(), IsEmpty());
     // The checkmark shows what the profile holds, not the entry tapped.
     EXPECT_EQ(checked(*screen), std::vector<std::string> { "Opening" });
-    tap(*screen, "Aurora");
+    tapRow(*screen, "Aurora");
     EXPECT_EQ(checked(*screen), std::vector<std::string> { "Aurora" });
 }
 
@@ -113,7 +99,7 @@ TEST_F(HushlineAlertToneControllerTest, ANewProfileTellsTheEditorInsteadOfStorin
     int updates = 0;
     NSNotificationCenter::defaultCenter().addObserver(this, "com.velloq.ProfileDataUpdateNotification", nullptr, [&](const auto&) { ++updates; });
     auto screen = open<HushlineAlertToneController>("HushlineAlertToneController", profile);
-    tap(*screen, "Aurora");
+    tapRow(*screen, "Aurora");
     NSNotificationCenter::defaultCenter().removeObserver(this);
     EXPECT_EQ(updates, 1);
     EXPECT_THAT(profile->alertToneIdentifier(), Optional(std::string("texttone:Aurora")));

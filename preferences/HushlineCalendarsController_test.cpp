@@ -36,37 +36,15 @@ protected:
 
     std::shared_ptr<HushlineCalendarsController> openCalendars(const PlistDictionary& fields = {})
     {
-        m_profile = storeProfile(fields);
-        return open<HushlineCalendarsController>("HushlineCalendarsController", m_profile);
+        return openForNewProfile<HushlineCalendarsController>("HushlineCalendarsController", fields);
     }
     static std::shared_ptr<PSTableCell> cellNamed(HushlineCalendarsController& picker, const std::string& name)
     {
         long index = rowIndex(picker, name);
         return index < 0 ? nullptr : picker.tableViewCellForRow(static_cast<size_t>(index));
     }
-    static std::vector<std::string> checkedRows(HushlineCalendarsController& picker)
-    {
-        std::vector<std::string> checked;
-        for (size_t index = 0; index < picker.specifiers().size(); ++index)
-            if (auto cell = picker.tableViewCellForRow(index); cell && cell->isChecked())
-                checked.push_back(picker.specifiers()[index]->identifier());
-        return checked;
-    }
-    void tap(HushlineCalendarsController& picker, const std::string& name)
-    {
-        picker.tableViewDidSelectRow(static_cast<size_t>(rowIndex(picker, name)));
-    }
-    std::vector<std::string> storedCalendars() const
-    {
-        std::vector<std::string> list;
-        auto entry = storedEntry();
-        if (const auto* entries = entry["calendarIdentifiers"].asArray())
-            for (const auto& item : *entries)
-                list.push_back(*item.asString());
-        return list;
-    }
-
-    std::shared_ptr<HLProfile> m_profile;
+    static std::vector<std::string> checkedRows(HushlineCalendarsController& picker) { return PickerFixture::checkedRows(picker, RowName::Identifier); }
+    std::vector<std::string> storedCalendars() const { return storedStrings("calendarIdentifiers"); }
 };
 
 TEST_F(HushlineCalendarsControllerTest, AccountsAreSortedRegardlessOfCaseWithOneRowPerWritableCalendar)
@@ -105,12 +83,12 @@ TEST_F(HushlineCalendarsControllerTest, TappingACheckedCalendarRemovesExactlyItA
     auto picker = openCalendars({ { "calendarIdentifiers", PlistArray { "work/team", "icloud/home", "other/gym" } } });
     EXPECT_THAT(checkedRows(*picker), ElementsAre("icloud/home", "other/gym", "work/team"));
 
-    tap(*picker, "Home");
+    tapRow(*picker, "Home");
     EXPECT_FALSE(cellNamed(*picker, "Home")->isChecked());
     EXPECT_THAT(storedCalendars(), ElementsAre("work/team", "other/gym"));
     EXPECT_EQ(m_navigation->topViewController(), picker);
 
-    tap(*picker, "Home");
+    tapRow(*picker, "Home");
     EXPECT_TRUE(cellNamed(*picker, "Home")->isChecked());
     EXPECT_THAT(storedCalendars(), ElementsAre("work/team", "other/gym", "icloud/home"));
 }
@@ -127,11 +105,11 @@ TEST_F(HushlineCalendarsControllerTest, AnEmptiedListShowsNoCheckmarkAndANeverSe
 TEST_F(HushlineCalendarsControllerTest, UntickingTheLastCalendarMeansEveryCalendarAsTheEditorsFooterSays)
 {
     auto picker = openCalendars({ { "calendarIdentifiers", PlistArray { "other/gym" } } });
-    tap(*picker, "Gym");
+    tapRow(*picker, "Gym");
     // Every writable calendar applies again, on the screen and in the file.
     EXPECT_THAT(checkedRows(*picker), ElementsAre("icloud/family", "icloud/home", "other/gym", "work/team"));
     EXPECT_THAT(storedCalendars(), UnorderedElementsAre("icloud/family", "icloud/home", "other/gym", "work/team"));
-    tap(*picker, "Home");
+    tapRow(*picker, "Home");
     EXPECT_THAT(storedCalendars(), Not(Contains("icloud/home")));
 }
 
@@ -140,7 +118,7 @@ TEST_F(HushlineCalendarsControllerTest, ACalendarTheStoreCouldNotKeepShowsItsSto
     auto picker = openCalendars({ { "calendarIdentifiers", PlistArray { "work/team", "icloud/home" } } });
     {
         FailingWrites full;
-        tap(*picker, "Home");
+        tapRow(*picker, "Home");
     }
     EXPECT_THAT(storedCalendars(), ElementsAre("work/team", "icloud/home"));
     EXPECT_THAT(checkedRows(*picker), ElementsAre("icloud/home", "work/team"));
@@ -179,7 +157,7 @@ TEST_F(HushlineCalendarsControllerTest, ANewProfileChangesOnlyInMemory)
     auto profile = storeProfile({ { "calendarIdentifiers", PlistArray { "work/team", "other/gym" } } });
     profile->setNewProfile(true);
     auto picker = open<HushlineCalendarsController>("HushlineCalendarsController", profile);
-    tap(*picker, "Team");
+    tapRow(*picker, "Team");
     EXPECT_THAT(profile->calendarIdentifiers(), ElementsAre("other/gym"));
     EXPECT_THAT(storedCalendars(), ElementsAre("work/team", "other/gym"));
 }

@@ -18,14 +18,7 @@ protected:
     {
         return open<HushlineEventStatusController>("HushlineEventStatusController", storeProfile({ { "applyProfileEventStatus", stored } }));
     }
-    static std::vector<std::string> checked(HushlineEventStatusController& picker)
-    {
-        std::vector<std::string> labels;
-        for (size_t index = 0; index < picker.specifiers().size(); ++index)
-            if (auto cell = picker.tableViewCellForRow(index); cell && cell->isChecked())
-                labels.push_back(cell->displayedTitleLabel().text);
-        return labels;
-    }
+    static std::vector<std::string> checked(HushlineEventStatusController& picker) { return checkedRows(picker, RowName::ShownTitle); }
 };
 
 TEST_F(HushlineEventStatusControllerTest, FourRowsShowTheirLabelInTheirOwnTintedLabelWithOneCheckmark)

@@ -28,6 +28,35 @@ namespace {
 constexpr const char* kLogFilePath = "/tmp/velloq.log";
 constexpr const char* kSupportAddress = "support@velloq.com";
 
+// What a row's alert asks before its action runs; every text is looked up in the string tables.
+struct Confirmation {
+    const char* title;
+    const char* prompt;
+    const char* okTitle;
+    bool destructive;
+};
+
+// A button row that asks first ("Cancel" or the OK button) and on OK hands itself to the screen's
+// member.
+std::shared_ptr<PSSpecifier> confirmedRow(const std::weak_ptr<HushlineMiscController>& weakSelf, const char* name, const char* identifier,
+    const Confirmation& confirmation, void (HushlineMiscController::*action)(const std::shared_ptr<PSSpecifier>&))
+{
+    auto row = PSSpecifier::confirmationSpecifier(HLLocalizedString(name),
+        PlistDictionary {
+            { "title", HLLocalizedString(confirmation.title) },
+            { "prompt", HLLocalizedString(confirmation.prompt) },
+            { "okTitle", HLLocalizedString(confirmation.okTitle) },
+            { "cancelTitle", HLLocalizedString("Cancel") },
+            { "isDestructive", confirmation.destructive },
+        },
+        [weakSelf, action](const auto& specifier) {
+            if (auto self = weakSelf.lock())
+                ((*self).*action)(specifier);
+        });
+    row->setIdentifier(identifier);
+    return row;
+}
+
 // printf-style "%@" placeholders filled in order.
 std::string fill(std::string pattern, std::initializer_list<std::string> arguments)
 {
@@ -52,36 +81,16 @@ const PSListController::Specifiers& HushlineMiscController::specifiers()
 
     auto resetGroup = PSSpecifier::groupSpecifierWithName(HLLocalizedString("Reset Profiles"));
     resetGroup->setProperty(HLLocalizedString("If there is any problem with configured profiles, use this option to reset all profiles."), "footerText");
-    auto reset = PSSpecifier::confirmationSpecifier(HLLocalizedString("Reset Profiles"),
-        PlistDictionary {
-            { "title", HLLocalizedString("Continue") },
-            { "prompt", HLLocalizedString("Are you sure you want to continue? Your device will repsring once done.") },
-            { "okTitle", HLLocalizedString("OK") },
-            { "cancelTitle", HLLocalizedString("Cancel") },
-            { "isDestructive", true },
-        },
-        [weakSelf](const auto& specifier) {
-            if (auto self = weakSelf.lock())
-                self->showActivityIndicator(specifier);
-        });
-    reset->setIdentifier("resetProfiles");
+    auto reset = confirmedRow(weakSelf, "Reset Profiles", "resetProfiles",
+        { "Continue", "Are you sure you want to continue? Your device will repsring once done.", "OK", true },
+        &HushlineMiscController::showActivityIndicator);
 
     auto contactGroup = PSSpecifier::groupSpecifierWithName(HLLocalizedString("Contact Velloq"));
     contactGroup->setIdentifier("CopyRightHeader");
     contactGroup->setProperty(hl_versionFooter(NSCalendar::currentCalendar().components(NSDate::date()).year.value_or(1970)), "footerText");
-    auto report = PSSpecifier::confirmationSpecifier(HLLocalizedString("Report Problem"),
-        PlistDictionary {
-            { "title", HLLocalizedString("Send Now") },
-            { "prompt", HLLocalizedString("Are you sure you want to share log file with Velloq Support Team?") },
-            { "okTitle", HLLocalizedString("Send Now") },
-            { "cancelTitle", HLLocalizedString("Cancel") },
-            { "isDestructive", false },
-        },
-        [weakSelf](const auto& specifier) {
-            if (auto self = weakSelf.lock())
-                self->emailLogFile(specifier);
-        });
-    report->setIdentifier("report");
+    auto report = confirmedRow(weakSelf, "Report Problem", "report",
+        { "Send Now", "Are you sure you want to share log file with Velloq Support Team?", "Send Now", false },
+        &HushlineMiscController::emailLogFile);
     report->setProperty(hl_bundleImage("email"), "iconImage");
 
     m_specifiers = { resetGroup, reset, contactGroup, report };

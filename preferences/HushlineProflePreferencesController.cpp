@@ -232,17 +232,3 @@ void HushlineProflePreferencesController::refreshFromStore()
     reloadSpecifiers();
 }
 
-std::shared_ptr<UIColor> HushlineProflePreferencesController::customNavigationBarColor()
-{
-    return hl_navigationColor();
-}
-
-std::string HushlineProflePreferencesController::twitterMessage()
-{
-    return hl_shareMessage();
-}
-
-std::shared_ptr<UIImage> HushlineProflePreferencesController::twitterImage()
-{
-    return hl_bundleImage("twitter");
-}

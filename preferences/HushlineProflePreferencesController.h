@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/libvelloq/VQMiscSettingsViewController.h"
+#include "preferences/HLVelloqListController.h"
 #include "platform/preferences/PSSpecifier.h"
 
 #include <functional>
@@ -14,7 +14,7 @@ class HLProfile;
 // schedule, volumes, alerts, Do Not Disturb, status-bar icon, Wi-Fi networks and calendars. Rows
 // come and go as the switches change. An existing profile is stored after every change; a new
 // one (presented modally by the root list with Cancel and Save) only when the user saves it.
-class HushlineProflePreferencesController : public VQMiscSettingsViewController {
+class HushlineProflePreferencesController : public HLVelloqListController {
 public:
     ~HushlineProflePreferencesController() override;
 
@@ -44,10 +44,6 @@ public:
     Specifiers ringerVolumeSpecifiers();
     Specifiers alertSpecifiers();
 
-    bool hasCustomNavigationBarColor() override { return true; }
-    std::shared_ptr<UIColor> customNavigationBarColor() override;
-    std::string twitterMessage() override;
-    std::shared_ptr<UIImage> twitterImage() override;
 
     const std::shared_ptr<HLProfile>& profile() const { return m_profile; }
 

@@ -14,15 +14,7 @@ using ::testing::IsEmpty;
 
 class HushlineWifiControllerTest : public PickerFixture {
 protected:
-    std::vector<std::string> storedNetworks() const
-    {
-        std::vector<std::string> list;
-        auto entry = storedEntry();
-        if (const auto* entries = entry["wifiNetworks"].asArray())
-            for (const auto& item : *entries)
-                list.push_back(*item.asString());
-        return list;
-    }
+    std::vector<std::string> storedNetworks() const { return storedStrings("wifiNetworks"); }
 };
 
 TEST_F(HushlineWifiControllerTest, ASwitchPerRememberedNetworkOnForTheChosenOnes)

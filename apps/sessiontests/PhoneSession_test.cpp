@@ -2,12 +2,14 @@
 
 #include "platform/foundation/NSRunLoop.h"
 #include "platform/foundation/PropertyList.h"
+#include "platform/machinery/ChildProcess.h"
 #include "platform/session/SoundServer.h"
 #include "platform/session/testsupport/PrivateSession.h"
 
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <sys/socket.h>
 #include <sys/un.h>
 
@@ -16,13 +18,6 @@
 namespace {
 
 constexpr uint32_t kNorm = 0x10000U;
-
-std::string trimmed(std::string text)
-{
-    while (!text.empty() && (text.back() == '\n' || text.back() == ' '))
-        text.pop_back();
-    return text;
-}
 
 class PhoneSessionTest : public PhonectlFixture {
 protected:
@@ -74,12 +69,12 @@ protected:
         m_sound.reset();
         return sound().eventRoleVolume().value_or(0);
     }
-    std::string sinkVolume() const { return trimmed(m_session->run("pactl get-sink-volume test_sink | head -n 1 | awk '{print $3, $10}'")); }
+    std::string sinkVolume() const { return m_session->sinkVolume(); }
     std::string level() const
     {
-        return trimmed(m_session->run("busctl --user get-property org.sigxcpu.Feedback /org/sigxcpu/Feedback org.sigxcpu.Feedback Profile"));
+        return m_session->runTrimmed("busctl --user get-property org.sigxcpu.Feedback /org/sigxcpu/Feedback org.sigxcpu.Feedback Profile");
     }
-    std::string banners() const { return trimmed(m_session->run("gsettings get org.gnome.desktop.notifications show-banners")); }
+    std::string banners() const { return m_session->runTrimmed("gsettings get org.gnome.desktop.notifications show-banners"); }
     void ownerSetsLevel(const std::string& level) const
     {
         m_session->run("busctl --user set-property org.sigxcpu.Feedback /org/sigxcpu/Feedback org.sigxcpu.Feedback Profile s " + level);
@@ -281,7 +276,7 @@ TEST_F(PhoneSessionTest, TheSettingsAppAndALookAtTodayNeverTouchTheSession)
     ok({ "settings" });
     // Nothing asked feedbackd or dconf (both start on the first call) or the sound server.
     EXPECT_EQ(m_session->run("busctl --user list --acquired --no-legend | grep -c -e org.sigxcpu.Feedback -e ca.desrt.dconf || true"), "0\n");
-    EXPECT_EQ(trimmed(m_session->run("pactl list short clients | grep -vc pactl || true")), "0");
+    EXPECT_EQ(m_session->runTrimmed("pactl list short clients | grep -vc pactl || true"), "0");
 }
 
 TEST_F(PhoneSessionWithoutFeedbackdTest, ASessionWithoutFeedbackdStillSilencesTheVolumes)
@@ -340,19 +335,14 @@ private:
 
 pid_t spawnPhonectl(std::vector<std::string> arguments, const std::filesystem::path& output)
 {
-    arguments.insert(arguments.begin(), HUSHLINE_PHONECTL);
-    std::vector<char*> argv;
-    for (auto& argument : arguments)
-        argv.push_back(argument.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t files;
-    posix_spawn_file_actions_init(&files);
-    posix_spawn_file_actions_addopen(&files, STDOUT_FILENO, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&files, STDERR_FILENO, output.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-    pid_t pid = -1;
-    posix_spawn(&pid, argv[0], &files, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&files);
-    return pid;
+    // What it says goes to the output, which starts empty.
+    std::ofstream(output, std::ios::trunc);
+    ChildSpec phonectl;
+    phonectl.argv = std::move(arguments);
+    phonectl.argv.insert(phonectl.argv.begin(), HUSHLINE_PHONECTL);
+    phonectl.log = output;
+    phonectl.dieWithParent = false;
+    return startChild(phonectl);
 }
 
 int exitStatus(pid_t pid)

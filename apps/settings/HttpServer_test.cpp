@@ -1,7 +1,7 @@
 #include "apps/settings/HttpServer.h"
 
 #include "platform/foundation/NSRunLoop.h"
-#include "platform/testsupport/DeviceFixture.h"
+#include "platform/testsupport/RunLoopFixture.h"
 
 #include <arpa/inet.h>
 #include <chrono>
@@ -58,12 +58,11 @@ private:
 
 }
 
-class HttpServerTest : public DeviceFixture {
+class HttpServerTest : public RunLoopFixture {
 protected:
     void SetUp() override
     {
-        DeviceFixture::SetUp();
-        NSRunLoop::main().reset();
+        RunLoopFixture::SetUp();
         m_web = m_root / "web";
         std::filesystem::create_directories(m_web / "page");
         std::ofstream(m_web / "page" / "index.html") << "<!doctype html><title>page</title>";
@@ -79,8 +78,7 @@ protected:
     void TearDown() override
     {
         m_server.reset();
-        NSRunLoop::main().reset();
-        DeviceFixture::TearDown();
+        RunLoopFixture::TearDown();
     }
     std::string exchange(const std::string& request)
     {

@@ -138,14 +138,7 @@ bool Device::isRingerSwitchSilent() const
 
 bool Device::setRingerSwitchSilent(bool silent, const std::string& via)
 {
-    {
-        std::lock_guard lock(m_mutex);
-        if (m_ringerSwitchSilent == silent)
-            return false;
-        m_ringerSwitchSilent = silent;
-    }
-    record("ringerSwitchSilent", silent, via);
-    return true;
+    return setFlag(m_ringerSwitchSilent, silent, "ringerSwitchSilent", via);
 }
 
 std::string Device::systemVersion() const
@@ -197,35 +190,40 @@ float Device::mediaVolume() const
 
 bool Device::setRingerVolume(float volume, const std::string& via)
 {
-    volume = clampedVolume(volume);
-    bool display;
-    {
-        std::lock_guard lock(m_mutex);
-        if (storedVolume(kRingerVolumeKey) == volume)
-            return false;
-        storeVolume(kRingerVolumeKey, volume);
-        display = m_volumeDisplayEnabled;
-    }
-    record("ringerVolume", volume, via);
-    if (display)
-        record("volumeDisplayShown", volume, "Ringtone");
-    return true;
+    return setVolume(kRingerVolumeKey, "ringerVolume", "Ringtone", volume, via);
 }
 
 bool Device::setMediaVolume(float volume, const std::string& via)
+{
+    return setVolume(kMediaVolumeKey, "mediaVolume", "Audio/Video", volume, via);
+}
+
+bool Device::setFlag(bool& flag, bool value, const char* change, const std::string& via)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        if (flag == value)
+            return false;
+        flag = value;
+    }
+    record(change, value, via);
+    return true;
+}
+
+bool Device::setVolume(const char* key, const char* change, const char* category, float volume, const std::string& via)
 {
     volume = clampedVolume(volume);
     bool display;
     {
         std::lock_guard lock(m_mutex);
-        if (storedVolume(kMediaVolumeKey) == volume)
+        if (storedVolume(key) == volume)
             return false;
-        storeVolume(kMediaVolumeKey, volume);
+        storeVolume(key, volume);
         display = m_volumeDisplayEnabled;
     }
-    record("mediaVolume", volume, via);
+    record(change, volume, via);
     if (display)
-        record("volumeDisplayShown", volume, "Audio/Video");
+        record("volumeDisplayShown", volume, category);
     return true;
 }
 
@@ -237,13 +235,7 @@ bool Device::isVolumeDisplayEnabled() const
 
 void Device::setVolumeDisplayEnabled(bool enabled)
 {
-    {
-        std::lock_guard lock(m_mutex);
-        if (m_volumeDisplayEnabled == enabled)
-            return;
-        m_volumeDisplayEnabled = enabled;
-    }
-    record("volumeDisplayEnabled", enabled, "setSystemVolumeHUDEnabled:");
+    setFlag(m_volumeDisplayEnabled, enabled, "volumeDisplayEnabled", "setSystemVolumeHUDEnabled:");
 }
 
 bool Device::ringVibrate() const
@@ -357,13 +349,7 @@ bool Device::isLocked() const
 
 void Device::setLocked(bool locked)
 {
-    {
-        std::lock_guard lock(m_mutex);
-        if (m_locked == locked)
-            return;
-        m_locked = locked;
-    }
-    record("locked", locked, locked ? "lock" : "unlock");
+    setFlag(m_locked, locked, "locked", locked ? "lock" : "unlock");
 }
 
 bool Device::isDoNotDisturbEnabled() const
@@ -452,13 +438,7 @@ bool Device::isAlarmIconShown() const
 
 void Device::setAlarmIconShown(bool shown, const std::string& via)
 {
-    {
-        std::lock_guard lock(m_mutex);
-        if (m_alarmIconShown == shown)
-            return;
-        m_alarmIconShown = shown;
-    }
-    record("alarmIcon", shown, via);
+    setFlag(m_alarmIconShown, shown, "alarmIcon", via);
 }
 
 std::optional<PlistDictionary> Device::alert() const

@@ -172,6 +172,12 @@ private:
     void observeVibrateSettings();
     float storedVolume(const char* key) const;
     void storeVolume(const char* key, float);
+    // Sets the flag (one of the members) under the lock and notes the change; false when it held
+    // the value already.
+    bool setFlag(bool& flag, bool value, const char* change, const std::string& via);
+    // Stores the volume under the key unless it is there already, and notes the change (and the
+    // volume display of the category while it is enabled). Whether it changed.
+    bool setVolume(const char* key, const char* change, const char* category, float volume, const std::string& via);
 
     mutable std::mutex m_mutex;
     ToneRelay m_toneRelay;

@@ -1,25 +1,19 @@
 #include "platform/foundation/FileWatch.h"
 
 #include "platform/machinery/AtomicFile.h"
-#include "platform/testsupport/DeviceFixture.h"
+#include "platform/testsupport/RunLoopFixture.h"
 
 #include <fstream>
 
 namespace {
 
-class FileWatchTest : public DeviceFixture {
+class FileWatchTest : public RunLoopFixture {
 protected:
     void SetUp() override
     {
-        DeviceFixture::SetUp();
-        NSRunLoop::main().reset();
+        RunLoopFixture::SetUp();
         m_folder = m_root / "tmp";
         std::filesystem::create_directories(m_folder);
-    }
-    void TearDown() override
-    {
-        NSRunLoop::main().reset();
-        DeviceFixture::TearDown();
     }
 
     void append(const std::filesystem::path& file, const std::string& text)

@@ -1,7 +1,7 @@
 #include "platform/foundation/RunLoopSource.h"
 
 #include "platform/machinery/FileDescriptor.h"
-#include "platform/testsupport/DeviceFixture.h"
+#include "platform/testsupport/RunLoopFixture.h"
 
 #include <cstring>
 #include <fcntl.h>
@@ -11,21 +11,15 @@
 
 namespace {
 
-class RunLoopSourceTest : public DeviceFixture {
+class RunLoopSourceTest : public RunLoopFixture {
 protected:
     void SetUp() override
     {
-        DeviceFixture::SetUp();
-        NSRunLoop::main().reset();
+        RunLoopFixture::SetUp();
         int fds[2];
         ASSERT_EQ(pipe2(fds, O_NONBLOCK | O_CLOEXEC), 0);
         m_read.reset(fds[0]);
         m_write.reset(fds[1]);
-    }
-    void TearDown() override
-    {
-        NSRunLoop::main().reset();
-        DeviceFixture::TearDown();
     }
 
     void send(const char* text) { ASSERT_GT(write(m_write.get(), text, strlen(text)), 0); }

@@ -1,29 +1,14 @@
 #include "platform/mobiletimer/Alarm.h"
 
 #include "platform/device/Device.h"
+#include "platform/device/MethodVersions.h"
 #include "platform/foundation/ObjCRuntime.h"
 
 #include <cstdio>
-#include <map>
 
 namespace {
 
 [[maybe_unused]] const bool registered = ObjCRuntime::registerClass<Alarm>("Alarm");
-
-struct Versions {
-    int first;
-    int last;
-};
-
-const std::map<std::string, Versions>& titleMethods()
-{
-    static const std::map<std::string, Versions> table {
-        { "uiTitle", { 7, 11 } },
-        { "rawTitle", { 10, 11 } },
-        { "title", { 12, 13 } },
-    };
-    return table;
-}
 
 std::optional<int> fieldInRange(const PlistValue& value, int last)
 {
@@ -64,8 +49,12 @@ PlistDictionary Alarm::dictionaryRepresentation() const
 
 bool Alarm::respondsToSelector(const std::string& selector) const
 {
-    auto it = titleMethods().find(selector);
-    return it != titleMethods().end() && Device::current().runsMajorVersion(it->second.first, it->second.last);
+    static const MethodVersions titleMethods {
+        { "uiTitle", { 7, 11 } },
+        { "rawTitle", { 10, 11 } },
+        { "title", { 12, 13 } },
+    };
+    return titleMethods.has(selector);
 }
 
 void Alarm::require(const char* selector) const

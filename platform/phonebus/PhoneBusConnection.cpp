@@ -4,6 +4,7 @@
 #include "platform/foundation/NSLog.h"
 #include "platform/foundation/NSObject.h"
 #include "platform/machinery/PhoneBus.h"
+#include "platform/machinery/SdBusHandles.h"
 
 #include <algorithm>
 #include <cstring>
@@ -47,13 +48,7 @@ std::shared_ptr<PhoneBusConnection>& processConnection()
 std::shared_ptr<PhoneBusConnection> PhoneBusConnection::open(const std::string& address)
 {
     sd_bus* bus = nullptr;
-    int r = sd_bus_new(&bus);
-    if (r >= 0)
-        r = sd_bus_set_address(bus, address.c_str());
-    if (r >= 0)
-        r = sd_bus_set_bus_client(bus, 1);
-    if (r >= 0)
-        r = sd_bus_start(bus);
+    int r = sdBusOpenClient(address.c_str(), &bus);
     // The unique name arrives with the bus's answer to Hello: once it is there, the connection
     // is authenticated and messages are written at once instead of being queued.
     const char* unique = nullptr;

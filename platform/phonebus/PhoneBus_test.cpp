@@ -3,7 +3,7 @@
 #include "platform/phonebus/BusDarwinNotifyCenter.h"
 #include "platform/foundation/NSRunLoop.h"
 #include "platform/phonebus/PhoneBusConnection.h"
-#include "platform/testsupport/DeviceFixture.h"
+#include "platform/testsupport/RunLoopFixture.h"
 
 #include <csignal>
 #include <fstream>
@@ -16,19 +16,13 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class PhoneBusTest : public DeviceFixture {
+class PhoneBusTest : public RunLoopFixture {
 protected:
-    void SetUp() override
-    {
-        DeviceFixture::SetUp();
-        NSRunLoop::main().reset();
-    }
     void TearDown() override
     {
         DarwinNotifyCenter::install(std::make_shared<InProcessDarwinNotifyCenter>());
         PhoneBusConnection::closeProcessConnection();
-        NSRunLoop::main().reset();
-        DeviceFixture::TearDown();
+        RunLoopFixture::TearDown();
     }
 
     bool waitFor(const std::function<bool()>& condition) { return NSRunLoop::main().runUntilCondition(condition, 10); }

@@ -73,7 +73,7 @@ bool FeedbackService::readLevelNow()
     m_bus->updateWatch();
     if (r < 0)
         return false;
-    m_level = parseFeedbackLevel(value);
+    m_level.read(parseFeedbackLevel(value));
     std::free(value);
     return true;
 }
@@ -108,7 +108,7 @@ void FeedbackService::watch()
         if (!self || sd_bus_message_read(message, "sss", &name, &from, &to) < 0 || !to || *to)
             return;
         // Gone: ask again, which starts it again; what it holds then is what the phone must fix.
-        self->m_pending.clear();
+        self->m_level.forgetWrites();
         self->readLevel([weak](std::optional<FeedbackLevel> level) {
             auto self = weak.lock();
             if (!self || !level)
@@ -116,7 +116,7 @@ void FeedbackService::watch()
             if (!self->m_present)
                 NSLog("Session: feedbackd is back");
             self->m_present = true;
-            self->m_level = level;
+            self->m_level.read(level);
             if (self->m_handlers.restarted)
                 self->m_handlers.restarted();
         });
@@ -125,28 +125,14 @@ void FeedbackService::watch()
 
 void FeedbackService::levelArrived(FeedbackLevel level)
 {
-    auto ours = std::find(m_pending.begin(), m_pending.end(), level);
-    if (ours != m_pending.end()) {
-        m_pending.erase(m_pending.begin(), ours + 1);
-        m_level = level;
-        return;
-    }
-    if (m_level == level)
-        return;
-    m_level = level;
-    if (m_handlers.ownerChangedLevel)
+    if (m_level.arrived(level) && m_handlers.ownerChangedLevel)
         m_handlers.ownerChangedLevel(level);
 }
 
 void FeedbackService::setLevel(FeedbackLevel level, std::function<void(bool)> done)
 {
-    bool already = m_pending.empty() ? m_level == level : m_pending.back() == level;
-    if (!m_present || already) {
-        if (done)
-            done(m_present);
+    if (!m_level.beginWrite(level, m_present, done))
         return;
-    }
-    m_pending.push_back(level);
     std::weak_ptr<FeedbackService> weak = weak_from_this();
     bool sent = BusCall::call(
         *m_bus, kServiceName, kPath, kProperties, "Set",
@@ -156,8 +142,7 @@ void FeedbackService::setLevel(FeedbackLevel level, std::function<void(bool)> do
             if (!self)
                 return;
             if (!BusCall::errorName(reply).empty()) {
-                if (auto it = std::find(self->m_pending.begin(), self->m_pending.end(), level); it != self->m_pending.end())
-                    self->m_pending.erase(it);
+                self->m_level.refused(level);
                 NSLog("Session: feedbackd refused the level %s: %s", feedbackLevelName(level), BusCall::errorName(reply).c_str());
                 if (done)
                     done(false);

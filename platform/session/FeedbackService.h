@@ -1,9 +1,9 @@
 #pragma once
 
 #include "platform/session/BusCall.h"
+#include "platform/session/EchoedValue.h"
 #include "platform/session/FeedbackLevel.h"
 
-#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -33,7 +33,7 @@ public:
     ~FeedbackService();
 
     bool isPresent() const { return m_present; }
-    std::optional<FeedbackLevel> level() const { return m_level; }
+    std::optional<FeedbackLevel> level() const { return m_level.value(); }
 
     // Writes the level (nothing when it already holds it); `done` is told once feedbackd has
     // it and a read gave it back, or false when it refused.
@@ -53,8 +53,7 @@ private:
     std::shared_ptr<PhoneBusConnection> m_bus;
     Handlers m_handlers;
     bool m_present { false };
-    std::optional<FeedbackLevel> m_level;
-    std::deque<FeedbackLevel> m_pending;
+    EchoedValue<FeedbackLevel> m_level;
     BusCall::Slot m_changedMatch;
     BusCall::Slot m_ownerMatch;
 };

@@ -1,6 +1,7 @@
 #include "platform/session/NetworkManagerWatch.h"
 
 #include "platform/foundation/NSLog.h"
+#include "platform/session/NetworkManagerNames.h"
 #include "platform/phonebus/PhoneBusConnection.h"
 
 #include <algorithm>
@@ -10,19 +11,9 @@
 
 namespace {
 
-constexpr const char* kService = "org.freedesktop.NetworkManager";
-constexpr const char* kObjectManagerPath = "/org/freedesktop";
-constexpr const char* kManagerPath = "/org/freedesktop/NetworkManager";
-constexpr const char* kManagerInterface = "org.freedesktop.NetworkManager";
-constexpr const char* kDeviceInterface = "org.freedesktop.NetworkManager.Device";
-constexpr const char* kWirelessInterface = "org.freedesktop.NetworkManager.Device.Wireless";
-constexpr const char* kAccessPointInterface = "org.freedesktop.NetworkManager.AccessPoint";
-constexpr const char* kSettingsInterface = "org.freedesktop.NetworkManager.Settings";
-constexpr const char* kConnectionInterface = "org.freedesktop.NetworkManager.Settings.Connection";
-constexpr const char* kDefaultSystemBus = "unix:path=/run/dbus/system_bus_socket";
+using namespace NetworkManagerNames;
 
-constexpr uint32_t kDeviceTypeWifi = 2;
-constexpr uint32_t kStateAsleep = 10;
+constexpr const char* kDefaultSystemBus = "unix:path=/run/dbus/system_bus_socket";
 
 // What a look at NetworkManager may bring: a change of one of these can change what is reported.
 enum class Relevance { None, Joined, Saved };

@@ -35,7 +35,7 @@ std::shared_ptr<NotificationBanners> NotificationBanners::connect(std::function<
     auto [present, shown] = first.get();
     banners->m_present = present;
     if (present)
-        banners->m_shown = shown;
+        banners->m_shown.read(shown);
     else
         NSLog("Session: GSettings has no %s schema; Do Not Disturb stays the phone's own", kSchema);
     return banners;
@@ -96,28 +96,14 @@ void NotificationBanners::onChanged(GSettings* settings, const char* key, void* 
 
 void NotificationBanners::valueArrived(bool shown)
 {
-    auto ours = std::find(m_pending.begin(), m_pending.end(), shown);
-    if (ours != m_pending.end()) {
-        m_pending.erase(m_pending.begin(), ours + 1);
-        m_shown = shown;
-        return;
-    }
-    if (m_shown == shown)
-        return;
-    m_shown = shown;
-    if (m_ownerChanged)
+    if (m_shown.arrived(shown) && m_ownerChanged)
         m_ownerChanged(shown);
 }
 
 void NotificationBanners::setShown(bool shown, std::function<void(bool)> done)
 {
-    bool already = m_pending.empty() ? m_shown == shown : m_pending.back() == shown;
-    if (!m_present || already) {
-        if (done)
-            done(m_present);
+    if (!m_shown.beginWrite(shown, m_present, done))
         return;
-    }
-    m_pending.push_back(shown);
     struct Write {
         NotificationBanners* banners;
         std::weak_ptr<NotificationBanners> weak;

@@ -1,6 +1,7 @@
 #pragma once
 
-#include <deque>
+#include "platform/session/EchoedValue.h"
+
 #include <functional>
 #include <memory>
 #include <optional>
@@ -28,7 +29,7 @@ public:
     NotificationBanners& operator=(const NotificationBanners&) = delete;
 
     bool isPresent() const { return m_present; }
-    std::optional<bool> areShown() const { return m_shown; }
+    std::optional<bool> areShown() const { return m_shown.value(); }
     // `done` runs on the main run loop once dconf has the value and it was read back.
     void setShown(bool shown, std::function<void(bool)> done = {});
 
@@ -40,8 +41,7 @@ private:
 
     std::function<void(bool)> m_ownerChanged;
     bool m_present { false };
-    std::optional<bool> m_shown;
-    std::deque<bool> m_pending;
+    EchoedValue<bool> m_shown;
     // The GLib side, touched only on its thread once started.
     GMainContext* m_context { nullptr };
     GMainLoop* m_loop { nullptr };

@@ -14,13 +14,6 @@ namespace {
 
 constexpr const char* kEventRole = "sink-input-by-media-role:event";
 
-std::string trimmed(std::string text)
-{
-    while (!text.empty() && (text.back() == '\n' || text.back() == ' '))
-        text.pop_back();
-    return text;
-}
-
 std::optional<std::string> variable(const char* name)
 {
     const char* value = getenv(name);
@@ -117,8 +110,8 @@ TEST(PrivateSessionTest, SessionsKeepTheirValuesApartAndLeaveNothingBehind)
         {
             auto second = PrivateSession::start(options);
             EXPECT_NE(second->dir(), first->dir());
-            EXPECT_EQ(trimmed(second->run("gsettings get org.gnome.desktop.notifications show-banners")), "true");
-            EXPECT_EQ(trimmed(first->run("gsettings get org.gnome.desktop.notifications show-banners")), "false")
+            EXPECT_EQ(second->runTrimmed("gsettings get org.gnome.desktop.notifications show-banners"), "true");
+            EXPECT_EQ(first->runTrimmed("gsettings get org.gnome.desktop.notifications show-banners"), "false")
                 << "each session's commands reach its own dconf, even while another session is the process's";
         }
         EXPECT_EQ(variable("DBUS_SESSION_BUS_ADDRESS"), first->sessionBusAddress()) << "the inner session put the outer one's back";
@@ -129,7 +122,7 @@ TEST(PrivateSessionTest, SessionsKeepTheirValuesApartAndLeaveNothingBehind)
     EXPECT_FALSE(std::filesystem::exists(firstDir));
 
     auto later = PrivateSession::start(PrivateSession::Options { false, false, true });
-    EXPECT_EQ(trimmed(later->run("gsettings get org.gnome.desktop.notifications show-banners")), "true");
+    EXPECT_EQ(later->runTrimmed("gsettings get org.gnome.desktop.notifications show-banners"), "true");
 }
 
 TEST(PrivateSessionTest, FeedbackdIsActivatedOnTheSessionBusAndKeepsItsLevelThroughAKill)
@@ -141,15 +134,15 @@ TEST(PrivateSessionTest, FeedbackdIsActivatedOnTheSessionBusAndKeepsItsLevelThro
     const std::string get = "busctl --user get-property org.sigxcpu.Feedback /org/sigxcpu/Feedback org.sigxcpu.Feedback Profile";
     const std::string pid = "busctl --user call org.freedesktop.DBus /org/freedesktop/DBus org.freedesktop.DBus "
                             "GetConnectionUnixProcessID s org.sigxcpu.Feedback";
-    EXPECT_EQ(trimmed(session->run(get)), "s \"full\"");
+    EXPECT_EQ(session->runTrimmed(get), "s \"full\"");
     std::string firstPid = session->run(pid);
 
     session->run("busctl --user set-property org.sigxcpu.Feedback /org/sigxcpu/Feedback org.sigxcpu.Feedback Profile s quiet");
     session->killFeedbackd();
-    EXPECT_EQ(trimmed(session->run(get)), "s \"quiet\"") << "feedbackd keeps its level in the session's GSettings";
+    EXPECT_EQ(session->runTrimmed(get), "s \"quiet\"") << "feedbackd keeps its level in the session's GSettings";
     EXPECT_NE(session->run(pid), firstPid) << "the call after the kill started a new feedbackd";
     session->killDconf();
-    EXPECT_EQ(trimmed(session->run("gsettings get org.sigxcpu.feedbackd profile")), "'quiet'");
+    EXPECT_EQ(session->runTrimmed("gsettings get org.sigxcpu.feedbackd profile"), "'quiet'");
 }
 
 TEST(PrivateSessionTest, WithoutFeedbackdTheSessionBusCannotStartIt)
@@ -157,7 +150,7 @@ TEST(PrivateSessionTest, WithoutFeedbackdTheSessionBusCannotStartIt)
     auto session = PrivateSession::start(PrivateSession::Options { false, false, false });
     EXPECT_THROW(session->run("busctl --user get-property org.sigxcpu.Feedback /org/sigxcpu/Feedback org.sigxcpu.Feedback Profile"),
         std::runtime_error);
-    EXPECT_EQ(trimmed(session->run("gsettings get org.gnome.desktop.notifications show-banners")), "true") << "dconf is still there";
+    EXPECT_EQ(session->runTrimmed("gsettings get org.gnome.desktop.notifications show-banners"), "true") << "dconf is still there";
 }
 
 TEST(PrivateSessionTest, TheSoundServerKeepsTheEventVolumeThroughARestart)
@@ -194,29 +187,29 @@ TEST(PrivateSessionTest, TheNetworkManagerMockShowsJoinedAndSavedNetworksOnTheSy
                                           "org.freedesktop.NetworkManager.Device.Wireless ActiveAccessPoint";
     const std::string connections = "busctl --system call org.freedesktop.NetworkManager /org/freedesktop/NetworkManager/Settings "
                                     "org.freedesktop.NetworkManager.Settings ListConnections";
-    EXPECT_EQ(trimmed(session->run(activeAccessPoint)), "o \"/\"");
+    EXPECT_EQ(session->runTrimmed(activeAccessPoint), "o \"/\"");
 
     session->joinNetwork("Home");
-    std::string reply = trimmed(session->run(activeAccessPoint));
+    std::string reply = session->runTrimmed(activeAccessPoint);
     ASSERT_EQ(reply.rfind("o \"/org/freedesktop/NetworkManager/AccessPoint/", 0), 0u) << reply;
     std::string accessPoint = reply.substr(3, reply.size() - 4);
-    EXPECT_EQ(trimmed(session->run("busctl --system get-property org.freedesktop.NetworkManager " + accessPoint
-                  + " org.freedesktop.NetworkManager.AccessPoint Ssid")),
+    EXPECT_EQ(session->runTrimmed("busctl --system get-property org.freedesktop.NetworkManager " + accessPoint
+                  + " org.freedesktop.NetworkManager.AccessPoint Ssid"),
         "ay 4 72 111 109 101");
-    EXPECT_EQ(trimmed(session->run(connections)).rfind("ao 1 ", 0), 0u);
+    EXPECT_EQ(session->runTrimmed(connections).rfind("ao 1 ", 0), 0u);
 
     session->joinNetwork("Work");
-    EXPECT_EQ(trimmed(session->run(connections)).rfind("ao 2 ", 0), 0u) << "moving on keeps the network left as a saved one";
+    EXPECT_EQ(session->runTrimmed(connections).rfind("ao 2 ", 0), 0u) << "moving on keeps the network left as a saved one";
     session->leaveNetwork();
-    EXPECT_EQ(trimmed(session->run(activeAccessPoint)), "o \"/\"");
-    EXPECT_EQ(trimmed(session->run(connections)).rfind("ao 1 ", 0), 0u);
+    EXPECT_EQ(session->runTrimmed(activeAccessPoint), "o \"/\"");
+    EXPECT_EQ(session->runTrimmed(connections).rfind("ao 1 ", 0), 0u);
 
     session->setNetworkManagerAsleep(true);
-    EXPECT_EQ(trimmed(session->run("busctl --system get-property org.freedesktop.NetworkManager /org/freedesktop/NetworkManager "
-                                   "org.freedesktop.NetworkManager State")),
+    EXPECT_EQ(session->runTrimmed("busctl --system get-property org.freedesktop.NetworkManager /org/freedesktop/NetworkManager "
+                                   "org.freedesktop.NetworkManager State"),
         "u 10");
     session->stopNetworkManager();
     EXPECT_THROW(session->run(activeAccessPoint), std::runtime_error);
     session->startNetworkManager();
-    EXPECT_EQ(trimmed(session->run(activeAccessPoint)), "o \"/\"");
+    EXPECT_EQ(session->runTrimmed(activeAccessPoint), "o \"/\"");
 }

@@ -101,6 +101,16 @@ struct PulseLoopCalls {
         event->loop->collectFreed();
     }
 
+    // Frees an event of any kind: its destroy callback (the member Destroy) first, if it has one.
+    template<class PaEvent, auto Destroy>
+    static void freeEvent(PaEvent* e)
+    {
+        Event* event = asEvent(e);
+        if (event->*Destroy)
+            (event->*Destroy)(event->loop->api(), e, event->userdata);
+        markFreed(event);
+    }
+
     static void watchIo(Event* event, pa_io_event_flags_t flags)
     {
         event->source.reset();
@@ -122,13 +132,6 @@ struct PulseLoopCalls {
         return reinterpret_cast<pa_io_event*>(event);
     }
     static void ioEnable(pa_io_event* e, pa_io_event_flags_t flags) { watchIo(asEvent(e), flags); }
-    static void ioFree(pa_io_event* e)
-    {
-        Event* event = asEvent(e);
-        if (event->ioDestroy)
-            event->ioDestroy(event->loop->api(), e, event->userdata);
-        markFreed(event);
-    }
     static void ioSetDestroy(pa_io_event* e, pa_io_event_destroy_cb_t callback) { asEvent(e)->ioDestroy = callback; }
 
     static void armTime(Event* event, const timeval* when)
@@ -155,13 +158,6 @@ struct PulseLoopCalls {
         return reinterpret_cast<pa_time_event*>(event);
     }
     static void timeRestart(pa_time_event* e, const timeval* when) { armTime(asEvent(e), when); }
-    static void timeFree(pa_time_event* e)
-    {
-        Event* event = asEvent(e);
-        if (event->timeDestroy)
-            event->timeDestroy(event->loop->api(), e, event->userdata);
-        markFreed(event);
-    }
     static void timeSetDestroy(pa_time_event* e, pa_time_event_destroy_cb_t callback) { asEvent(e)->timeDestroy = callback; }
 
     static pa_defer_event* deferNew(pa_mainloop_api* api, pa_defer_event_cb_t callback, void* userdata)
@@ -179,13 +175,6 @@ struct PulseLoopCalls {
         if (event->enabled)
             event->loop->scheduleDefers();
     }
-    static void deferFree(pa_defer_event* e)
-    {
-        Event* event = asEvent(e);
-        if (event->deferDestroy)
-            event->deferDestroy(event->loop->api(), e, event->userdata);
-        markFreed(event);
-    }
     static void deferSetDestroy(pa_defer_event* e, pa_defer_event_destroy_cb_t callback) { asEvent(e)->deferDestroy = callback; }
 
     static void quit(pa_mainloop_api*, int) { }
@@ -196,15 +185,15 @@ PulseLoop::PulseLoop()
     m_api.userdata = this;
     m_api.io_new = &PulseLoopCalls::ioNew;
     m_api.io_enable = &PulseLoopCalls::ioEnable;
-    m_api.io_free = &PulseLoopCalls::ioFree;
+    m_api.io_free = &PulseLoopCalls::freeEvent<pa_io_event, &Event::ioDestroy>;
     m_api.io_set_destroy = &PulseLoopCalls::ioSetDestroy;
     m_api.time_new = &PulseLoopCalls::timeNew;
     m_api.time_restart = &PulseLoopCalls::timeRestart;
-    m_api.time_free = &PulseLoopCalls::timeFree;
+    m_api.time_free = &PulseLoopCalls::freeEvent<pa_time_event, &Event::timeDestroy>;
     m_api.time_set_destroy = &PulseLoopCalls::timeSetDestroy;
     m_api.defer_new = &PulseLoopCalls::deferNew;
     m_api.defer_enable = &PulseLoopCalls::deferEnable;
-    m_api.defer_free = &PulseLoopCalls::deferFree;
+    m_api.defer_free = &PulseLoopCalls::freeEvent<pa_defer_event, &Event::deferDestroy>;
     m_api.defer_set_destroy = &PulseLoopCalls::deferSetDestroy;
     m_api.quit = &PulseLoopCalls::quit;
 }

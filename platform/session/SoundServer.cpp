@@ -70,11 +70,28 @@ std::optional<std::filesystem::path> serverSocket()
 
 }
 
-SoundServer::Request* SoundServer::newRequest()
+SoundServer::Request* SoundServer::newRequest(std::function<void(SoundServer&, bool)> finished)
 {
     m_requests.push_back(std::make_unique<Request>());
     m_requests.back()->server = this;
+    m_requests.back()->finished = std::move(finished);
     return m_requests.back().get();
+}
+
+SoundServer::Request* SoundServer::newRead(std::function<void()> after)
+{
+    return newRequest([after = std::move(after)](SoundServer&, bool) {
+        if (after)
+            after();
+    });
+}
+
+void SoundServer::readStarted(pa_operation* operation, Request* request)
+{
+    if (operation)
+        pa_operation_unref(operation);
+    else
+        take(request);
 }
 
 std::unique_ptr<SoundServer::Request> SoundServer::take(Request* request)
@@ -220,11 +237,7 @@ void SoundServer::readEventRole(std::function<void()> after)
 {
     if (!m_connected)
         return;
-    auto* request = newRequest();
-    request->finished = [after](SoundServer&, bool) {
-        if (after)
-            after();
-    };
+    auto* request = newRead(std::move(after));
     auto* operation = pa_ext_stream_restore_read(
         m_context,
         [](pa_context*, const pa_ext_stream_restore_info* info, int eol, void* userdata) {
@@ -249,10 +262,7 @@ void SoundServer::readEventRole(std::function<void()> after)
                 done->finished(*server, eol > 0);
         },
         request);
-    if (operation)
-        pa_operation_unref(operation);
-    else
-        take(request);
+    readStarted(operation, request);
 }
 
 void SoundServer::refreshEventRole(std::function<void()> done)
@@ -264,11 +274,7 @@ void SoundServer::readServer(std::function<void()> after)
 {
     if (!m_connected)
         return;
-    auto* request = newRequest();
-    request->finished = [after](SoundServer&, bool) {
-        if (after)
-            after();
-    };
+    auto* request = newRead(std::move(after));
     auto* operation = pa_context_get_server_info(
         m_context,
         [](pa_context*, const pa_server_info* info, void* userdata) {
@@ -279,16 +285,12 @@ void SoundServer::readServer(std::function<void()> after)
                 server->readSink(info->default_sink_name, request ? std::move(request->finished) : nullptr);
         },
         request);
-    if (operation)
-        pa_operation_unref(operation);
-    else
-        take(request);
+    readStarted(operation, request);
 }
 
 void SoundServer::readSink(const std::string& name, std::function<void(SoundServer&, bool)> after)
 {
-    auto* request = newRequest();
-    request->finished = std::move(after);
+    auto* request = newRequest(std::move(after));
     auto* operation = pa_context_get_sink_info_by_name(
         m_context, name.c_str(),
         [](pa_context*, const pa_sink_info* info, int eol, void* userdata) {
@@ -309,10 +311,7 @@ void SoundServer::readSink(const std::string& name, std::function<void(SoundServ
             server->mediaArrived(loudest(channels), info->name, info->active_port && info->active_port->name ? info->active_port->name : "");
         },
         request);
-    if (operation)
-        pa_operation_unref(operation);
-    else
-        take(request);
+    readStarted(operation, request);
 }
 
 std::optional<uint32_t> SoundServer::takePending(std::deque<PendingWrite>& pending, uint32_t volume)
@@ -424,8 +423,7 @@ void SoundServer::setEventRoleVolume(uint32_t volume, std::function<void(bool)> 
     pa_cvolume_set(&info.volume, 1, volume);
     info.device = nullptr;
     info.mute = m_eventRoleMuted;
-    auto* request = newRequest();
-    request->finished = [volume](SoundServer& server, bool ok) {
+    auto* request = newRequest([volume](SoundServer& server, bool ok) {
         if (!ok) {
             server.finishWrite(server.m_pendingEventRole, volume, false);
             return;
@@ -433,7 +431,7 @@ void SoundServer::setEventRoleVolume(uint32_t volume, std::function<void(bool)> 
         // Read back, as a server may tell of no change of this entry (PipeWire before 1.1.81); a
         // write overtaken by the owner's before it came back is done all the same.
         server.readEventRole([&server, volume] { server.finishWrite(server.m_pendingEventRole, volume, true); });
-    };
+    });
     auto* operation = pa_ext_stream_restore_write(m_context, PA_UPDATE_REPLACE, &info, 1, 1, &Request::succeeded, request);
     if (operation)
         pa_operation_unref(operation);
@@ -479,10 +477,9 @@ void SoundServer::writeSink(const std::string& sink, std::vector<uint32_t> chann
     pa_cvolume_scale(&levels, volume);
     if (sink == m_sink)
         m_pendingMedia.push_back({ volume, std::move(done) });
-    auto* request = newRequest();
     bool tracked = sink == m_sink;
     std::function<void(bool)> untracked = tracked ? nullptr : done;
-    request->finished = [volume, tracked, untracked](SoundServer& server, bool ok) {
+    auto* request = newRequest([volume, tracked, untracked](SoundServer& server, bool ok) {
         if (!tracked) {
             if (untracked)
                 untracked(ok);
@@ -493,7 +490,7 @@ void SoundServer::writeSink(const std::string& sink, std::vector<uint32_t> chann
             return;
         }
         server.readServer([&server, volume] { server.finishWrite(server.m_pendingMedia, volume, true); });
-    };
+    });
     auto* operation = pa_context_set_sink_volume_by_name(m_context, sink.c_str(), &levels, &Request::succeeded, request);
     if (operation)
         pa_operation_unref(operation);

@@ -13,6 +13,7 @@
 #include <vector>
 
 struct pa_context;
+struct pa_operation;
 class FileWatch;
 
 // The session's sound server (PulseAudio, or PipeWire's pulse server) as the phone's two
@@ -79,7 +80,12 @@ private:
     struct Request;
 
     SoundServer() = default;
-    Request* newRequest();
+    Request* newRequest(std::function<void(SoundServer&, bool)> finished = {});
+    // A read's request: `after` runs once the read is done, whatever it found.
+    Request* newRead(std::function<void()> after);
+    // Lets go of a read under way (its request lives until its callback); a read that could not
+    // start drops its request.
+    void readStarted(pa_operation*, Request*);
     std::unique_ptr<Request> take(Request*);
     void start();
     void stateChanged();

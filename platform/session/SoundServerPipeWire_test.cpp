@@ -1,8 +1,6 @@
 #include "platform/session/SoundServer.h"
 
-#include "platform/foundation/NSRunLoop.h"
-#include "platform/session/testsupport/PrivateSession.h"
-#include "platform/testsupport/DeviceFixture.h"
+#include "platform/session/testsupport/SoundServerFixture.h"
 
 #include <csignal>
 #include <cstdlib>
@@ -12,18 +10,11 @@
 // the sound server of today's Phosh images.
 namespace {
 
-std::string trimmed(std::string text)
-{
-    while (!text.empty() && (text.back() == '\n' || text.back() == ' '))
-        text.pop_back();
-    return text;
-}
-
-class PipeWireTest : public DeviceFixture {
+class PipeWireTest : public SoundServerFixture {
 protected:
     void SetUp() override
     {
-        DeviceFixture::SetUp();
+        SoundServerFixture::SetUp();
         if (std::system("command -v pipewire-pulse >/dev/null && command -v wireplumber >/dev/null") != 0)
             GTEST_SKIP() << "PipeWire is not installed";
         m_session = PrivateSession::start({ .soundServer = false, .networkManager = false, .feedbackd = false });
@@ -43,32 +34,11 @@ protected:
         m_owner.reset();
         for (auto it = m_daemons.rbegin(); it != m_daemons.rend(); ++it)
             kill(*it, SIGTERM);
-        m_session.reset();
         unsetenv("PULSE_SERVER");
-        DeviceFixture::TearDown();
+        SoundServerFixture::TearDown();
     }
 
-    static bool until(const std::function<bool()>& condition, double seconds = 5) { return NSRunLoop::main().runUntilCondition(condition, seconds); }
-
-    std::shared_ptr<SoundServer> connected(SoundServer::Handlers handlers = {})
-    {
-        auto server = SoundServer::connect(std::move(handlers));
-        EXPECT_TRUE(until([&] { return server->isConnected() && server->eventRoleVolume() && server->mediaVolume(); }));
-        return server;
-    }
-
-    bool write(const std::function<void(std::function<void(bool)>)>& start)
-    {
-        std::optional<bool> result;
-        start([&](bool ok) { result = ok; });
-        until([&] { return result.has_value(); });
-        return result.value_or(false);
-    }
-
-    std::unique_ptr<PrivateSession> m_session;
     std::vector<pid_t> m_daemons;
-    std::shared_ptr<SoundServer> m_server;
-    std::shared_ptr<SoundServer> m_owner;
 };
 
 }
@@ -84,7 +54,7 @@ TEST_F(PipeWireTest, WritesReachPipeWireAndTheSinksOwnerChangesAreReported)
 
     ASSERT_TRUE(write([&](auto done) { m_server->setMediaVolume(0, done); }));
     ASSERT_TRUE(write([&](auto done) { m_server->setMediaVolume(45875, done); }));
-    EXPECT_EQ(trimmed(m_session->run("pactl get-sink-volume test_sink | head -n 1 | awk '{print $3, $10}'")), "45875 22937")
+    EXPECT_EQ(m_session->sinkVolume(), "45875 22937")
         << "the balance comes back";
     ASSERT_TRUE(write([&](auto done) { m_server->setEventRoleVolume(4096, done); })) << "the write is read back";
     EXPECT_EQ(m_server->eventRoleVolume(), 4096u) << "PipeWire gives back 4095: that is our 4096";

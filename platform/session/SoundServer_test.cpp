@@ -1,9 +1,7 @@
 #include "platform/session/SessionSounds.h"
 #include "platform/session/SoundServer.h"
 
-#include "platform/foundation/NSRunLoop.h"
-#include "platform/session/testsupport/PrivateSession.h"
-#include "platform/testsupport/DeviceFixture.h"
+#include "platform/session/testsupport/SoundServerFixture.h"
 
 #include <vector>
 
@@ -11,37 +9,13 @@ namespace {
 
 constexpr uint32_t kNorm = 0x10000U;
 
-std::string trimmed(std::string text)
-{
-    while (!text.empty() && (text.back() == '\n' || text.back() == ' '))
-        text.pop_back();
-    return text;
-}
-
 // The sound server of a private session (a real PulseAudio), as the phone and its owner use it.
-class SoundServerTest : public DeviceFixture {
+class SoundServerTest : public SoundServerFixture {
 protected:
     void SetUp() override
     {
-        DeviceFixture::SetUp();
+        SoundServerFixture::SetUp();
         m_session = PrivateSession::start({ .soundServer = true, .networkManager = false, .feedbackd = false });
-    }
-
-    void TearDown() override
-    {
-        m_server.reset();
-        m_owner.reset();
-        m_session.reset();
-        DeviceFixture::TearDown();
-    }
-
-    static bool until(const std::function<bool()>& condition, double seconds = 5) { return NSRunLoop::main().runUntilCondition(condition, seconds); }
-
-    std::shared_ptr<SoundServer> connected(SoundServer::Handlers handlers = {})
-    {
-        auto server = SoundServer::connect(std::move(handlers));
-        EXPECT_TRUE(until([&] { return server->isConnected() && server->eventRoleVolume() && server->mediaVolume(); }));
-        return server;
     }
 
     void connectPhone()
@@ -62,22 +36,8 @@ protected:
         return *m_owner;
     }
 
-    bool write(const std::function<void(std::function<void(bool)>)>& start)
-    {
-        std::optional<bool> result;
-        start([&](bool ok) { result = ok; });
-        until([&] { return result.has_value(); });
-        return result.value_or(false);
-    }
+    std::string sinkVolume(const char* sink = "test_sink") const { return m_session->sinkVolume(sink); }
 
-    std::string sinkVolume(const char* sink = "test_sink") const
-    {
-        return trimmed(m_session->run(std::string("pactl get-sink-volume ") + sink + " | head -n 1 | awk '{print $3, $10}'"));
-    }
-
-    std::unique_ptr<PrivateSession> m_session;
-    std::shared_ptr<SoundServer> m_server;
-    std::shared_ptr<SoundServer> m_owner;
     std::vector<uint32_t> m_ringerChanges;
     std::vector<uint32_t> m_mediaChanges;
     std::vector<std::string> m_sinks;

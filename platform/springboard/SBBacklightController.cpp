@@ -1,32 +1,12 @@
 #include "platform/springboard/SBBacklightController.h"
 
 #include "platform/device/Device.h"
+#include "platform/device/MethodVersions.h"
 #include "platform/foundation/ObjCRuntime.h"
-
-#include <map>
 
 namespace {
 
 [[maybe_unused]] const bool registered = ObjCRuntime::registerClass<SBBacklightController>("SBBacklightController");
-
-struct Versions {
-    int first;
-    int last;
-};
-
-const std::map<std::string, Versions>& methods()
-{
-    static const std::map<std::string, Versions> table {
-        { "_undimFromSource:", { 7, 9 } },
-        { "_lockScreenDimTimerFired", { 7, 9 } },
-        { "setBacklightFactor:source:", { 7, 13 } },
-        { "screenIsOn", { 10, 13 } },
-        { "turnOnScreenFullyWithBacklightSource:", { 10, 12 } },
-        { "_startFadeOutAnimationFromLockSource:", { 10, 10 } },
-        { "_setBacklightFactorToZeroForProx", { 11, 12 } },
-    };
-    return table;
-}
 
 }
 
@@ -38,8 +18,16 @@ std::shared_ptr<SBBacklightController> SBBacklightController::sharedInstance()
 
 bool SBBacklightController::respondsToSelector(const std::string& selector) const
 {
-    auto it = methods().find(selector);
-    return it != methods().end() && Device::current().runsMajorVersion(it->second.first, it->second.last);
+    static const MethodVersions methods {
+        { "_undimFromSource:", { 7, 9 } },
+        { "_lockScreenDimTimerFired", { 7, 9 } },
+        { "setBacklightFactor:source:", { 7, 13 } },
+        { "screenIsOn", { 10, 13 } },
+        { "turnOnScreenFullyWithBacklightSource:", { 10, 12 } },
+        { "_startFadeOutAnimationFromLockSource:", { 10, 10 } },
+        { "_setBacklightFactorToZeroForProx", { 11, 12 } },
+    };
+    return methods.has(selector);
 }
 
 void SBBacklightController::require(const char* selector) const

@@ -112,7 +112,11 @@ void DeviceFixture::clearLog()
 
 size_t DeviceFixture::logCount(const std::string& needle) const
 {
-    std::string text = logText();
+    return occurrences(logText(), needle);
+}
+
+size_t DeviceFixture::occurrences(const std::string& text, const std::string& needle)
+{
     size_t count = 0;
     for (size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + needle.size()))
         ++count;

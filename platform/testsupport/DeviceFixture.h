@@ -29,6 +29,8 @@ protected:
     void clearLog();
     // How often a text occurs in the log.
     size_t logCount(const std::string& text) const;
+    // How often the needle occurs in the text, occurrences not overlapping.
+    static size_t occurrences(const std::string& text, const std::string& needle);
 
     // Override to pick another zone or start.
     virtual const char* timeZone() const { return "Europe/Berlin"; }

@@ -1,41 +1,37 @@
 #include "platform/testsupport/PeerProcess.h"
 
+#include "platform/machinery/ChildProcess.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
-#include <spawn.h>
 #include <stdexcept>
 #include <sys/epoll.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-extern char** environ;
 
 PeerProcess::PeerProcess(const std::string& program, const std::vector<std::string>& arguments)
 {
     int pipeFds[2];
     if (pipe2(pipeFds, O_CLOEXEC) != 0)
         throw std::runtime_error(std::string("peer: pipe: ") + strerror(errno));
-    std::vector<std::string> words { program };
-    words.insert(words.end(), arguments.begin(), arguments.end());
-    std::vector<char*> argv;
-    for (auto& word : words)
-        argv.push_back(word.data());
-    argv.push_back(nullptr);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
-    int r = posix_spawn(&m_pid, program.c_str(), &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    close(pipeFds[1]);
-    if (r != 0) {
+    ChildSpec peer;
+    peer.argv = { program };
+    peer.argv.insert(peer.argv.end(), arguments.begin(), arguments.end());
+    peer.stdoutFd = pipeFds[1];
+    // The peer says what goes wrong in the test's own log.
+    peer.stderrFd = STDERR_FILENO;
+    peer.dieWithParent = false;
+    try {
+        m_pid = startChild(peer);
+    } catch (const std::exception& error) {
         close(pipeFds[0]);
-        throw std::runtime_error("peer: cannot start " + program + ": " + strerror(r));
+        close(pipeFds[1]);
+        throw std::runtime_error("peer: cannot start " + program + ": " + error.what());
     }
+    close(pipeFds[1]);
     m_output.reset(pipeFds[0]);
     fcntl(m_output.get(), F_SETFL, fcntl(m_output.get(), F_GETFL) | O_NONBLOCK);
     m_outputSource = RunLoopSource(m_output.get(), EPOLLIN, [this](uint32_t) { readOutput(); });

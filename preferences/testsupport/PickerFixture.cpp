@@ -5,6 +5,7 @@
 #include "core/schedule/HLEventManager.h"
 #include "platform/eventkit/EKEventStore.h"
 #include "platform/preferences/PSSpecifier.h"
+#include "platform/preferences/PSTableCell.h"
 #include "platform/uikit/UINavigationController.h"
 #include "preferences/HLPickerUserInfo.h"
 #include "preferences/HushlinePreferencesController.h"
@@ -47,6 +48,43 @@ PlistDictionary PickerFixture::storedEntry() const
         if (entry["identifier"] == PlistValue(kProfileId))
             return *entry.asDictionary();
     return {};
+}
+
+std::vector<std::string> PickerFixture::storedStrings(const std::string& key) const
+{
+    std::vector<std::string> strings;
+    auto entry = storedEntry();
+    if (const auto* entries = entry[key].asArray())
+        for (const auto& item : *entries)
+            strings.push_back(*item.asString());
+    return strings;
+}
+
+std::vector<std::string> PickerFixture::checkedRows(PSListController& list, RowName name)
+{
+    std::vector<std::string> names;
+    for (size_t index = 0; index < list.specifiers().size(); ++index) {
+        auto cell = list.tableViewCellForRow(index);
+        if (!cell || !cell->isChecked())
+            continue;
+        switch (name) {
+        case RowName::Title:
+            names.push_back(cell->textLabel().text);
+            break;
+        case RowName::ShownTitle:
+            names.push_back(cell->displayedTitleLabel().text);
+            break;
+        case RowName::Identifier:
+            names.push_back(list.specifiers()[index]->identifier());
+            break;
+        }
+    }
+    return names;
+}
+
+void PickerFixture::tapRow(PSListController& list, const std::string& name)
+{
+    list.tableViewDidSelectRow(static_cast<size_t>(rowIndex(list, name)));
 }
 
 std::shared_ptr<PSViewController> PickerFixture::openPicker(const std::string& className, const std::shared_ptr<HLProfile>& profile)

@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 class HLProfile;
 class PSViewController;
@@ -24,6 +25,8 @@ protected:
     std::shared_ptr<HLProfile> storeProfile(const PlistDictionary& fields = {});
     // The stored entry of the profile, as the profiles file holds it.
     PlistDictionary storedEntry() const;
+    // The strings of the stored entry's array under the key, in order.
+    std::vector<std::string> storedStrings(const std::string& key) const;
 
     // Opens the picker of the class for the profile through a link row of the root list (the
     // calendar picker also gets the grouped calendars).
@@ -33,6 +36,20 @@ protected:
     {
         return std::dynamic_pointer_cast<T>(openPicker(className, profile));
     }
+    // Stores a profile with the fields (m_profile) and opens the picker of the class for it.
+    template<class T>
+    std::shared_ptr<T> openForNewProfile(const std::string& className, const PlistDictionary& fields = {})
+    {
+        m_profile = storeProfile(fields);
+        return open<T>(className, m_profile);
+    }
+
+    // The checked rows of the list, each named by its title, by the title its cell shows, or by
+    // its identifier.
+    enum class RowName { Title, ShownTitle, Identifier };
+    static std::vector<std::string> checkedRows(PSListController&, RowName);
+    static void tapRow(PSListController&, const std::string& name);
 
     std::shared_ptr<PSListController> m_rootList;
+    std::shared_ptr<HLProfile> m_profile;
 };

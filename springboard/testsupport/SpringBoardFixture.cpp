@@ -39,11 +39,7 @@ std::string SpringBoardFixture::pluginLog() const
 
 size_t SpringBoardFixture::pluginLogCount(const std::string& needle) const
 {
-    std::string text = pluginLog();
-    size_t count = 0;
-    for (size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + needle.size()))
-        ++count;
-    return count;
+    return occurrences(pluginLog(), needle);
 }
 
 bool SpringBoardFixture::settingsFileExists() const

@@ -1,6 +1,9 @@
 #include "platform/session/testsupport/PrivateSession.h"
 
+#include "platform/machinery/BusDaemon.h"
+#include "platform/machinery/ChildProcess.h"
 #include "platform/machinery/SdBusHandles.h"
+#include "platform/session/NetworkManagerNames.h"
 
 #include <cerrno>
 #include <chrono>
@@ -33,24 +36,16 @@ constexpr int kStartTimeoutMs = 15000;
 constexpr int kStopTimeoutMs = 5000;
 constexpr int kCommandTimeoutMs = 60000;
 constexpr uint64_t kCallTimeoutUsec = 15'000'000;
+constexpr size_t kLogTail = 800;
+constexpr const char* kWho = "private session";
 
-constexpr const char* kNetworkManagerName = "org.freedesktop.NetworkManager";
-constexpr const char* kMockPath = "/org/freedesktop";
+using namespace NetworkManagerNames;
+
+// python3-dbusmock's control interface, on the object its NetworkManager template serves.
+constexpr const char* kMockPath = kObjectManagerPath;
 constexpr const char* kMockInterface = "org.freedesktop.DBus.Mock";
-constexpr const char* kManagerPath = "/org/freedesktop/NetworkManager";
-constexpr const char* kSettingsPath = "/org/freedesktop/NetworkManager/Settings";
-constexpr const char* kSettingsInterface = "org.freedesktop.NetworkManager.Settings";
-constexpr const char* kWirelessInterface = "org.freedesktop.NetworkManager.Device.Wireless";
 constexpr const char* kPropertiesInterface = "org.freedesktop.DBus.Properties";
 constexpr const char* kDevicePath = "/org/freedesktop/NetworkManager/Devices/wlan0";
-
-// NetworkManager's numbers (nm-dbus-types).
-constexpr uint32_t kDeviceStateDisconnected = 30;
-constexpr uint32_t kActiveConnectionActivated = 2;
-constexpr uint32_t kStateAsleep = 10;
-constexpr uint32_t kStateDisconnected = 20;
-constexpr uint32_t kStateConnectedGlobal = 70;
-constexpr uint32_t kSecurityWpaPsk = 0x100;
 
 // The variables the session sets, in this process and for every child.
 constexpr const char* kSessionVariables[] = { "XDG_RUNTIME_DIR", "HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME",
@@ -60,30 +55,6 @@ int remainingMs(Clock::time_point deadline)
 {
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
     return left < 0 ? 0 : static_cast<int>(left);
-}
-
-std::string findProgram(const std::string& name)
-{
-    if (name.find('/') != std::string::npos)
-        return access(name.c_str(), X_OK) == 0 ? name : "";
-    const char* path = getenv("PATH");
-    std::string dirs = path && *path ? path : "/usr/bin:/bin";
-    std::stringstream stream(dirs);
-    std::string dir;
-    while (std::getline(stream, dir, ':')) {
-        std::string candidate = (dir.empty() ? "." : dir) + "/" + name;
-        if (access(candidate.c_str(), X_OK) == 0)
-            return candidate;
-    }
-    return "";
-}
-
-std::string requireProgram(const std::string& name, const char* package)
-{
-    std::string found = findProgram(name);
-    if (found.empty())
-        throw std::runtime_error("private session: " + name + " is not installed (Debian package " + package + ")");
-    return found;
 }
 
 std::string readText(const std::filesystem::path& path)
@@ -102,101 +73,9 @@ void writeText(const std::filesystem::path& path, const std::string& text)
         throw std::runtime_error("private session: cannot write " + path.string());
 }
 
-std::string tailOf(const std::filesystem::path& path)
-{
-    std::string text = readText(path);
-    if (text.size() > 800)
-        text = "..." + text.substr(text.size() - 800);
-    while (!text.empty() && (text.back() == '\n' || text.back() == ' '))
-        text.pop_back();
-    return text;
-}
-
-std::string escapeXML(const std::string& text)
-{
-    std::string escaped;
-    for (char c : text) {
-        switch (c) {
-        case '&': escaped += "&amp;"; break;
-        case '<': escaped += "&lt;"; break;
-        case '>': escaped += "&gt;"; break;
-        case '"': escaped += "&quot;"; break;
-        default: escaped += c;
-        }
-    }
-    return escaped;
-}
-
-std::string escapeAddressValue(const std::string& value)
-{
-    static const char* hex = "0123456789abcdef";
-    std::string escaped;
-    for (unsigned char c : value) {
-        if (isalnum(c) || strchr("-_/.\\*", c)) {
-            escaped += static_cast<char>(c);
-        } else {
-            escaped += '%';
-            escaped += hex[c >> 4];
-            escaped += hex[c & 15];
-        }
-    }
-    return escaped;
-}
-
-// A descriptor numbered above the standard streams, so that the child's dup2 calls cannot
-// overwrite it.
-int aboveStandardStreams(int fd)
-{
-    if (fd > STDERR_FILENO)
-        return fd;
-    int moved = fcntl(fd, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
-    close(fd);
-    return moved;
-}
-
 int openPidfd(pid_t pid)
 {
     return static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
-}
-
-// Waits at most timeoutMs for a process to end (reaping it when it is our child); true when it
-// has ended.
-bool waitForEnd(pid_t pid, int timeoutMs, bool child)
-{
-    int pidfd = openPidfd(pid);
-    if (pidfd >= 0) {
-        pollfd ended { pidfd, POLLIN, 0 };
-        int n;
-        do {
-            n = poll(&ended, 1, timeoutMs);
-        } while (n < 0 && errno == EINTR);
-        close(pidfd);
-        if (n == 0)
-            return false;
-    } else if (errno != ESRCH && !child) {
-        return false;
-    }
-    if (child) {
-        int status;
-        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) { }
-    }
-    return true;
-}
-
-// Ends a process: a polite request first, then the one it cannot refuse.
-void endProcess(pid_t pid, bool child)
-{
-    if (pid <= 0)
-        return;
-    if (kill(pid, SIGTERM) != 0 && errno == ESRCH) {
-        if (child)
-            waitForEnd(pid, 0, true);
-        return;
-    }
-    if (!waitForEnd(pid, kStopTimeoutMs, child)) {
-        kill(pid, SIGKILL);
-        waitForEnd(pid, -1, child);
-    }
 }
 
 // Every process whose parent chain leads to `root`, read from /proc (the bus daemons' babysitters
@@ -271,89 +150,6 @@ void removeAbandonedFolders()
             abandoned = now - entry.last_write_time(error) > std::chrono::minutes(1);
         if (abandoned)
             std::filesystem::remove_all(entry.path(), error);
-    }
-}
-
-struct Spawn {
-    std::vector<std::string> argv;
-    std::vector<std::string> env;
-    std::filesystem::path log;
-    // A descriptor the child keeps open under its own number (the bus daemon's address pipe).
-    int inheritedFd { -1 };
-    // The child's standard output goes here instead of the log (a command's output).
-    int stdoutFd { -1 };
-    int stderrFd { -1 };
-    // Ends with the test process, should it die without its destructors (strictly: with the
-    // thread that started it, so a session is started on the test's main thread).
-    bool dieWithParent { true };
-};
-
-pid_t spawn(Spawn& request)
-{
-    // Everything the child needs is prepared before fork: after it, only async-signal-safe calls.
-    std::vector<char*> argv;
-    for (auto& word : request.argv)
-        argv.push_back(word.data());
-    argv.push_back(nullptr);
-    std::vector<char*> envp;
-    for (auto& entry : request.env)
-        envp.push_back(entry.data());
-    envp.push_back(nullptr);
-    std::string log = request.log.string();
-    pid_t parent = getpid();
-    bool dieWithParent = request.dieWithParent;
-    int inherited = request.inheritedFd;
-    int out = request.stdoutFd;
-    int err = request.stderrFd;
-
-    pid_t pid = fork();
-    if (pid < 0)
-        throw std::runtime_error(std::string("private session: fork: ") + strerror(errno));
-    if (pid == 0) {
-        if (dieWithParent) {
-            prctl(PR_SET_PDEATHSIG, SIGTERM);
-            if (getppid() != parent)
-                _exit(127);
-        }
-        // Its own process group: a terminal's Ctrl-C reaches the test, which ends the session.
-        setpgid(0, 0);
-        sigset_t none;
-        sigemptyset(&none);
-        sigprocmask(SIG_SETMASK, &none, nullptr);
-        signal(SIGPIPE, SIG_DFL);
-        int null = open("/dev/null", O_RDWR);
-        int logFd = log.empty() ? -1 : open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
-        dup2(null, STDIN_FILENO);
-        dup2(out >= 0 ? out : (logFd >= 0 ? logFd : null), STDOUT_FILENO);
-        dup2(err >= 0 ? err : (logFd >= 0 ? logFd : null), STDERR_FILENO);
-        if (inherited >= 0)
-            fcntl(inherited, F_SETFD, 0);
-        execve(argv[0], argv.data(), envp.data());
-        _exit(127);
-    }
-    return pid;
-}
-
-// Reads one line from the descriptor, waiting at most until the deadline. Empty on failure.
-std::string readLine(int fd, Clock::time_point deadline)
-{
-    std::string text;
-    for (;;) {
-        pollfd ready { fd, POLLIN, 0 };
-        int n = poll(&ready, 1, remainingMs(deadline));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return "";
-        char buffer[512];
-        ssize_t got = read(fd, buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0)
-            return "";
-        text.append(buffer, static_cast<size_t>(got));
-        if (size_t newline = text.find('\n'); newline != std::string::npos)
-            return text.substr(0, newline);
     }
 }
 
@@ -451,6 +247,18 @@ struct PrivateSession::Impl {
         return env;
     }
 
+    // A child of the session: the session's environment (with the extra variables), its log, and
+    // a process group of its own, so that a terminal's Ctrl-C reaches the test, which ends the
+    // session.
+    ChildSpec childSpec(const std::filesystem::path& log, const std::map<std::string, std::string>& extra = {}) const
+    {
+        ChildSpec child;
+        child.env = childEnvironment(extra);
+        child.log = log;
+        child.ownProcessGroup = true;
+        return child;
+    }
+
     void makeFolders()
     {
         removeAbandonedFolders();
@@ -509,70 +317,29 @@ struct PrivateSession::Impl {
         }
     }
 
-    std::string busConfiguration(const char* type, const std::filesystem::path& socket, bool services) const
-    {
-        std::string text = "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
-                           " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
-                           "<busconfig>\n"
-                           "  <type>"
-            + std::string(type) + "</type>\n  <keep_umask/>\n  <listen>" + escapeXML("unix:path=" + escapeAddressValue(socket.string()))
-            + "</listen>\n  <auth>EXTERNAL</auth>\n";
-        if (services)
-            text += "  <servicedir>" + escapeXML((dir / "services").string()) + "</servicedir>\n";
-        text += "  <policy context=\"default\">\n"
-                "    <allow send_destination=\"*\" eavesdrop=\"true\"/>\n"
-                "    <allow eavesdrop=\"true\"/>\n"
-                "    <allow own=\"*\"/>\n"
-                "  </policy>\n"
-                "</busconfig>\n";
-        return text;
-    }
-
     // Starts a dbus-daemon and waits until it prints its address, which it does once it listens.
     std::string startBus(const char* name, const char* type, const std::filesystem::path& socket, bool services, pid_t& pid)
     {
         std::filesystem::path config = dir / (std::string(name) + ".conf");
-        writeText(config, busConfiguration(type, socket, services));
-        int pipeFds[2];
-        if (pipe2(pipeFds, O_CLOEXEC) != 0)
-            throw std::runtime_error(std::string("private session: pipe: ") + strerror(errno));
-        int readEnd = aboveStandardStreams(pipeFds[0]);
-        int writeEnd = aboveStandardStreams(pipeFds[1]);
-        Spawn request;
-        request.argv = { requireProgram("dbus-daemon", "dbus-daemon"), "--config-file=" + config.string(),
-            "--print-address=" + std::to_string(writeEnd), "--nofork", "--nopidfile", "--nosyslog" };
-        request.env = childEnvironment();
-        request.log = logDir() / (std::string(name) + ".log");
-        request.inheritedFd = writeEnd;
-        try {
-            pid = spawn(request);
-        } catch (...) {
-            close(readEnd);
-            close(writeEnd);
-            throw;
-        }
-        close(writeEnd);
-        std::string address = readLine(readEnd, Clock::now() + std::chrono::milliseconds(kStartTimeoutMs));
-        close(readEnd);
-        if (address.empty())
-            throw std::runtime_error(std::string("private session: the ") + name + " did not start: " + tailOf(request.log));
-        return address;
+        BusDaemonConfiguration bus;
+        bus.socket = socket;
+        bus.type = type;
+        bus.keepUmask = true;
+        if (services)
+            bus.serviceDir = dir / "services";
+        writeText(config, busDaemonConfiguration(bus));
+        ChildSpec child = childSpec(logDir() / (std::string(name) + ".log"));
+        BusDaemon daemon = startBusDaemon(config, child, std::chrono::milliseconds(kStartTimeoutMs), std::string(kWho) + " (" + name + ")");
+        pid = daemon.pid;
+        return daemon.address;
     }
 
     static sd_bus* connect(const std::string& address)
     {
         sd_bus* bus = nullptr;
-        int r = sd_bus_new(&bus);
-        if (r >= 0)
-            r = sd_bus_set_address(bus, address.c_str());
-        if (r >= 0)
-            r = sd_bus_set_bus_client(bus, 1);
-        if (r >= 0)
-            r = sd_bus_start(bus);
-        if (r < 0) {
-            sd_bus_flush_close_unref(bus);
+        int r = sdBusOpenClient(address.c_str(), &bus);
+        if (r < 0)
             throw std::runtime_error("private session: cannot connect to " + address + ": " + strerror(-r));
-        }
         return bus;
     }
 
@@ -654,21 +421,20 @@ struct PrivateSession::Impl {
             throw std::runtime_error("private session: cannot bind " + notifyPath.string() + ": " + strerror(errno));
         }
 
-        Spawn request;
-        request.argv = { requireProgram("pulseaudio", "pulseaudio"), "-n", "--daemonize=no", "--exit-idle-time=-1",
+        // Its stored values (the stream-restore and device-restore databases) live in the session's folder and
+        // outlive a restart.
+        ChildSpec request = childSpec(logDir() / "pulseaudio.log",
+            { { "NOTIFY_SOCKET", notifyPath.string() }, { "PULSE_STATE_PATH", (dir / "home/.config/pulse").string() },
+                { "PULSE_RUNTIME_PATH", (runtimeDir() / "pulse").string() } });
+        request.argv = { requireProgram("pulseaudio", "pulseaudio", kWho), "-n", "--daemonize=no", "--exit-idle-time=-1",
             "--use-pid-file=no", "--realtime=no", "--high-priority=no", "--log-target=stderr", "--disallow-module-loading=no",
             // Loaded before the sink, so that a restarted server gives the sink its stored volume.
             "-L", "module-device-restore", "-L", "module-null-sink sink_name=test_sink", "-L",
             "module-native-protocol-unix auth-anonymous=1 socket=" + soundSocket().string(), "-L",
             "module-stream-restore restore_device=false" };
-        // Its stored values (the stream-restore and device-restore databases) live in the session's folder and
-        // outlive a restart.
-        request.env = childEnvironment({ { "NOTIFY_SOCKET", notifyPath.string() },
-            { "PULSE_STATE_PATH", (dir / "home/.config/pulse").string() }, { "PULSE_RUNTIME_PATH", (runtimeDir() / "pulse").string() } });
-        request.log = logDir() / "pulseaudio.log";
         pid_t pid;
         try {
-            pid = spawn(request);
+            pid = startChild(request);
         } catch (...) {
             close(notify);
             throw;
@@ -704,19 +470,19 @@ struct PrivateSession::Impl {
         if (!ready) {
             stopSoundServer();
             throw std::runtime_error(std::string("private session: PulseAudio ") + (ended ? "ended" : "did not become ready")
-                + " at start: " + tailOf(request.log));
+                + " at start: " + tailOfFile(request.log, kLogTail));
         }
         // Ready means ready to a client too: a client's first question must be answered.
         int status = runCommand("pactl info", nullptr, nullptr);
         if (status != 0) {
             stopSoundServer();
-            throw std::runtime_error("private session: pactl info got no answer from the new PulseAudio: " + tailOf(request.log));
+            throw std::runtime_error("private session: pactl info got no answer from the new PulseAudio: " + tailOfFile(request.log, kLogTail));
         }
     }
 
     void stopSoundServer()
     {
-        endProcess(soundServerPid, true);
+        endProcess(soundServerPid, kStopTimeoutMs);
         soundServerPid = -1;
     }
 
@@ -731,15 +497,14 @@ struct PrivateSession::Impl {
             close(outPipe[1]);
             throw std::runtime_error(std::string("private session: pipe: ") + strerror(errno));
         }
-        Spawn request;
+        ChildSpec request = childSpec({});
         request.argv = { "/bin/sh", "-c", command };
-        request.env = childEnvironment();
         request.stdoutFd = outPipe[1];
         request.stderrFd = errPipe[1];
         request.dieWithParent = false;
         pid_t pid;
         try {
-            pid = spawn(request);
+            pid = startChild(request);
         } catch (...) {
             for (int fd : { outPipe[0], outPipe[1], errPipe[0], errPipe[1] })
                 close(fd);
@@ -860,7 +625,7 @@ struct PrivateSession::Impl {
         auto pid = processOwning(name);
         if (!pid)
             return;
-        endProcess(*pid, false);
+        endProcess(*pid, kStopTimeoutMs, false);
         // The caller's next call must start it again, not reach the old one's name.
         if (!waitForName(session(), name, false, -1, kStopTimeoutMs))
             throw std::runtime_error(std::string("private session: ") + name + " kept its name after its process ended");
@@ -869,15 +634,13 @@ struct PrivateSession::Impl {
     // The NetworkManager mock.
     void startNetworkManager()
     {
-        Spawn request;
+        ChildSpec request = childSpec(logDir() / "networkmanager.log", { { "PYTHONUNBUFFERED", "1" } });
         request.argv = { "/usr/bin/python3", "-m", "dbusmock", "--template", "networkmanager" };
         if (access(request.argv[0].c_str(), X_OK) != 0)
             throw std::runtime_error("private session: /usr/bin/python3 is not installed (Debian package python3-dbusmock)");
-        request.env = childEnvironment({ { "PYTHONUNBUFFERED", "1" } });
-        request.log = logDir() / "networkmanager.log";
-        networkManagerPid = spawn(request);
-        if (!waitForName(system(), kNetworkManagerName, true, networkManagerPid, kStartTimeoutMs)) {
-            std::string why = tailOf(request.log);
+        networkManagerPid = startChild(request);
+        if (!waitForName(system(), kService, true, networkManagerPid, kStartTimeoutMs)) {
+            std::string why = tailOfFile(request.log, kLogTail);
             stopNetworkManager();
             throw std::runtime_error("private session: the NetworkManager mock did not appear on the system bus: " + why);
         }
@@ -895,7 +658,7 @@ struct PrivateSession::Impl {
 
     void stopNetworkManager()
     {
-        endProcess(networkManagerPid, true);
+        endProcess(networkManagerPid, kStopTimeoutMs);
         networkManagerPid = -1;
         joined.reset();
         savedConnections.clear();
@@ -916,7 +679,7 @@ struct PrivateSession::Impl {
         SdBusMessage reply;
         SdBusError error;
         std::string what = std::string("NetworkManager mock ") + member;
-        check(sd_bus_message_new_method_call(system(), &call.message, kNetworkManagerName, path, interface, member), what);
+        check(sd_bus_message_new_method_call(system(), &call.message, kService, path, interface, member), what);
         if (build)
             check(build(call.message), what);
         int r = sd_bus_call(system(), call.message, kCallTimeoutUsec, &error.error, &reply.message);
@@ -1107,17 +870,17 @@ struct PrivateSession::Impl {
                 sd_bus_flush_close_unref(*bus);
             *bus = nullptr;
         }
-        endProcess(networkManagerPid, true);
+        endProcess(networkManagerPid, kStopTimeoutMs);
         networkManagerPid = -1;
         for (pid_t bus : { sessionBusPid, systemBusPid }) {
             if (bus <= 0)
                 continue;
             for (pid_t activated : descendantsOf(bus))
-                endProcess(activated, false);
+                endProcess(activated, kStopTimeoutMs, false);
         }
         stopSoundServer();
         for (pid_t* bus : { &sessionBusPid, &systemBusPid }) {
-            endProcess(*bus, true);
+            endProcess(*bus, kStopTimeoutMs);
             *bus = -1;
         }
         restoreVariables();
@@ -1193,6 +956,19 @@ std::string PrivateSession::run(const std::string& command) const
             + ")" + (errors.empty() ? "" : ": " + errors));
     }
     return output;
+}
+
+std::string PrivateSession::runTrimmed(const std::string& command) const
+{
+    std::string output = run(command);
+    while (!output.empty() && (output.back() == '\n' || output.back() == ' '))
+        output.pop_back();
+    return output;
+}
+
+std::string PrivateSession::sinkVolume(const std::string& sink) const
+{
+    return runTrimmed("pactl get-sink-volume " + sink + " | head -n 1 | awk '{print $3, $10}'");
 }
 
 void PrivateSession::stopSoundServer()

@@ -46,6 +46,10 @@ public:
     // Runs a shell command with the session's environment; returns its standard output. Throws
     // std::runtime_error when it exits with a failure.
     std::string run(const std::string& command) const;
+    // run(), its output as one value: without the trailing line ends and blanks.
+    std::string runTrimmed(const std::string& command) const;
+    // The sink's volume as its first two channels' raw values ("45875 22937"), as pactl says it.
+    std::string sinkVolume(const std::string& sink = "test_sink") const;
 
     // The sound server: stopping it keeps its stored values (stream-restore's database), so that
     // start again is a restart.
