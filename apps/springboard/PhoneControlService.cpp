@@ -1,5 +1,6 @@
 #include "apps/springboard/PhoneControlService.h"
 
+#include "apps/springboard/BusArguments.h"
 #include "apps/springboard/PhoneStateReport.h"
 #include "platform/appsupport/PlistBusMessage.h"
 #include "platform/celestial/AVSystemController.h"
@@ -56,6 +57,17 @@ int noClockError(sd_bus_error* error)
     return sd_bus_error_set(error, kNotSupported, "the phone runs on the system clock; boot it with --clock to move its time");
 }
 
+int noAlarmError(sd_bus_error* error, const std::string& alarmId)
+{
+    return sd_bus_error_setf(error, SD_BUS_ERROR_INVALID_ARGS, "the clock has no alarm \"%s\"", alarmId.c_str());
+}
+
+// The reply of a call that has nothing to tell but that it was done.
+PlistDictionary nothing()
+{
+    return {};
+}
+
 }
 
 const sd_bus_vtable* PhoneControlService::vtable()
@@ -99,7 +111,7 @@ PhoneControlService::~PhoneControlService()
     sd_bus_slot_unref(m_slot);
 }
 
-void PhoneControlService::reply(sd_bus_message* call, const PlistDictionary& result)
+int PhoneControlService::reply(sd_bus_message* call, const PlistDictionary& result)
 {
     sd_bus_message* reply = nullptr;
     std::string why;
@@ -108,13 +120,14 @@ void PhoneControlService::reply(sd_bus_message* call, const PlistDictionary& res
         NSLog("SpringBoard: the control reply cannot be built: %s", why.c_str());
         sd_bus_reply_method_errorf(call, kFailed, "the reply cannot be built: %s", why.c_str());
         m_connection->updateWatch();
-        return;
+        return 1;
     }
     m_connection->send(reply);
     sd_bus_message_unref(reply);
+    return 1;
 }
 
-void PhoneControlService::replyLater(sd_bus_message* call, std::function<PlistDictionary()> result)
+int PhoneControlService::replyLater(sd_bus_message* call, std::function<PlistDictionary()> result)
 {
     sd_bus_message_ref(call);
     std::weak_ptr<bool> alive = m_alive;
@@ -123,6 +136,7 @@ void PhoneControlService::replyLater(sd_bus_message* call, std::function<PlistDi
             reply(call, result());
         sd_bus_message_unref(call);
     });
+    return 1;
 }
 
 void PhoneControlService::announce(const PlistDictionary& change)
@@ -137,37 +151,32 @@ void PhoneControlService::announce(const PlistDictionary& change)
 
 int PhoneControlService::onState(sd_bus_message* call, void* userdata, sd_bus_error*)
 {
-    service(userdata).reply(call, phoneStateReport());
-    return 1;
+    return service(userdata).reply(call, phoneStateReport());
 }
 
-int PhoneControlService::onChanges(sd_bus_message* call, void* userdata, sd_bus_error* error)
+int PhoneControlService::onChanges(sd_bus_message* call, void* userdata, sd_bus_error*)
 {
     int64_t since = 0;
-    int r = sd_bus_message_read(call, "x", &since);
-    if (r < 0)
+    if (int r = BusArguments::read(call, since); r < 0)
         return r;
     auto changes = Device::current().changes();
     PlistArray list;
     for (size_t i = since > 0 ? static_cast<size_t>(since) : 0; i < changes.size(); ++i)
         list.push_back(changeDictionary(changes[i]));
-    service(userdata).reply(call, { { "changes", list }, { "next", static_cast<int64_t>(changes.size()) } });
-    return 1;
+    return service(userdata).reply(call, { { "changes", list }, { "next", static_cast<int64_t>(changes.size()) } });
 }
 
 int PhoneControlService::onSetClock(sd_bus_message* call, void* userdata, sd_bus_error* error)
 {
     double time = 0;
-    int r = sd_bus_message_read(call, "d", &time);
-    if (r < 0)
+    if (int r = BusArguments::read(call, time); r < 0)
         return r;
     if (!std::isfinite(time))
         return sd_bus_error_set(error, SD_BUS_ERROR_INVALID_ARGS, "the time is not a number");
-    VirtualClock* clock = movableClock();
-    if (!clock)
+    if (!movableClock())
         return noClockError(error);
     PhoneControlService& self = service(userdata);
-    self.replyLater(call, [&self, time] {
+    return self.replyLater(call, [&self, time] {
         // A jump: whatever the new time has made due runs at once, at the new time, as on a
         // phone whose wall clock was set.
         if (VirtualClock* moved = movableClock())
@@ -179,62 +188,53 @@ int PhoneControlService::onSetClock(sd_bus_message* call, void* userdata, sd_bus
         announceClockMoved();
         return clockResult();
     });
-    return 1;
 }
 
 int PhoneControlService::onAdvanceClock(sd_bus_message* call, void* userdata, sd_bus_error* error)
 {
     double seconds = 0;
-    int r = sd_bus_message_read(call, "d", &seconds);
-    if (r < 0)
+    if (int r = BusArguments::read(call, seconds); r < 0)
         return r;
     if (!std::isfinite(seconds) || seconds < 0)
         return sd_bus_error_set(error, SD_BUS_ERROR_INVALID_ARGS, "the clock only advances by a number of seconds of 0 or more");
     if (!movableClock())
         return noClockError(error);
     // Every timer and delayed step on the way fires at its own moment.
-    service(userdata).replyLater(call, [seconds] {
+    return service(userdata).replyLater(call, [seconds] {
         NSRunLoop::main().advanceBy(seconds);
         announceClockMoved();
         return clockResult();
     });
-    return 1;
 }
 
 int PhoneControlService::onSetLocked(sd_bus_message* call, void* userdata, sd_bus_error*)
 {
-    int locked = 0;
-    int r = sd_bus_message_read(call, "b", &locked);
-    if (r < 0)
+    bool locked = false;
+    if (int r = BusArguments::read(call, locked); r < 0)
         return r;
-    Device::current().setLocked(locked != 0);
-    service(userdata).replyLater(call, [] { return PlistDictionary {}; });
-    return 1;
+    Device::current().setLocked(locked);
+    return service(userdata).replyLater(call, nothing);
 }
 
 int PhoneControlService::onPressVolumeButton(sd_bus_message* call, void* userdata, sd_bus_error* error)
 {
-    const char* button = nullptr;
-    int r = sd_bus_message_read(call, "s", &button);
-    if (r < 0)
+    std::string button;
+    if (int r = BusArguments::read(call, button); r < 0)
         return r;
     auto buttons = SBVolumeHardwareButton::sharedInstance();
-    std::string which = button;
-    if (which == "up")
+    if (button == "up")
         buttons->volumeIncreasePress(nullptr);
-    else if (which == "down")
+    else if (button == "down")
         buttons->volumeDecreasePress(nullptr);
     else
-        return sd_bus_error_setf(error, SD_BUS_ERROR_INVALID_ARGS, "there is no volume button \"%s\" (up or down)", button);
-    service(userdata).replyLater(call, [] { return PlistDictionary { { "ringerVolume", Device::current().ringerVolume() } }; });
-    return 1;
+        return sd_bus_error_setf(error, SD_BUS_ERROR_INVALID_ARGS, "there is no volume button \"%s\" (up or down)", button.c_str());
+    return service(userdata).replyLater(call, [] { return PlistDictionary { { "ringerVolume", Device::current().ringerVolume() } }; });
 }
 
 int PhoneControlService::onAnswerAlert(sd_bus_message* call, void* userdata, sd_bus_error* error)
 {
     int64_t index = 0;
-    int r = sd_bus_message_read(call, "x", &index);
-    if (r < 0)
+    if (int r = BusArguments::read(call, index); r < 0)
         return r;
     auto alert = UIAlertView::visibleAlertView();
     if (!alert)
@@ -242,118 +242,96 @@ int PhoneControlService::onAnswerAlert(sd_bus_message* call, void* userdata, sd_
     if (!alert->clickButtonAtIndex(static_cast<long>(index)))
         return sd_bus_error_setf(error, SD_BUS_ERROR_INVALID_ARGS, "the alert has no button %lld (it has %ld)", static_cast<long long>(index),
             alert->numberOfButtons());
-    service(userdata).replyLater(call, [] { return PlistDictionary {}; });
-    return 1;
+    return service(userdata).replyLater(call, nothing);
 }
 
 int PhoneControlService::onAddAlarm(sd_bus_message* call, void* userdata, sd_bus_error* error)
 {
-    const char* title = nullptr;
+    std::string title;
     int32_t hour = 0;
     int32_t minute = 0;
-    int active = 0;
-    int r = sd_bus_message_read(call, "siib", &title, &hour, &minute, &active);
-    if (r < 0)
+    bool active = false;
+    if (int r = BusArguments::read(call, title, hour, minute, active); r < 0)
         return r;
     if (hour < 0 || hour > 23 || minute < 0 || minute > 59)
         return sd_bus_error_setf(error, SD_BUS_ERROR_INVALID_ARGS, "%d:%02d is no time of day", hour, minute);
     auto alarm = std::make_shared<Alarm>(AlarmManager::newAlarmId(), hour, minute, title);
-    AlarmManager::sharedManager()->addAlarm(alarm, active != 0);
-    service(userdata).replyLater(call, [alarm] { return PlistDictionary { { "alarmId", alarm->alarmId() } }; });
-    return 1;
+    AlarmManager::sharedManager()->addAlarm(alarm, active);
+    return service(userdata).replyLater(call, [alarm] { return PlistDictionary { { "alarmId", alarm->alarmId() } }; });
 }
 
 int PhoneControlService::onRemoveAlarm(sd_bus_message* call, void* userdata, sd_bus_error* error)
 {
-    const char* alarmId = nullptr;
-    int r = sd_bus_message_read(call, "s", &alarmId);
-    if (r < 0)
+    std::string alarmId;
+    if (int r = BusArguments::read(call, alarmId); r < 0)
         return r;
     auto clock = AlarmManager::sharedManager();
-    auto alarm = clock->alarmWithId(std::string(alarmId));
+    auto alarm = clock->alarmWithId(alarmId);
     if (!alarm)
-        return sd_bus_error_setf(error, SD_BUS_ERROR_INVALID_ARGS, "the clock has no alarm \"%s\"", alarmId);
+        return noAlarmError(error, alarmId);
     clock->removeAlarm(alarm);
-    service(userdata).replyLater(call, [] { return PlistDictionary {}; });
-    return 1;
+    return service(userdata).replyLater(call, nothing);
 }
 
 int PhoneControlService::onSetAlarmActive(sd_bus_message* call, void* userdata, sd_bus_error* error)
 {
-    const char* alarmId = nullptr;
-    int active = 0;
-    int r = sd_bus_message_read(call, "sb", &alarmId, &active);
-    if (r < 0)
+    std::string alarmId;
+    bool active = false;
+    if (int r = BusArguments::read(call, alarmId, active); r < 0)
         return r;
     auto clock = AlarmManager::sharedManager();
-    auto alarm = clock->alarmWithId(std::string(alarmId));
+    auto alarm = clock->alarmWithId(alarmId);
     if (!alarm)
-        return sd_bus_error_setf(error, SD_BUS_ERROR_INVALID_ARGS, "the clock has no alarm \"%s\"", alarmId);
-    clock->setAlarm(alarm, active != 0);
-    service(userdata).replyLater(call, [] { return PlistDictionary {}; });
-    return 1;
+        return noAlarmError(error, alarmId);
+    clock->setAlarm(alarm, active);
+    return service(userdata).replyLater(call, nothing);
 }
 
 int PhoneControlService::onSetDoNotDisturb(sd_bus_message* call, void* userdata, sd_bus_error*)
 {
-    int enabled = 0;
-    int r = sd_bus_message_read(call, "b", &enabled);
-    if (r < 0)
+    bool enabled = false;
+    if (int r = BusArguments::read(call, enabled); r < 0)
         return r;
-    Device::current().setDoNotDisturbEnabled(enabled != 0, "Control Center");
-    service(userdata).replyLater(call, [] { return PlistDictionary { { "doNotDisturb", Device::current().isDoNotDisturbEnabled() } }; });
-    return 1;
+    Device::current().setDoNotDisturbEnabled(enabled, "Control Center");
+    return service(userdata).replyLater(call, [] { return PlistDictionary { { "doNotDisturb", Device::current().isDoNotDisturbEnabled() } }; });
 }
 
 int PhoneControlService::onSetVibrate(sd_bus_message* call, void* userdata, sd_bus_error* error)
 {
-    const char* mode = nullptr;
-    int enabled = 0;
-    int r = sd_bus_message_read(call, "sb", &mode, &enabled);
-    if (r < 0)
+    std::string mode;
+    bool enabled = false;
+    if (int r = BusArguments::read(call, mode, enabled); r < 0)
         return r;
-    std::string which = mode;
-    if (which != "ring" && which != "silent")
-        return sd_bus_error_setf(error, SD_BUS_ERROR_INVALID_ARGS, "there is no vibrate setting \"%s\" (ring or silent)", mode);
+    if (mode != "ring" && mode != "silent")
+        return sd_bus_error_setf(error, SD_BUS_ERROR_INVALID_ARGS, "there is no vibrate setting \"%s\" (ring or silent)", mode.c_str());
     // As the Sounds settings do: the springboard domain's key, then its change notification.
     auto& defaults = NSUserDefaults::standardUserDefaults();
     PlistDictionary domain = defaults.persistentDomainForName("com.apple.springboard").value_or(PlistDictionary());
-    domain[which + "-vibrate"] = enabled != 0;
+    domain[mode + "-vibrate"] = enabled;
     defaults.setPersistentDomain(domain, "com.apple.springboard");
-    notify_post(("com.apple.springboard." + which + "-vibrate.changed").c_str());
-    service(userdata).replyLater(call, [] {
+    notify_post(("com.apple.springboard." + mode + "-vibrate.changed").c_str());
+    return service(userdata).replyLater(call, [] {
         return PlistDictionary { { "ringVibrate", Device::current().ringVibrate() }, { "silentVibrate", Device::current().silentVibrate() } };
     });
-    return 1;
 }
 
 int PhoneControlService::onPlayTone(sd_bus_message* call, void* userdata, sd_bus_error*)
 {
-    const char* identifier = nullptr;
-    int64_t type = 0;
-    const char* via = nullptr;
-    int r = sd_bus_message_read(call, "sxs", &identifier, &type, &via);
-    if (r < 0)
-        return r;
     Device::Tone tone;
-    tone.identifier = identifier;
-    tone.type = type;
-    tone.via = via;
+    if (int r = BusArguments::read(call, tone.identifier, tone.type, tone.via); r < 0)
+        return r;
     Device::current().playTone(std::move(tone));
-    service(userdata).replyLater(call, [] { return PlistDictionary {}; });
-    return 1;
+    return service(userdata).replyLater(call, nothing);
 }
 
 int PhoneControlService::onSetRingerVolume(sd_bus_message* call, void* userdata, sd_bus_error* error)
 {
     double volume = 0;
-    int r = sd_bus_message_read(call, "d", &volume);
-    if (r < 0)
+    if (int r = BusArguments::read(call, volume); r < 0)
         return r;
     if (!std::isfinite(volume) || volume < 0 || volume > 1)
         return sd_bus_error_set(error, SD_BUS_ERROR_INVALID_ARGS, "a volume lies between 0 and 1");
     // The volume display's slider sets the ringer as any other volume change does.
     AVSystemController::sharedAVSystemController()->setVolumeTo(static_cast<float>(volume), kAVSystemControllerRingtoneCategory);
-    service(userdata).replyLater(call, [] { return PlistDictionary { { "ringerVolume", Device::current().ringerVolume() } }; });
-    return 1;
+    return service(userdata).replyLater(call, [] { return PlistDictionary { { "ringerVolume", Device::current().ringerVolume() } }; });
 }

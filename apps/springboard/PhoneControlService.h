@@ -47,9 +47,11 @@ private:
     static int onSetVibrate(sd_bus_message*, void*, sd_bus_error*);
     static int onSetRingerVolume(sd_bus_message*, void*, sd_bus_error*);
 
-    // Replies with the dictionary on a later turn of the main run loop.
-    void replyLater(sd_bus_message* call, std::function<PlistDictionary()> result);
-    void reply(sd_bus_message* call, const PlistDictionary&);
+    // Every handler ends in one of these: replies with the dictionary now, or on a later turn of
+    // the main run loop (after what the call changed has run its course). Both return the
+    // handler's result for a call that is answered.
+    int replyLater(sd_bus_message* call, std::function<PlistDictionary()> result);
+    int reply(sd_bus_message* call, const PlistDictionary&);
     void announce(const PlistDictionary& change);
 
     std::shared_ptr<PhoneBusConnection> m_connection;

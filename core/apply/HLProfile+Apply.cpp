@@ -145,22 +145,6 @@ void HLProfile::revert(bool quiet)
     afterDelay(kRefreshOthersAfterRevert, [] { HLProfilesManager::sharedManager().refreshAppliedProfiles(); });
 }
 
-void HLProfile::setApplied(bool applied)
-{
-    m_applied = applied;
-    auto self = std::static_pointer_cast<HLProfile>(shared_from_this());
-    HLProfilesManager::sharedManager().updateProfile(self, false, [] {
-        CFNotificationCenterPostNotification(CFNotificationCenterGetDarwinNotifyCenter(), kHLProfileAppliedStateChangedNotification, nullptr, nullptr, true);
-    }, nullptr);
-}
-
-void HLProfile::setSilent(bool silent)
-{
-    HLLogInfo("Quiet flag of profile %s was %d", m_title.value_or("").c_str(), m_silent);
-    m_silent = silent;
-    HLLogInfo("Quiet flag of profile %s is now %d", m_title.value_or("").c_str(), m_silent);
-}
-
 void HLProfile::applySoundSettings(bool apply)
 {
     auto audio = AVSystemController::sharedAVSystemController();

@@ -44,20 +44,6 @@ HLProfilesManager& HLProfilesManager::sharedManager()
 
 HLProfilesManager::HLProfilesManager() = default;
 
-HLProfilesManager::~HLProfilesManager()
-{
-    NSNotificationCenter::defaultCenter().removeObserver(this);
-}
-
-void HLProfilesManager::initialize()
-{
-    setUpStatusBarItem();
-    m_scheduledEventsDict.clear();
-    loadProfiles();
-    NSNotificationCenter::defaultCenter().addObserver(this, "AVSystemController_SystemVolumeDidChangeNotification", nullptr,
-        [this](const NSNotification& notification) { volumeChanged(notification); });
-}
-
 std::filesystem::path HLProfilesManager::profilesFilePath()
 {
     return DeviceRoot::resolve(kHLProfilesFilePath);

@@ -2,11 +2,18 @@
 
 #include "core/schedule/HLEventManager.h"
 
-std::vector<std::string> hl_groupedWritableCalendarIdentifiers()
+namespace {
+
+std::vector<std::string> writableCalendarIdentifiers()
 {
     std::vector<std::string> identifiers;
     for (const auto& [account, calendars] : HLEventManager::sharedManager().groupedCalendars())
         for (const auto& calendar : calendars)
             identifiers.push_back(calendar->calendarIdentifier());
     return identifiers;
+}
+
+// Named when the library is loaded, before any profile can ask.
+const bool kNamedAsSource = (hl_setGroupedWritableCalendarsSource(writableCalendarIdentifiers), true);
+
 }
