@@ -56,14 +56,9 @@ async function addProfile(page, title) {
 }
 
 describe('a profile being added', () => {
-  let phone;
-  let page;
-  before(async () => {
-    // The clock stands still: a profile added now is made in the default profile's second.
-    phone = await Phone.boot();
-    await phone.startSettings();
-    page = await phone.openPage();
-  });
+  let phone, page;
+  // The clock stands still: a profile added now is made in the default profile's second.
+  before(async () => ({ phone, page } = await Phone.withPage()));
   after(() => phone.shutdown());
 
   test('stays new through notices from the home screen, and Cancel stores nothing', async () => {
@@ -110,13 +105,9 @@ describe('a profile being added', () => {
 });
 
 describe('Reset Profiles and a second tab', () => {
-  let phone;
-  let page;
-  let second;
+  let phone, page, second;
   before(async () => {
-    phone = await Phone.boot();
-    await phone.startSettings();
-    page = await phone.openPage();
+    ({ phone, page } = await Phone.withPage());
     await addProfile(page, 'Gym');
     second = await phone.browser.newPage({ viewport: { width: 390, height: 844 } });
     await second.goto(phone.address);
@@ -170,13 +161,8 @@ describe('Reset Profiles and a second tab', () => {
 });
 
 describe('the page shows only what the host keeps', () => {
-  let phone;
-  let page;
-  before(async () => {
-    phone = await Phone.boot();
-    await phone.startSettings();
-    page = await phone.openPage();
-  });
+  let phone, page;
+  before(async () => ({ phone, page } = await Phone.withPage()));
   after(() => phone.shutdown());
 
   test('a stale tap is refused with 409 and never lands on the row that took its place', async () => {

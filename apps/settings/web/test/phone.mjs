@@ -22,6 +22,15 @@ export class Phone {
     return phone;
   }
 
+  // A booted phone with the Settings page open on it: `boot` as Phone.boot takes it, `picker` as
+  // startSettings does, `ready` as openPage does.
+  static async withPage({ boot, picker, ready } = {}) {
+    const phone = await Phone.boot(boot);
+    await phone.startSettings(picker);
+    const page = await phone.openPage(ready);
+    return { phone, page };
+  }
+
   constructor(root) {
     this.root = root;
     // The phone's calendar cache goes beside its root, not into the user's own cache.

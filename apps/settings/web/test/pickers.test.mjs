@@ -105,15 +105,12 @@ describe('the Wi-Fi picker', () => {
 });
 
 describe('the alert-tone picker', () => {
-  let phone;
-  let page;
-  before(async () => {
-    phone = await Phone.boot({
-      before: (p) => p.phonectl('calendar', 'add', 'Work', '--title', 'Standup', '--start', '2026-12-08T09:00:00', '--end', '2026-12-08T09:30:00'),
-    });
-    await phone.startSettings('HushlineAlertToneController');
-    page = await phone.openPage((p) => title(p, 'Calendar Alert').waitFor());
-  });
+  let phone, page;
+  before(async () => ({ phone, page } = await Phone.withPage({
+    boot: { before: (p) => p.phonectl('calendar', 'add', 'Work', '--title', 'Standup', '--start', '2026-12-08T09:00:00', '--end', '2026-12-08T09:30:00') },
+    picker: 'HushlineAlertToneController',
+    ready: (p) => title(p, 'Calendar Alert').waitFor(),
+  })));
   after(() => phone.shutdown());
 
   test('lists the phone tones with no tone at the top and the profile tone checked', async () => {

@@ -43,15 +43,10 @@ const linesBelow = (item) => item.evaluate((node) => {
 const rootShown = async (phone) => (await (await fetch(`${phone.address}state`)).json()).navigation.screens.length === 1;
 
 describe('the root list', () => {
-  let phone;
-  let page;
-  before(async () => {
-    phone = await Phone.boot({
-      before: (p) => p.phonectl('calendar', 'add', 'Work', '--title', 'Standup', '--start', '2026-12-08T09:00:00', '--end', '2026-12-08T10:00:00'),
-    });
-    await phone.startSettings();
-    page = await phone.openPage();
-  });
+  let phone, page;
+  before(async () => ({ phone, page } = await Phone.withPage({
+    boot: { before: (p) => p.phonectl('calendar', 'add', 'Work', '--title', 'Standup', '--start', '2026-12-08T09:00:00', '--end', '2026-12-08T10:00:00') },
+  })));
   after(() => phone.shutdown());
 
   test('shows the header, the master switch, the profiles and Miscellaneous', async () => {
@@ -171,13 +166,8 @@ describe('the root list', () => {
 });
 
 describe('the miscellaneous screen', () => {
-  let phone;
-  let page;
-  before(async () => {
-    phone = await Phone.boot();
-    await phone.startSettings();
-    page = await phone.openPage();
-  });
+  let phone, page;
+  before(async () => ({ phone, page } = await Phone.withPage()));
   after(() => phone.shutdown());
 
   test('shows each group\'s title above its card and its footer below it', async () => {
