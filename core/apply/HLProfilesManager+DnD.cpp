@@ -7,7 +7,7 @@
 #include "platform/foundation/NSUserDefaults.h"
 #include "platform/foundation/ObjCRuntime.h"
 #include "platform/libstatusbar/LSStatusBarItem.h"
-#include "platform/libvelloq/VQInstanceVariables.h"
+#include "platform/foundation/VQInstanceVariables.h"
 #include "platform/springboard/CCUIControlCenterPageContainerViewController.h"
 #include "platform/springboard/CCUIModuleInstanceManager.h"
 #include "platform/springboard/CCUISettingsSectionController.h"
