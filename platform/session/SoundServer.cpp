@@ -40,6 +40,8 @@ namespace {
 // written (PipeWire keeps floats: 4096 reads back as 4095). Values this close are the same; the
 // smallest step of any volume control is far larger (1 % is 655).
 constexpr uint32_t kSameVolume = 32;
+// How often a write's entry is read again before the write counts as overtaken.
+constexpr int kReadBackAttempts = 50;
 
 bool sameVolume(uint32_t a, uint32_t b)
 {
@@ -265,6 +267,20 @@ void SoundServer::readEventRole(std::function<void()> after)
     readStarted(operation, request);
 }
 
+void SoundServer::readBackEventRole(uint32_t volume, int attemptsLeft)
+{
+    readEventRole([this, volume, attemptsLeft] {
+        // PipeWire's pulse server may answer with the entry as it was before the write it has just
+        // confirmed: the entry is read again a few times while the write is not seen. A write
+        // overtaken by the owner's before it came back is done all the same.
+        bool seen = std::none_of(m_pendingEventRole.begin(), m_pendingEventRole.end(), [volume](const PendingWrite& write) { return write.volume == volume; });
+        if (!seen && attemptsLeft > 0)
+            readBackEventRole(volume, attemptsLeft - 1);
+        else
+            finishWrite(m_pendingEventRole, volume, true);
+    });
+}
+
 void SoundServer::refreshEventRole(std::function<void()> done)
 {
     readEventRole(std::move(done));
@@ -428,9 +444,8 @@ void SoundServer::setEventRoleVolume(uint32_t volume, std::function<void(bool)> 
             server.finishWrite(server.m_pendingEventRole, volume, false);
             return;
         }
-        // Read back, as a server may tell of no change of this entry (PipeWire before 1.1.81); a
-        // write overtaken by the owner's before it came back is done all the same.
-        server.readEventRole([&server, volume] { server.finishWrite(server.m_pendingEventRole, volume, true); });
+        // Read back, as a server may tell of no change of this entry (PipeWire before 1.1.81).
+        server.readBackEventRole(volume, kReadBackAttempts);
     });
     auto* operation = pa_ext_stream_restore_write(m_context, PA_UPDATE_REPLACE, &info, 1, 1, &Request::succeeded, request);
     if (operation)

@@ -93,6 +93,8 @@ private:
     void disconnected();
     void watchForServer();
     void readEventRole(std::function<void()> after = {});
+    // Reads the entry until the write of `volume` is seen there, at most `attemptsLeft` more times.
+    void readBackEventRole(uint32_t volume, int attemptsLeft);
     void readServer(std::function<void()> after = {});
     void readSink(const std::string& name, std::function<void(SoundServer&, bool)> after);
     // Tells the writer of a write still pending (refused, or overtaken before it came back).
