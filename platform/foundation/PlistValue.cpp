@@ -71,9 +71,40 @@ void appendQuoted(std::string& out, const std::string& s)
     out += '"';
 }
 
-void describe(const PlistValue& value, std::string& out, int indent)
+void describe(const PlistValue& value, std::string& out, int indent);
+
+// Containers put one element a line, four spaces deeper than the line that opens them, and
+// close at the opening line's depth.
+void describeArray(const PlistArray& array, std::string& out, int indent)
 {
     size_t pad = static_cast<size_t>(indent) * 4;
+    out += "(\n";
+    for (size_t i = 0; i < array.size(); ++i) {
+        out.append(pad + 4, ' ');
+        describe(array[i], out, indent + 1);
+        out += i + 1 < array.size() ? ",\n" : "\n";
+    }
+    out.append(pad, ' ');
+    out += ')';
+}
+
+void describeDictionary(const PlistDictionary& dictionary, std::string& out, int indent)
+{
+    size_t pad = static_cast<size_t>(indent) * 4;
+    out += "{\n";
+    for (const auto& [key, element] : dictionary) {
+        out.append(pad + 4, ' ');
+        appendQuoted(out, key);
+        out += " = ";
+        describe(element, out, indent + 1);
+        out += ";\n";
+    }
+    out.append(pad, ' ');
+    out += '}';
+}
+
+void describe(const PlistValue& value, std::string& out, int indent)
+{
     switch (value.type()) {
     case PlistValue::Type::None:
         out += "(null)";
@@ -104,29 +135,11 @@ void describe(const PlistValue& value, std::string& out, int indent)
     case PlistValue::Type::Data:
         out += "{length = " + std::to_string(value.asData()->size()) + "}";
         break;
-    case PlistValue::Type::Array: {
-        out += "(\n";
-        const auto& array = *value.asArray();
-        for (size_t i = 0; i < array.size(); ++i) {
-            out.append(pad + 4, ' ');
-            describe(array[i], out, indent + 1);
-            out += i + 1 < array.size() ? ",\n" : "\n";
-        }
-        out.append(pad, ' ');
-        out += ')';
+    case PlistValue::Type::Array:
+        describeArray(*value.asArray(), out, indent);
         break;
-    }
     case PlistValue::Type::Dictionary:
-        out += "{\n";
-        for (const auto& [key, element] : *value.asDictionary()) {
-            out.append(pad + 4, ' ');
-            appendQuoted(out, key);
-            out += " = ";
-            describe(element, out, indent + 1);
-            out += ";\n";
-        }
-        out.append(pad, ' ');
-        out += '}';
+        describeDictionary(*value.asDictionary(), out, indent);
         break;
     case PlistValue::Type::Object: {
         auto object = value.asObject();

@@ -32,10 +32,11 @@ using PlistNode = std::unique_ptr<void, PlistDeleter>;
 // Nesting beyond this is refused, so that a hostile file cannot exhaust the stack.
 constexpr int kMaxDepth = 512;
 
-std::optional<PlistValue> fromNode(plist_t node, int depth)
+std::optional<PlistValue> fromNode(plist_t node, int depth);
+
+// The value of a node that holds no other nodes; nullopt for a container or an unknown type.
+std::optional<PlistValue> scalarFromNode(plist_t node)
 {
-    if (!node || depth > kMaxDepth)
-        return std::nullopt;
     switch (plist_get_node_type(node)) {
     case PLIST_BOOLEAN: {
         uint8_t value = 0;
@@ -85,46 +86,67 @@ std::optional<PlistValue> fromNode(plist_t node, int depth)
         plist_get_uid_val(node, &value);
         return PlistValue(static_cast<int64_t>(value));
     }
-    case PLIST_ARRAY: {
-        PlistArray array;
-        uint32_t size = plist_array_get_size(node);
-        array.reserve(size);
-        for (uint32_t i = 0; i < size; ++i) {
-            auto element = fromNode(plist_array_get_item(node, i), depth + 1);
-            if (!element)
-                return std::nullopt;
-            array.push_back(std::move(*element));
-        }
-        return PlistValue(std::move(array));
-    }
-    case PLIST_DICT: {
-        PlistDictionary dictionary;
-        plist_dict_iter iter = nullptr;
-        plist_dict_new_iter(node, &iter);
-        if (!iter)
-            return PlistValue(std::move(dictionary));
-        std::optional<PlistValue> result;
-        for (;;) {
-            char* key = nullptr;
-            plist_t item = nullptr;
-            plist_dict_next_item(node, iter, &key, &item);
-            if (!item) {
-                free(key);
-                result = PlistValue(std::move(dictionary));
-                break;
-            }
-            auto element = fromNode(item, depth + 1);
-            std::string name = key ? key : "";
-            free(key);
-            if (!element)
-                break;
-            dictionary.insert_or_assign(std::move(name), std::move(*element));
-        }
-        free(iter);
-        return result;
-    }
     default:
         return std::nullopt;
+    }
+}
+
+// An array node whose elements sit at `depth`; nullopt when any element cannot be read.
+std::optional<PlistValue> arrayFromNode(plist_t node, int depth)
+{
+    PlistArray array;
+    uint32_t size = plist_array_get_size(node);
+    array.reserve(size);
+    for (uint32_t i = 0; i < size; ++i) {
+        auto element = fromNode(plist_array_get_item(node, i), depth);
+        if (!element)
+            return std::nullopt;
+        array.push_back(std::move(*element));
+    }
+    return PlistValue(std::move(array));
+}
+
+// A dictionary node whose values sit at `depth`; nullopt when any value cannot be read.
+std::optional<PlistValue> dictionaryFromNode(plist_t node, int depth)
+{
+    PlistDictionary dictionary;
+    plist_dict_iter iter = nullptr;
+    plist_dict_new_iter(node, &iter);
+    if (!iter)
+        return PlistValue(std::move(dictionary));
+    std::optional<PlistValue> result;
+    for (;;) {
+        char* key = nullptr;
+        plist_t item = nullptr;
+        plist_dict_next_item(node, iter, &key, &item);
+        if (!item) {
+            free(key);
+            result = PlistValue(std::move(dictionary));
+            break;
+        }
+        auto element = fromNode(item, depth);
+        std::string name = key ? key : "";
+        free(key);
+        if (!element)
+            break;
+        dictionary.insert_or_assign(std::move(name), std::move(*element));
+    }
+    // The iterator is freed on every path, so the loop breaks instead of returning.
+    free(iter);
+    return result;
+}
+
+std::optional<PlistValue> fromNode(plist_t node, int depth)
+{
+    if (!node || depth > kMaxDepth)
+        return std::nullopt;
+    switch (plist_get_node_type(node)) {
+    case PLIST_ARRAY:
+        return arrayFromNode(node, depth + 1);
+    case PLIST_DICT:
+        return dictionaryFromNode(node, depth + 1);
+    default:
+        return scalarFromNode(node);
     }
 }
 
