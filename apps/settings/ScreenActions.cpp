@@ -16,6 +16,9 @@
 #include "platform/uikit/UITableView.h"
 #include "platform/uikit/UIWindow.h"
 
+#include <map>
+#include <optional>
+
 using nlohmann::json;
 
 namespace {
@@ -62,6 +65,146 @@ std::string pickTime(const std::shared_ptr<UIViewController>& controller, const 
     return {};
 }
 
+using Controller = std::shared_ptr<UIViewController>;
+
+// The row the action names when it is a row of `list` that is not a group header.
+std::optional<size_t> listRow(const std::shared_ptr<PSListController>& list, const json& action)
+{
+    auto row = index(action, "row");
+    if (!list || !row || *row >= list->specifiers().size() || list->specifiers()[*row]->isGroup())
+        return std::nullopt;
+    return row;
+}
+
+std::string tapAlertView(const json& action)
+{
+    auto button = index(action, "button");
+    auto alert = UIAlertView::visibleAlertView();
+    if (!button || !alert || !alert->clickButtonAtIndex(static_cast<long>(*button)))
+        return "no such button on the alert";
+    return {};
+}
+
+// A detail screen's rows live in its pane's table; any other screen is a list of specifiers.
+std::string selectRow(const Controller& controller, const json& action)
+{
+    if (auto pane = paneOf(controller); pane && pane->tableView()) {
+        auto table = pane->tableView();
+        auto row = index(action, "row");
+        if (!row || *row >= table->numberOfRows())
+            return "no such row";
+        table->userDidSelectRow(*row);
+        UIWindow::keyWindow().setNeedsDisplay();
+        return {};
+    }
+    auto list = std::dynamic_pointer_cast<PSListController>(controller);
+    auto row = listRow(list, action);
+    if (!row)
+        return "no such row";
+    list->tableViewDidSelectRow(*row);
+    return {};
+}
+
+// The page redraws after every turn of the wheels, even one it refused.
+std::string turnTimePicker(const Controller& controller, const json& action)
+{
+    std::string why = pickTime(controller, action);
+    UIWindow::keyWindow().setNeedsDisplay();
+    return why;
+}
+
+std::string changeControl(const Controller& controller, const json& action)
+{
+    auto list = std::dynamic_pointer_cast<PSListController>(controller);
+    auto value = action.contains("value") ? jsonToPlist(action["value"], PlistJsonScope::Scalar) : std::nullopt;
+    auto row = listRow(list, action);
+    if (!row || !value)
+        return "a change names a row and a value";
+    list->controlChanged(*row, *value);
+    return {};
+}
+
+std::string deleteRow(const Controller& controller, const json& action)
+{
+    auto editable = std::dynamic_pointer_cast<PSEditableListController>(controller);
+    auto row = listRow(std::dynamic_pointer_cast<PSListController>(controller), action);
+    if (!row || !editable || editable->tableViewEditingStyleForRow(*row) != UITableViewCellEditingStyle::Delete)
+        return "the row cannot be deleted";
+    editable->setEditing(true);
+    editable->tableViewCommitEditingStyle(UITableViewCellEditingStyle::Delete, *row);
+    return {};
+}
+
+std::string tapBarButton(const Controller& controller, const json& action)
+{
+    auto button = index(action, "button");
+    std::string side = text(action, "side");
+    const auto& items = side == "left" ? controller->navigationItem().leftBarButtonItems() : controller->navigationItem().rightBarButtonItems();
+    if ((side != "left" && side != "right") || !button || *button >= items.size())
+        return "no such bar button";
+    items[*button]->tap();
+    return {};
+}
+
+std::string goBack(const Controller& controller, const json&)
+{
+    auto navigation = controller->navigationController();
+    if (!navigation || navigation->topViewController() != controller || navigation->viewControllers().size() < 2)
+        return "the screen has no back button";
+    navigation->popViewControllerAnimated(true);
+    return {};
+}
+
+std::string tapAlertAction(const Controller& controller, const json& action)
+{
+    auto alert = std::dynamic_pointer_cast<UIAlertController>(controller);
+    auto button = index(action, "action");
+    if (!alert || !button || !alert->tapActionAtIndex(*button))
+        return "no such action";
+    return {};
+}
+
+std::string finishMail(const Controller& controller, const json& action)
+{
+    auto mail = std::dynamic_pointer_cast<MFMailComposeViewController>(controller);
+    std::string result = text(action, "result");
+    if (!mail || (result != "send" && result != "cancel"))
+        return "a mail is sent or cancelled";
+    if (result == "send")
+        mail->send();
+    else
+        mail->cancel();
+    return {};
+}
+
+std::string finishShare(const Controller& controller, const json& action)
+{
+    auto share = std::dynamic_pointer_cast<SLComposeViewController>(controller);
+    std::string result = text(action, "result");
+    if (!share || (result != "post" && result != "cancel"))
+        return "a post is posted or cancelled";
+    if (action.contains("text") && action["text"].is_string())
+        share->setText(action["text"].get<std::string>());
+    if (result == "post")
+        share->post();
+    else
+        share->cancel();
+    return {};
+}
+
+// What each action type does to the screen it names; empty when done, else why not.
+const std::map<std::string, std::string (*)(const Controller&, const json&)> kHandlers {
+    { "select", selectRow },
+    { "pick", turnTimePicker },
+    { "change", changeControl },
+    { "delete", deleteRow },
+    { "bar", tapBarButton },
+    { "back", goBack },
+    { "alert", tapAlertAction },
+    { "mail", finishMail },
+    { "share", finishShare },
+};
+
 }
 
 bool ScreenActions::isStale(const json& action)
@@ -89,84 +232,14 @@ std::string ScreenActions::perform(const json& action)
     if (!action.is_object())
         return "an action is a JSON object";
     std::string type = text(action, "type");
-    if (type == "alertView") {
-        auto button = index(action, "button");
-        auto alert = UIAlertView::visibleAlertView();
-        if (!button || !alert || !alert->clickButtonAtIndex(static_cast<long>(*button)))
-            return "no such button on the alert";
-        return {};
-    }
+    // The system alert floats over every screen, so its taps name no screen.
+    if (type == "alertView")
+        return tapAlertView(action);
     auto controller = m_registry.controllerNamed(text(action, "screen"));
     if (!controller)
         return "no such screen";
-    auto list = std::dynamic_pointer_cast<PSListController>(controller);
-    auto row = index(action, "row");
-    auto rowOk = [&] { return list && row && *row < list->specifiers().size() && !list->specifiers()[*row]->isGroup(); };
-
-    if (type == "select" && paneOf(controller) && paneOf(controller)->tableView()) {
-        auto table = paneOf(controller)->tableView();
-        if (!row || *row >= table->numberOfRows())
-            return "no such row";
-        table->userDidSelectRow(*row);
-        UIWindow::keyWindow().setNeedsDisplay();
-    } else if (type == "pick") {
-        std::string why = pickTime(controller, action);
-        UIWindow::keyWindow().setNeedsDisplay();
-        return why;
-    } else if (type == "select") {
-        if (!rowOk())
-            return "no such row";
-        list->tableViewDidSelectRow(*row);
-    } else if (type == "change") {
-        auto value = action.contains("value") ? jsonToPlist(action["value"], PlistJsonScope::Scalar) : std::nullopt;
-        if (!rowOk() || !value)
-            return "a change names a row and a value";
-        list->controlChanged(*row, *value);
-    } else if (type == "delete") {
-        auto editable = std::dynamic_pointer_cast<PSEditableListController>(controller);
-        if (!rowOk() || !editable || editable->tableViewEditingStyleForRow(*row) != UITableViewCellEditingStyle::Delete)
-            return "the row cannot be deleted";
-        editable->setEditing(true);
-        editable->tableViewCommitEditingStyle(UITableViewCellEditingStyle::Delete, *row);
-    } else if (type == "bar") {
-        auto button = index(action, "button");
-        std::string side = text(action, "side");
-        const auto& items = side == "left" ? controller->navigationItem().leftBarButtonItems() : controller->navigationItem().rightBarButtonItems();
-        if ((side != "left" && side != "right") || !button || *button >= items.size())
-            return "no such bar button";
-        items[*button]->tap();
-    } else if (type == "back") {
-        auto navigation = controller->navigationController();
-        if (!navigation || navigation->topViewController() != controller || navigation->viewControllers().size() < 2)
-            return "the screen has no back button";
-        navigation->popViewControllerAnimated(true);
-    } else if (type == "alert") {
-        auto alert = std::dynamic_pointer_cast<UIAlertController>(controller);
-        auto button = index(action, "action");
-        if (!alert || !button || !alert->tapActionAtIndex(*button))
-            return "no such action";
-    } else if (type == "mail") {
-        auto mail = std::dynamic_pointer_cast<MFMailComposeViewController>(controller);
-        std::string result = text(action, "result");
-        if (!mail || (result != "send" && result != "cancel"))
-            return "a mail is sent or cancelled";
-        if (result == "send")
-            mail->send();
-        else
-            mail->cancel();
-    } else if (type == "share") {
-        auto share = std::dynamic_pointer_cast<SLComposeViewController>(controller);
-        std::string result = text(action, "result");
-        if (!share || (result != "post" && result != "cancel"))
-            return "a post is posted or cancelled";
-        if (action.contains("text") && action["text"].is_string())
-            share->setText(action["text"].get<std::string>());
-        if (result == "post")
-            share->post();
-        else
-            share->cancel();
-    } else {
+    auto handler = kHandlers.find(type);
+    if (handler == kHandlers.end())
         return "unknown action type";
-    }
-    return {};
+    return handler->second(controller, action);
 }

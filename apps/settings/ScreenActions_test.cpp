@@ -148,6 +148,31 @@ TEST_F(ScreenActionsTest, MalformedActionsAreRefusedAndChangeNothing)
     EXPECT_TRUE(m_snapshot.take()["overlays"].empty());
 }
 
+// Each kind of action is refused for its own reason, so the page can say what went wrong; an
+// action naming no screen is refused for that before its type is looked at.
+TEST_F(ScreenActionsTest, EachRefusalNamesWhatIsWrongWithTheAction)
+{
+    std::string screen = screenId();
+    const std::pair<json, std::string> cases[] = {
+        { json::array(), "an action is a JSON object" },
+        { json { { "type", "launch" }, { "screen", screen } }, "unknown action type" },
+        { json { { "type", "launch" }, { "screen", "s999" } }, "no such screen" },
+        { json { { "type", "select" }, { "screen", screen }, { "row", 1 } }, "no such row" },
+        { json { { "type", "pick" }, { "screen", screen }, { "hour", 8 }, { "minute", 0 } },
+            "a time names a screen with a picker, an hour and a minute" },
+        { json { { "type", "change" }, { "screen", screen }, { "row", 1 }, { "value", true } }, "a change names a row and a value" },
+        { json { { "type", "delete" }, { "screen", screen }, { "row", 1 } }, "the row cannot be deleted" },
+        { json { { "type", "bar" }, { "screen", screen }, { "side", "left" }, { "button", 5 } }, "no such bar button" },
+        { json { { "type", "back" }, { "screen", screen } }, "the screen has no back button" },
+        { json { { "type", "alert" }, { "screen", screen }, { "action", 0 } }, "no such action" },
+        { json { { "type", "mail" }, { "screen", screen }, { "result", "send" } }, "a mail is sent or cancelled" },
+        { json { { "type", "share" }, { "screen", screen }, { "result", "post" } }, "a post is posted or cancelled" },
+        { json { { "type", "alertView" }, { "button", 0 } }, "no such button on the alert" },
+    };
+    for (const auto& [action, reason] : cases)
+        EXPECT_EQ(m_actions.perform(action), reason) << action.dump();
+}
+
 TEST(RequestGuardTest, OnlyThePagesOwnAddressMayAsk)
 {
     RequestGuard guard(8080);
