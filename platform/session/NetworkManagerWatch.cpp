@@ -158,6 +158,76 @@ int noAutoStart(sd_bus_message* call)
     return sd_bus_message_set_auto_start(call, 0);
 }
 
+// What a look needs of NetworkManager's objects (GetManagedObjects: a{o a{s a{sv}}}), each map
+// keyed by the object's path.
+struct ManagedObjects {
+    uint32_t state { 0 };
+    std::vector<std::string> devices;
+    std::map<std::string, uint32_t> deviceTypes;
+    std::map<std::string, std::string> activeAccessPoints;
+    std::map<std::string, std::string> ssids;
+    std::vector<std::string> connections;
+};
+
+// Reads the property's variant when a look needs it, else skips it.
+void readObjectProperty(sd_bus_message* reply, const std::string& path, const std::string& interface, const std::string& property,
+    ManagedObjects& objects)
+{
+    if (interface == kManagerInterface && path == kManagerPath && property == "State")
+        objects.state = readUnsigned(reply).value_or(0);
+    else if (interface == kManagerInterface && path == kManagerPath && property == "Devices")
+        objects.devices = readPaths(reply);
+    else if (interface == kDeviceInterface && property == "DeviceType")
+        objects.deviceTypes[path] = readUnsigned(reply).value_or(0);
+    else if (interface == kWirelessInterface && property == "ActiveAccessPoint")
+        objects.activeAccessPoints[path] = readString(reply, "o").value_or("/");
+    else if (interface == kAccessPointInterface && property == "Ssid")
+        objects.ssids[path] = readBytes(reply).value_or("");
+    else if (interface == kSettingsInterface && property == "Connections")
+        objects.connections = readPaths(reply);
+    else
+        sd_bus_message_skip(reply, "v");
+}
+
+ManagedObjects readManagedObjects(sd_bus_message* reply)
+{
+    ManagedObjects objects;
+    if (sd_bus_message_enter_container(reply, 'a', "{oa{sa{sv}}}") <= 0)
+        return objects;
+    while (sd_bus_message_enter_container(reply, 'e', "oa{sa{sv}}") > 0) {
+        const char* objectPath = nullptr;
+        sd_bus_message_read(reply, "o", &objectPath);
+        std::string path = objectPath ? objectPath : "";
+        walkGroups(reply, [&](const std::string& interface, const std::string& property) {
+            readObjectProperty(reply, path, interface, property, objects);
+        });
+        sd_bus_message_exit_container(reply);
+    }
+    sd_bus_message_exit_container(reply);
+    return objects;
+}
+
+// The SSID of the access point the first Wi-Fi device with a named one is on, if any.
+std::optional<std::string> joinedSsid(const ManagedObjects& objects)
+{
+    // The manager's order of devices decides between two Wi-Fi devices (a phone has one).
+    std::vector<std::string> devices = objects.devices;
+    if (devices.empty())
+        for (const auto& [path, _] : objects.deviceTypes)
+            devices.push_back(path);
+    for (const auto& device : devices) {
+        auto type = objects.deviceTypes.find(device);
+        auto accessPoint = objects.activeAccessPoints.find(device);
+        if (type == objects.deviceTypes.end() || type->second != kDeviceTypeWifi || accessPoint == objects.activeAccessPoints.end())
+            continue;
+        auto ssid = objects.ssids.find(accessPoint->second);
+        // An access point whose name NetworkManager does not know (yet) matches no network.
+        if (ssid != objects.ssids.end() && !ssid->second.empty())
+            return ssid->second;
+    }
+    return std::nullopt;
+}
+
 }
 
 struct NetworkManagerWatch::Snapshot {
@@ -334,53 +404,11 @@ void NetworkManagerWatch::lookedAtObjects(uint64_t generation, sd_bus_message* r
         return;
     }
 
+    auto objects = readManagedObjects(reply);
     Snapshot snapshot;
-    std::vector<std::string> devices;
-    std::map<std::string, uint32_t> deviceTypes;
-    std::map<std::string, std::string> activeAccessPoints;
-    std::map<std::string, std::string> ssids;
-    if (sd_bus_message_enter_container(reply, 'a', "{oa{sa{sv}}}") > 0) {
-        while (sd_bus_message_enter_container(reply, 'e', "oa{sa{sv}}") > 0) {
-            const char* objectPath = nullptr;
-            sd_bus_message_read(reply, "o", &objectPath);
-            std::string path = objectPath ? objectPath : "";
-            walkGroups(reply, [&](const std::string& interface, const std::string& property) {
-                if (interface == kManagerInterface && path == kManagerPath && property == "State")
-                    snapshot.state = readUnsigned(reply).value_or(0);
-                else if (interface == kManagerInterface && path == kManagerPath && property == "Devices")
-                    devices = readPaths(reply);
-                else if (interface == kDeviceInterface && property == "DeviceType")
-                    deviceTypes[path] = readUnsigned(reply).value_or(0);
-                else if (interface == kWirelessInterface && property == "ActiveAccessPoint")
-                    activeAccessPoints[path] = readString(reply, "o").value_or("/");
-                else if (interface == kAccessPointInterface && property == "Ssid")
-                    ssids[path] = readBytes(reply).value_or("");
-                else if (interface == kSettingsInterface && property == "Connections")
-                    snapshot.connections = readPaths(reply);
-                else
-                    sd_bus_message_skip(reply, "v");
-            });
-            sd_bus_message_exit_container(reply);
-        }
-        sd_bus_message_exit_container(reply);
-    }
-    // The manager's order of devices decides between two Wi-Fi devices (a phone has one).
-    if (devices.empty())
-        for (const auto& [path, _] : deviceTypes)
-            devices.push_back(path);
-    for (const auto& device : devices) {
-        auto type = deviceTypes.find(device);
-        auto accessPoint = activeAccessPoints.find(device);
-        if (type == deviceTypes.end() || type->second != kDeviceTypeWifi || accessPoint == activeAccessPoints.end())
-            continue;
-        auto ssid = ssids.find(accessPoint->second);
-        // An access point whose name NetworkManager does not know (yet) matches no network.
-        if (ssid != ssids.end() && !ssid->second.empty()) {
-            snapshot.joined = ssid->second;
-            break;
-        }
-    }
-
+    snapshot.state = objects.state;
+    snapshot.joined = joinedSsid(objects);
+    snapshot.connections = std::move(objects.connections);
     setPresent(true);
     applyJoined(snapshot);
     if (m_generation != generation)
