@@ -114,6 +114,8 @@ private:
     void readCalendar(icalcomponent* calendar);
     void readEvent(icalcomponent* vevent, size_t position);
     void readProperty(icalproperty*, EventProperties&, std::string& problem);
+    // Reads a time or recurrence property of an event; what is wrong with it, or empty.
+    std::string readTimeProperty(icalproperty*, icalproperty_kind, EventProperties&);
     ICalendarEvent makeEvent(const EventProperties&, size_t position);
     std::unique_ptr<ICalendarRecurrence> makeRecurrence(const EventProperties&, bool allDay);
     // A time in a zone that neither a standard name nor the file defines is read as local time
@@ -276,45 +278,15 @@ void FileReader::readProperty(icalproperty* prop, EventProperties& p, std::strin
     case ICAL_STATUS_PROPERTY:
         p.status = statusOf(prop);
         break;
-    case ICAL_DTSTART_PROPERTY:
-        p.start = readTime(prop, icalproperty_get_dtstart(prop), timeProblem);
-        p.startReadAsLocal = p.start && p.start->kind == ICalendarTimeKind::Floating
-            && icalproperty_get_first_parameter(prop, ICAL_TZID_PARAMETER);
-        break;
-    case ICAL_DTEND_PROPERTY:
-        p.end = readTime(prop, icalproperty_get_dtend(prop), timeProblem);
-        break;
     case ICAL_DURATION_PROPERTY:
         p.duration = icalproperty_get_duration(prop);
-        break;
-    case ICAL_RECURRENCEID_PROPERTY:
-        p.recurrenceId = readTime(prop, icalproperty_get_recurrenceid(prop), timeProblem);
-        break;
-    case ICAL_RRULE_PROPERTY: {
-        icalrecurrencetype rule = icalproperty_get_rrule(prop);
-        rule.rscale = nullptr;
-        if (rule.freq == ICAL_NO_RECURRENCE)
-            timeProblem = "unusable RRULE";
-        else
-            p.rules.push_back(rule);
-        break;
-    }
-    case ICAL_RDATE_PROPERTY: {
-        icaldatetimeperiodtype rdate = icalproperty_get_rdate(prop);
-        icaltimetype value = icaltime_is_null_time(rdate.time) ? rdate.period.start : rdate.time;
-        if (auto time = readTime(prop, value, timeProblem))
-            p.rdates.push_back(*time);
-        break;
-    }
-    case ICAL_EXDATE_PROPERTY:
-        if (auto time = readTime(prop, icalproperty_get_exdate(prop), timeProblem))
-            p.exdates.push_back(*time);
         break;
     case ICAL_XLICERROR_PROPERTY:
         // What libical could not parse it drops and names: "... in RRULE property. ...".
         note(unreadablePropertyName(icalproperty_get_xlicerror(prop)));
         break;
     default:
+        timeProblem = readTimeProperty(prop, kind, p);
         break;
     }
     if (timeProblem.empty())
@@ -327,6 +299,47 @@ void FileReader::readProperty(icalproperty* prop, EventProperties& p, std::strin
     } else {
         note(timeProblem);
     }
+}
+
+std::string FileReader::readTimeProperty(icalproperty* prop, icalproperty_kind kind, EventProperties& p)
+{
+    std::string problem;
+    switch (kind) {
+    case ICAL_DTSTART_PROPERTY:
+        p.start = readTime(prop, icalproperty_get_dtstart(prop), problem);
+        p.startReadAsLocal = p.start && p.start->kind == ICalendarTimeKind::Floating
+            && icalproperty_get_first_parameter(prop, ICAL_TZID_PARAMETER);
+        break;
+    case ICAL_DTEND_PROPERTY:
+        p.end = readTime(prop, icalproperty_get_dtend(prop), problem);
+        break;
+    case ICAL_RECURRENCEID_PROPERTY:
+        p.recurrenceId = readTime(prop, icalproperty_get_recurrenceid(prop), problem);
+        break;
+    case ICAL_RRULE_PROPERTY: {
+        icalrecurrencetype rule = icalproperty_get_rrule(prop);
+        rule.rscale = nullptr;
+        if (rule.freq == ICAL_NO_RECURRENCE)
+            problem = "unusable RRULE";
+        else
+            p.rules.push_back(rule);
+        break;
+    }
+    case ICAL_RDATE_PROPERTY: {
+        icaldatetimeperiodtype rdate = icalproperty_get_rdate(prop);
+        icaltimetype value = icaltime_is_null_time(rdate.time) ? rdate.period.start : rdate.time;
+        if (auto time = readTime(prop, value, problem))
+            p.rdates.push_back(*time);
+        break;
+    }
+    case ICAL_EXDATE_PROPERTY:
+        if (auto time = readTime(prop, icalproperty_get_exdate(prop), problem))
+            p.exdates.push_back(*time);
+        break;
+    default:
+        break;
+    }
+    return problem;
 }
 
 ICalendarEvent FileReader::makeEvent(const EventProperties& p, size_t position)
