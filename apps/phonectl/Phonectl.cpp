@@ -484,11 +484,52 @@ int mailAccountCommand(const std::filesystem::path& root, Arguments& args)
     return 0;
 }
 
-int lockCommand(const std::filesystem::path& root, Arguments& args, bool locked)
+void lockScreen(const std::filesystem::path& root, Arguments& args, bool locked)
 {
     args.finish();
     ControlClient(existingRoot(root)).setLocked(locked);
+}
+
+int lockCommand(const std::filesystem::path& root, Arguments& args)
+{
+    lockScreen(root, args, true);
     return 0;
+}
+
+int unlockCommand(const std::filesystem::path& root, Arguments& args)
+{
+    lockScreen(root, args, false);
+    return 0;
+}
+
+int stopCommand(const std::filesystem::path& root, Arguments& args)
+{
+    args.finish();
+    stopSettings(existingRoot(root));
+    stopPhone(existingRoot(root));
+    return 0;
+}
+
+int logCommand(const std::filesystem::path& root, Arguments& args)
+{
+    bool follow = args.flag("--follow");
+    args.finish();
+    return printPhoneLog(existingRoot(root), follow);
+}
+
+int watchCommand(const std::filesystem::path& root, Arguments& args)
+{
+    args.finish();
+    return watchPhone(existingRoot(root));
+}
+
+// The phone's supervisor process itself: a hidden command, not listed in the usage.
+int superviseCommand(const std::filesystem::path& root, Arguments& args)
+{
+    auto clock = args.option("--clock");
+    bool session = args.flag("--session");
+    args.finish();
+    return supervisePhone(root, clock, session);
 }
 
 // The phone a user service runs when none is named: in the user's data folder.
@@ -500,66 +541,40 @@ std::string userPhoneRoot()
     return (base / "hushline" / "phone").string();
 }
 
+using Command = int (*)(const std::filesystem::path& root, Arguments& args);
+
+const std::map<std::string, Command> kCommands {
+    { "boot", bootCommand },
+    { "run", runCommand },
+    { "stop", stopCommand },
+    { "state", stateCommand },
+    { "log", logCommand },
+    { "watch", watchCommand },
+    { "clock", clockCommand },
+    { "wifi", wifiCommand },
+    { "lock", lockCommand },
+    { "unlock", unlockCommand },
+    { "press", pressCommand },
+    { "alarm", alarmCommand },
+    { "dnd", dndCommand },
+    { "vibrate", vibrateCommand },
+    { "volume", volumeCommand },
+    { "alert", alertCommand },
+    { "calendar", calendarCommand },
+    { "send", sendCommand },
+    { "today", todayCommand },
+    { "settings", settingsCommand },
+    { "mail-account", mailAccountCommand },
+    { "post", postCommand },
+    { "__supervise", superviseCommand },
+};
+
 int dispatch(const std::filesystem::path& root, const std::string& command, Arguments& args)
 {
-    if (command == "boot")
-        return bootCommand(root, args);
-    if (command == "run")
-        return runCommand(root, args);
-    if (command == "stop") {
-        args.finish();
-        stopSettings(existingRoot(root));
-        stopPhone(existingRoot(root));
-        return 0;
-    }
-    if (command == "state")
-        return stateCommand(root, args);
-    if (command == "log") {
-        bool follow = args.flag("--follow");
-        args.finish();
-        return printPhoneLog(existingRoot(root), follow);
-    }
-    if (command == "watch") {
-        args.finish();
-        return watchPhone(existingRoot(root));
-    }
-    if (command == "clock")
-        return clockCommand(root, args);
-    if (command == "wifi")
-        return wifiCommand(root, args);
-    if (command == "lock" || command == "unlock")
-        return lockCommand(root, args, command == "lock");
-    if (command == "press")
-        return pressCommand(root, args);
-    if (command == "alarm")
-        return alarmCommand(root, args);
-    if (command == "dnd")
-        return dndCommand(root, args);
-    if (command == "vibrate")
-        return vibrateCommand(root, args);
-    if (command == "volume")
-        return volumeCommand(root, args);
-    if (command == "alert")
-        return alertCommand(root, args);
-    if (command == "calendar")
-        return calendarCommand(root, args);
-    if (command == "send")
-        return sendCommand(root, args);
-    if (command == "today")
-        return todayCommand(root, args);
-    if (command == "settings")
-        return settingsCommand(root, args);
-    if (command == "mail-account")
-        return mailAccountCommand(root, args);
-    if (command == "post")
-        return postCommand(root, args);
-    if (command == "__supervise") {
-        auto clock = args.option("--clock");
-        bool session = args.flag("--session");
-        args.finish();
-        return supervisePhone(root, clock, session);
-    }
-    throw UsageError("unknown command " + command);
+    auto found = kCommands.find(command);
+    if (found == kCommands.end())
+        throw UsageError("unknown command " + command);
+    return found->second(root, args);
 }
 
 }
