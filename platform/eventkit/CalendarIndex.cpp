@@ -172,6 +172,45 @@ std::string problemsText(const ICalendarFile& content)
     return text;
 }
 
+using CalendarKey = std::pair<std::string, std::string>;
+
+// Where a batch of changes happened, each place once: accounts to scan whole, calendars whose
+// folder came or went, calendars whose own fields changed, and the files changed per calendar.
+struct ChangedPlaces {
+    std::set<std::string> accounts;
+    std::set<CalendarKey> calendars, fields;
+    std::map<CalendarKey, std::set<std::string>> files;
+};
+
+ChangedPlaces placesOf(const std::vector<DirectoryWatch::Change>& changes)
+{
+    ChangedPlaces places;
+    for (const auto& change : changes) {
+        switch (change.depth) {
+        case DirectoryWatch::Root:
+            if (!change.name.empty())
+                places.accounts.insert(change.name);
+            break;
+        case DirectoryWatch::Account:
+            if (change.name == "displayname")
+                places.accounts.insert(change.folder.filename().string());
+            else if (!change.name.empty())
+                places.calendars.insert({ change.folder.filename().string(), change.name });
+            break;
+        case DirectoryWatch::Calendar: {
+            CalendarKey key { change.folder.parent_path().filename().string(), change.folder.filename().string() };
+            if (change.name.empty() || change.name == "displayname" || change.name == "color")
+                places.fields.insert(key);
+            // A file being created is read when it is closed.
+            else if (isCalendarFile(change.name) && !(change.mask == IN_CREATE))
+                places.files[key].insert(change.name);
+            break;
+        }
+        }
+    }
+    return places;
+}
+
 } // namespace
 
 CalendarIndex::CalendarIndex(std::filesystem::path root, std::unique_ptr<CalendarCache> cache)
@@ -385,72 +424,54 @@ size_t CalendarIndex::fileCount() const
     return count;
 }
 
+CalendarIndex::IndexedAccount* CalendarIndex::accountToUpdate(std::set<std::string>& scannedWhole, const std::string& account)
+{
+    if (scannedWhole.count(account))
+        return nullptr;
+    auto found = m_accounts.find(account);
+    if (found == m_accounts.end()) {
+        scannedWhole.insert(account);
+        scanAccount(account);
+        return nullptr;
+    }
+    return &found->second;
+}
+
+CalendarIndex::IndexedCalendar* CalendarIndex::calendarToUpdate(std::set<std::string>& scannedWhole, const std::string& account,
+    const std::string& calendar)
+{
+    IndexedAccount* indexed = accountToUpdate(scannedWhole, account);
+    if (!indexed)
+        return nullptr;
+    auto found = indexed->calendars.find(calendar);
+    return found == indexed->calendars.end() ? nullptr : &found->second;
+}
+
+// Each place is looked at once, at the widest level that changed: an account scanned whole
+// covers its calendars, a calendar scanned again covers its fields and files.
 void CalendarIndex::applyChanges(const std::vector<DirectoryWatch::Change>& changes)
 {
-    using Key = std::pair<std::string, std::string>;
-    std::set<std::string> accounts;
-    std::set<Key> calendars, fields;
-    std::map<Key, std::set<std::string>> files;
-    for (const auto& change : changes) {
-        switch (change.depth) {
-        case DirectoryWatch::Root:
-            if (!change.name.empty())
-                accounts.insert(change.name);
-            break;
-        case DirectoryWatch::Account:
-            if (change.name == "displayname")
-                accounts.insert(change.folder.filename().string());
-            else if (!change.name.empty())
-                calendars.insert({ change.folder.filename().string(), change.name });
-            break;
-        case DirectoryWatch::Calendar: {
-            Key key { change.folder.parent_path().filename().string(), change.folder.filename().string() };
-            if (change.name.empty() || change.name == "displayname" || change.name == "color")
-                fields.insert(key);
-            // A file being created is read when it is closed.
-            else if (isCalendarFile(change.name) && !(change.mask == IN_CREATE))
-                files[key].insert(change.name);
-            break;
-        }
-        }
-    }
-    for (const auto& account : accounts)
+    ChangedPlaces changed = placesOf(changes);
+    for (const auto& account : changed.accounts)
         scanAccount(account);
-    auto known = [&](const Key& key) -> IndexedCalendar* {
-        if (accounts.count(key.first))
-            return nullptr;
-        auto account = m_accounts.find(key.first);
-        if (account == m_accounts.end()) {
-            accounts.insert(key.first);
-            scanAccount(key.first);
-            return nullptr;
-        }
-        auto calendar = account->second.calendars.find(key.second);
-        return calendar == account->second.calendars.end() ? nullptr : &calendar->second;
-    };
-    for (const auto& key : calendars) {
-        if (accounts.count(key.first))
+    for (const auto& [accountName, name] : changed.calendars) {
+        IndexedAccount* account = accountToUpdate(changed.accounts, accountName);
+        if (!account)
             continue;
-        auto account = m_accounts.find(key.first);
-        if (account == m_accounts.end()) {
-            accounts.insert(key.first);
-            scanAccount(key.first);
-            continue;
-        }
         std::error_code error;
-        if (!isHidden(key.second) && std::filesystem::is_directory(m_root / key.first / key.second, error))
-            scanCalendar(account->second, key.first, key.second);
-        else if (account->second.calendars.erase(key.second))
+        if (!isHidden(name) && std::filesystem::is_directory(m_root / accountName / name, error))
+            scanCalendar(*account, accountName, name);
+        else if (account->calendars.erase(name))
             m_structureChanged = true;
     }
-    for (const auto& key : fields)
-        if (!calendars.count(key))
-            if (IndexedCalendar* calendar = known(key))
+    for (const auto& key : changed.fields)
+        if (!changed.calendars.count(key))
+            if (IndexedCalendar* calendar = calendarToUpdate(changed.accounts, key.first, key.second))
                 readCalendarFields(m_accounts[key.first], *calendar);
-    for (const auto& [key, names] : files) {
-        if (calendars.count(key))
+    for (const auto& [key, names] : changed.files) {
+        if (changed.calendars.count(key))
             continue;
-        if (IndexedCalendar* calendar = known(key))
+        if (IndexedCalendar* calendar = calendarToUpdate(changed.accounts, key.first, key.second))
             for (const auto& name : names)
                 updateFile(*calendar, name, true);
     }

@@ -127,6 +127,10 @@ private:
     void saveCache(bool withExpansions);
     size_t fileCount() const;
     void applyChanges(const std::vector<DirectoryWatch::Change>&);
+    // The account or calendar a change inside it touches, to be updated in place; nullptr when
+    // its account is scanned whole this round. An account not known yet is scanned whole now.
+    IndexedAccount* accountToUpdate(std::set<std::string>& scannedWhole, const std::string& account);
+    IndexedCalendar* calendarToUpdate(std::set<std::string>& scannedWhole, const std::string& account, const std::string& calendar);
     void rebuild();
     void derive(IndexedCalendar&);
     using Overrides = std::unordered_map<std::string, std::vector<int64_t>>;
