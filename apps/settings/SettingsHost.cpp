@@ -65,17 +65,92 @@ void clockMoved(CFNotificationCenterRef, void*, const std::string&, const void*,
     // Nothing to do: the wake-up itself lets this turn of the loop run what the new time made due.
 }
 
+// The host runs only inside a booted phone: its device root and its bus.
+void checkPhoneIsBooted(const std::filesystem::path& root)
+{
+    std::error_code error;
+    if (!std::filesystem::is_directory(root, error))
+        throw std::runtime_error("the device root " + root.string() + " does not exist");
+    if (!BusDarwinNotifyCenter::installOnPhoneBus())
+        throw std::runtime_error("the phone's bus is not running for " + root.string() + " (boot the phone with phonectl boot)");
+}
+
+// The states of the screen the page is given. Every state carries a sequence number that moves
+// on whenever the screen changed, so that a page drawing a state it got by one road (a tap's
+// answer) never takes it back for an older one that arrives by the other (the event stream).
+class PageStates {
+public:
+    explicit PageStates(ScreenSnapshot& snapshot) : m_snapshot(snapshot) { }
+
+    // Where a changed state is broadcast, once the page is served.
+    void setServer(HttpServer* server) { m_server = server; }
+
+    std::string current()
+    {
+        auto state = m_snapshot.take();
+        std::string drawn = state.dump();
+        bool changed = drawn != m_last;
+        if (changed) {
+            m_last = std::move(drawn);
+            ++m_sequence;
+        }
+        state["seq"] = m_sequence;
+        // Numbers start again in a new host: the page tells hosts apart by their process.
+        state["host"] = getpid();
+        std::string published = state.dump();
+        if (changed && m_server)
+            m_server->broadcast(published);
+        return published;
+    }
+
+private:
+    ScreenSnapshot& m_snapshot;
+    HttpServer* m_server { nullptr };
+    std::string m_last;
+    uint64_t m_sequence { 0 };
+};
+
+HttpServer::Reply answerAction(ScreenActions& actions, PageStates& states, const std::string& body)
+{
+    auto action = nlohmann::json::parse(body, nullptr, false);
+    if (action.is_discarded())
+        return { 400, "the body is not JSON\n" };
+    // A tap on a screen that changed since the page drew it is refused, and the page is given
+    // the screen as it is now.
+    if (actions.isStale(action))
+        return { 409, states.current(), "application/json" };
+    std::string problem = actions.perform(action);
+    if (!problem.empty())
+        return { 400, problem + "\n" };
+    // What the host has after the tap, stored or not: the page shows exactly this.
+    return { 200, states.current(), "application/json" };
+}
+
+// Tells the phone's tools where the page is and which process serves it.
+void writeRunFiles(const std::filesystem::path& root, const std::string& address)
+{
+    std::error_code error;
+    std::string why;
+    std::filesystem::create_directories(root / "var" / "run", error);
+    if (!writeFileAtomically(SettingsHostFiles::pidPath(root), std::to_string(getpid()) + "\n", &why)
+        || !writeFileAtomically(SettingsHostFiles::addressPath(root), address + "\n", &why))
+        throw std::runtime_error("cannot write the host's run files: " + why);
+}
+
+void removeRunFiles(const std::filesystem::path& root)
+{
+    std::error_code error;
+    std::filesystem::remove(SettingsHostFiles::addressPath(root), error);
+    std::filesystem::remove(SettingsHostFiles::pidPath(root), error);
+}
+
 }
 
 int runSettingsHost(const SettingsHostOptions& options)
 {
     NSBundle::setMainBundleIdentifier(kBundleIdentifier);
     auto root = DeviceRoot::path();
-    std::error_code error;
-    if (!std::filesystem::is_directory(root, error))
-        throw std::runtime_error("the device root " + root.string() + " does not exist");
-    if (!BusDarwinNotifyCenter::installOnPhoneBus())
-        throw std::runtime_error("the phone's bus is not running for " + root.string() + " (boot the phone with phonectl boot)");
+    checkPhoneIsBooted(root);
     StopSignals stopSignals;
     relayTonesToHomeScreen();
     CFNotificationCenterAddObserver(CFNotificationCenterGetDarwinNotifyCenter(), nullptr, clockMoved, PhoneControl::kClockMovedNotification,
@@ -87,64 +162,26 @@ int runSettingsHost(const SettingsHostOptions& options)
     ControllerRegistry registry;
     ScreenSnapshot snapshot(registry);
     ScreenActions actions(registry);
-    // Every state the page is given carries a sequence number that moves on whenever the screen
-    // changed, so that a page drawing a state it got by one road (a tap's answer) never takes
-    // it back for an older one that arrives by the other (the event stream).
-    std::unique_ptr<HttpServer> server;
-    std::string lastState;
-    uint64_t sequence = 0;
-    auto currentState = [&] {
-        auto state = snapshot.take();
-        std::string drawn = state.dump();
-        bool changed = drawn != lastState;
-        if (changed) {
-            lastState = std::move(drawn);
-            ++sequence;
-        }
-        state["seq"] = sequence;
-        // Numbers start again in a new host: the page tells hosts apart by their process.
-        state["host"] = getpid();
-        std::string published = state.dump();
-        if (changed && server)
-            server->broadcast(published);
-        return published;
-    };
-    HttpServer::Handlers handlers { .state = currentState,
-            .action = [&](const std::string& body) -> HttpServer::Reply {
-                auto action = nlohmann::json::parse(body, nullptr, false);
-                if (action.is_discarded())
-                    return { 400, "the body is not JSON\n" };
-                // A tap on a screen that changed since the page drew it is refused, and the
-                // page is given the screen as it is now.
-                if (actions.isStale(action))
-                    return { 409, currentState(), "application/json" };
-                std::string problem = actions.perform(action);
-                if (!problem.empty())
-                    return { 400, problem + "\n" };
-                // What the host has after the tap, stored or not: the page shows exactly this.
-                return { 200, currentState(), "application/json" };
-            } };
-    server = startServer(options, root, std::move(handlers));
-    UIWindow::keyWindow().setDisplayObserver([&] { currentState(); });
+    PageStates states(snapshot);
+    HttpServer::Handlers handlers { .state = [&] { return states.current(); },
+        .action = [&](const std::string& body) { return answerAction(actions, states, body); } };
+    auto server = startServer(options, root, std::move(handlers));
+    states.setServer(server.get());
+    UIWindow::keyWindow().setDisplayObserver([&] { states.current(); });
     UIWindow::keyWindow().setRootViewController(UINavigationController::initWithRootViewController(rootList));
     if (options.launched)
         options.launched(*rootList);
     HomeScreenFollower follower(root);
 
     std::string address = "http://127.0.0.1:" + std::to_string(server->port()) + "/";
-    std::string why;
-    std::filesystem::create_directories(root / "var" / "run", error);
-    if (!writeFileAtomically(SettingsHostFiles::pidPath(root), std::to_string(getpid()) + "\n", &why)
-        || !writeFileAtomically(SettingsHostFiles::addressPath(root), address + "\n", &why))
-        throw std::runtime_error("cannot write the host's run files: " + why);
+    writeRunFiles(root, address);
     NSLog("Settings: serving %s", address.c_str());
     std::printf("%s\n", address.c_str());
     std::fflush(stdout);
 
     NSRunLoop::main().run();
 
-    std::filesystem::remove(SettingsHostFiles::addressPath(root), error);
-    std::filesystem::remove(SettingsHostFiles::pidPath(root), error);
+    removeRunFiles(root);
     UIWindow::keyWindow().setDisplayObserver(nullptr);
     NSLog("Settings: stopped");
     PhoneBusConnection::process()->flush();
