@@ -337,7 +337,7 @@ pid_t spawnPhonectl(std::vector<std::string> arguments, const std::filesystem::p
 {
     // What it says goes to the output, which starts empty.
     std::ofstream(output, std::ios::trunc);
-    ChildSpec phonectl;
+    ChildOptions phonectl;
     phonectl.argv = std::move(arguments);
     phonectl.argv.insert(phonectl.argv.begin(), HUSHLINE_PHONECTL);
     phonectl.log = output;

@@ -66,7 +66,7 @@ std::string busDaemonConfiguration(const BusDaemonConfiguration& bus)
     return text;
 }
 
-BusDaemon startBusDaemon(const std::filesystem::path& config, ChildSpec child, std::chrono::milliseconds timeout, const std::string& who)
+BusDaemon startBusDaemon(const std::filesystem::path& config, ChildOptions child, std::chrono::milliseconds timeout, const std::string& who)
 {
     std::string daemon = requireProgram("dbus-daemon", "dbus-daemon", who);
     int pipeFds[2];

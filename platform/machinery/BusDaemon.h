@@ -33,4 +33,4 @@ struct BusDaemon {
 // waits at most `timeout` until it prints its address (which it does once it listens). When it
 // does not, the daemon is ended and std::runtime_error says "<who>: dbus-daemon did not start:
 // <the end of its log>"; the other failures (no dbus-daemon, no pipe) also begin with who.
-BusDaemon startBusDaemon(const std::filesystem::path& config, ChildSpec child, std::chrono::milliseconds timeout, const std::string& who);
+BusDaemon startBusDaemon(const std::filesystem::path& config, ChildOptions child, std::chrono::milliseconds timeout, const std::string& who);

@@ -67,15 +67,15 @@ int aboveStandardStreams(int fd)
     return moved;
 }
 
-pid_t startChild(const ChildSpec& spec)
+pid_t startChild(const ChildOptions& options)
 {
     // Everything the child needs is prepared before fork: after it, only async-signal-safe calls.
-    std::vector<std::string> words = spec.argv;
+    std::vector<std::string> words = options.argv;
     std::vector<char*> argv = pointersTo(words);
-    std::vector<std::string> entries = spec.env.value_or(std::vector<std::string>());
+    std::vector<std::string> entries = options.env.value_or(std::vector<std::string>());
     std::vector<char*> envp = pointersTo(entries);
-    char** environment = spec.env ? envp.data() : environ;
-    std::string log = spec.log.string();
+    char** environment = options.env ? envp.data() : environ;
+    std::string log = options.log.string();
     pid_t parent = getpid();
 
     pid_t pid = fork();
@@ -83,12 +83,12 @@ pid_t startChild(const ChildSpec& spec)
         throw std::runtime_error(std::string("fork: ") + strerror(errno));
     if (pid > 0)
         return pid;
-    if (spec.dieWithParent) {
+    if (options.dieWithParent) {
         prctl(PR_SET_PDEATHSIG, SIGTERM);
         if (getppid() != parent)
             _exit(127);
     }
-    if (spec.ownProcessGroup)
+    if (options.ownProcessGroup)
         setpgid(0, 0);
     sigset_t none;
     sigemptyset(&none);
@@ -98,10 +98,10 @@ pid_t startChild(const ChildSpec& spec)
     int logFd = log.empty() ? -1 : open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW, 0600);
     int fallback = logFd >= 0 ? logFd : null;
     dup2(null, STDIN_FILENO);
-    dup2(spec.stdoutFd >= 0 ? spec.stdoutFd : fallback, STDOUT_FILENO);
-    dup2(spec.stderrFd >= 0 ? spec.stderrFd : fallback, STDERR_FILENO);
-    if (spec.inheritedFd >= 0)
-        fcntl(spec.inheritedFd, F_SETFD, 0);
+    dup2(options.stdoutFd >= 0 ? options.stdoutFd : fallback, STDOUT_FILENO);
+    dup2(options.stderrFd >= 0 ? options.stderrFd : fallback, STDERR_FILENO);
+    if (options.inheritedFd >= 0)
+        fcntl(options.inheritedFd, F_SETFD, 0);
     execve(argv[0], argv.data(), environment);
     _exit(127);
 }

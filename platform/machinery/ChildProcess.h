@@ -21,7 +21,7 @@ std::string requireProgram(const std::string& name, const std::string& package, 
 // set-up of its own streams cannot overwrite it.
 int aboveStandardStreams(int fd);
 
-struct ChildSpec {
+struct ChildOptions {
     // argv[0] is the program's path.
     std::vector<std::string> argv;
     // None: this process's environment.
@@ -41,7 +41,7 @@ struct ChildSpec {
 
 // Starts the child with its standard input on /dev/null and every signal unblocked and at its
 // default. Throws std::runtime_error when it cannot fork.
-pid_t startChild(const ChildSpec&);
+pid_t startChild(const ChildOptions&);
 
 // One line from the descriptor, without its newline, waiting at most until the deadline. Empty
 // when the descriptor ends or the deadline passes first.

@@ -83,7 +83,7 @@ std::unique_ptr<PhoneBus> PhoneBus::start(const std::filesystem::path& givenRoot
         throw std::runtime_error("phone bus: cannot write " + configPath(root).string() + ": " + why);
 
     // The daemon ends with the thread that started it, so a crashed owner leaves no bus behind.
-    ChildSpec child;
+    ChildOptions child;
     child.log = logPath;
     BusDaemon daemon = startBusDaemon(configPath(root), child, kStartTimeout, "phone bus");
     if (!writeFileAtomically(addressPath(root), daemon.address + "\n", &why)) {

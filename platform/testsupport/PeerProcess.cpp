@@ -17,7 +17,7 @@ PeerProcess::PeerProcess(const std::string& program, const std::vector<std::stri
     int pipeFds[2];
     if (pipe2(pipeFds, O_CLOEXEC) != 0)
         throw std::runtime_error(std::string("peer: pipe: ") + strerror(errno));
-    ChildSpec peer;
+    ChildOptions peer;
     peer.argv = { program };
     peer.argv.insert(peer.argv.end(), arguments.begin(), arguments.end());
     peer.stdoutFd = pipeFds[1];

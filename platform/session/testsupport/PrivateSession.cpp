@@ -250,9 +250,9 @@ struct PrivateSession::Impl {
     // A child of the session: the session's environment (with the extra variables), its log, and
     // a process group of its own, so that a terminal's Ctrl-C reaches the test, which ends the
     // session.
-    ChildSpec childSpec(const std::filesystem::path& log, const std::map<std::string, std::string>& extra = {}) const
+    ChildOptions childSpec(const std::filesystem::path& log, const std::map<std::string, std::string>& extra = {}) const
     {
-        ChildSpec child;
+        ChildOptions child;
         child.env = childEnvironment(extra);
         child.log = log;
         child.ownProcessGroup = true;
@@ -328,7 +328,7 @@ struct PrivateSession::Impl {
         if (services)
             bus.serviceDir = dir / "services";
         writeText(config, busDaemonConfiguration(bus));
-        ChildSpec child = childSpec(logDir() / (std::string(name) + ".log"));
+        ChildOptions child = childSpec(logDir() / (std::string(name) + ".log"));
         BusDaemon daemon = startBusDaemon(config, child, std::chrono::milliseconds(kStartTimeoutMs), std::string(kWho) + " (" + name + ")");
         pid = daemon.pid;
         return daemon.address;
@@ -423,7 +423,7 @@ struct PrivateSession::Impl {
 
         // Its stored values (the stream-restore and device-restore databases) live in the session's folder and
         // outlive a restart.
-        ChildSpec request = childSpec(logDir() / "pulseaudio.log",
+        ChildOptions request = childSpec(logDir() / "pulseaudio.log",
             { { "NOTIFY_SOCKET", notifyPath.string() }, { "PULSE_STATE_PATH", (dir / "home/.config/pulse").string() },
                 { "PULSE_RUNTIME_PATH", (runtimeDir() / "pulse").string() } });
         request.argv = { requireProgram("pulseaudio", "pulseaudio", kWho), "-n", "--daemonize=no", "--exit-idle-time=-1",
@@ -497,7 +497,7 @@ struct PrivateSession::Impl {
             close(outPipe[1]);
             throw std::runtime_error(std::string("private session: pipe: ") + strerror(errno));
         }
-        ChildSpec request = childSpec({});
+        ChildOptions request = childSpec({});
         request.argv = { "/bin/sh", "-c", command };
         request.stdoutFd = outPipe[1];
         request.stderrFd = errPipe[1];
@@ -634,7 +634,7 @@ struct PrivateSession::Impl {
     // The NetworkManager mock.
     void startNetworkManager()
     {
-        ChildSpec request = childSpec(logDir() / "networkmanager.log", { { "PYTHONUNBUFFERED", "1" } });
+        ChildOptions request = childSpec(logDir() / "networkmanager.log", { { "PYTHONUNBUFFERED", "1" } });
         request.argv = { "/usr/bin/python3", "-m", "dbusmock", "--template", "networkmanager" };
         if (access(request.argv[0].c_str(), X_OK) != 0)
             throw std::runtime_error("private session: /usr/bin/python3 is not installed (Debian package python3-dbusmock)");
