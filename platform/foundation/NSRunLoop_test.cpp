@@ -250,8 +250,9 @@ TEST_F(RunLoopTest, OnTheSystemClockATurnWaitsForTheEarliestTimer)
 {
     Clock::installSystem();
     bool fired = false;
-    NSTimer::scheduledTimerWithTimeInterval(0.02, false, [&](NSTimer&) { fired = true; });
+    // Taken before the timer is armed: a preemption between the two must not shorten the measured wait.
     auto before = std::chrono::steady_clock::now();
+    NSTimer::scheduledTimerWithTimeInterval(0.02, false, [&](NSTimer&) { fired = true; });
     EXPECT_TRUE(loop().runUntilCondition([&] { return fired; }, 5.0));
     EXPECT_GE(std::chrono::steady_clock::now() - before, std::chrono::milliseconds(19));
 }
