@@ -140,7 +140,9 @@ bool DirectoryWatch::readChanges(std::vector<Change>& out)
         }
         out.push_back({ folder, event.name, event.mask, depth });
     }
-    if (!complete || m_rootWatch < 0 || m_ancestorWatch >= 0) {
+    // Renewed only for a change that asks for it: renewing removes watches, and each removal is
+    // itself queued as an event, so renewing on every read would wake the loop without end.
+    if (!complete || (m_rootWatch < 0 && m_ancestorWatch < 0)) {
         bool hadRoot = m_rootWatch >= 0;
         unwatchAll();
         watchAll();
