@@ -15,6 +15,7 @@ const panelHost = document.getElementById('panel');
 let sending = Promise.resolve();
 let shownOverlay = null;   // { key, element }
 let drawnState = { host: null, seq: 0 };
+let redrawing = false;      // while a screen's nodes are being replaced
 
 // The host answers a tap with the screen as it has it after the tap (200), or, for a tap aimed
 // at a screen that changed since it was drawn, with the screen as it is now (409). Either is
@@ -41,7 +42,34 @@ function accept(text, force = false) {
   const sameHost = state.host === drawnState.host;
   if (sameHost && (state.seq < drawnState.seq || (state.seq === drawnState.seq && !force))) return;
   drawnState = { host: state.host, seq: state.seq };
-  draw(state);
+  if (pressing) holdUntilReleased(state);
+  else draw(state);
+}
+
+// A tap is a press and a release on the same node, and a redraw replaces the screen's nodes: a
+// state that comes between the two is drawn once the tap is over, so that the tap is not lost.
+// A press that never ends holds it back for a second at most.
+let pressing = false;
+let held = null;
+let heldTimer = null;
+
+function holdUntilReleased(state) {
+  held = state;
+  heldTimer ??= setTimeout(drawHeld, 1000);
+}
+
+function drawHeld() {
+  clearTimeout(heldTimer);
+  heldTimer = null;
+  const state = held;
+  held = null;
+  if (state) draw(state);
+}
+
+document.addEventListener('pointerdown', () => { pressing = true; }, true);
+for (const type of ['pointerup', 'pointercancel']) {
+  // The tap's click comes right after the release, in the same task: the redraw waits for it.
+  document.addEventListener(type, () => { pressing = false; if (held) setTimeout(drawHeld); }, true);
 }
 
 function el(tag, attributes = {}, ...children) {
@@ -134,7 +162,14 @@ function rowNode(screen, row, choosing) {
   case 'text': {
     const input = el('ion-input', { label: row.title, value: row.value ?? '', placeholder: row.placeholder, 'data-key': key,
       autocapitalize: row.autoCaps === 'words' ? 'words' : 'off', enterkeyhint: row.returnKey === 'done' ? 'done' : undefined,
-      onionChange: (event) => act('change', { value: String(event.detail.value ?? '') }),
+      // Committed when the field is left (Enter leaves it too) holding other text than the host
+      // has; a field taken away by a redraw is not left, its text goes on in the new one. Not on
+      // Ionic's change event: that compares with the text at the focus, and a redrawn field is
+      // focused holding the typed text already.
+      onionBlur: (event) => {
+        const typed = String(event.target.value ?? '');
+        if (!redrawing && typed !== String(row.value ?? '')) act('change', { value: typed });
+      },
       onkeydown: (event) => { if (event.key === 'Enter') event.target.closest('ion-input').getInputElement().then((field) => field.blur()); } });
     return el('ion-item', {}, input);
   }
@@ -287,16 +322,59 @@ function drawNavigation(host, navigation) {
   host.dataset.drawnNavigation = drawn;
   if (samePane && updatePane(host, screen)) return;
   const focused = document.activeElement && document.activeElement.closest && document.activeElement.closest('[data-key]');
-  const focusKey = focused && focused.getAttribute('data-key');
   // Text being typed is the user's until it is committed: a redraw for anything else keeps it.
-  const typed = focused && focused.tagName === 'ION-INPUT' ? focused.value : undefined;
-  host.replaceChildren(toolbar(screen, navigation.bar), content(screen));
-  host.dataset.screen = screen.id;
-  if (focusKey) {
-    const again = host.querySelector(`[data-key="${CSS.escape(focusKey)}"]`);
-    if (again && typed !== undefined) again.value = typed;
-    if (again && again.setFocus) again.setFocus();
+  const carried = focused && host.contains(focused) && isTextField(focused) ? typingIn(focused) : null;
+  // The browser tells the focused field it lost the focus while it is being taken away.
+  redrawing = true;
+  try {
+    host.replaceChildren(toolbar(screen, navigation.bar), content(screen));
+  } finally {
+    redrawing = false;
   }
+  host.dataset.screen = screen.id;
+  const field = (key) => key && host.querySelector(`[data-key="${CSS.escape(key)}"]`);
+  if (carried && field(carried.key)?.tagName === 'ION-INPUT') keepTyping(host, field(carried.key), carried);
+  else if (focused && field(focused.getAttribute('data-key'))?.setFocus) field(focused.getAttribute('data-key')).setFocus();
+}
+
+function isTextField(node) {
+  return node.tagName === 'ION-INPUT' || node.classList.contains('stand-in');
+}
+
+function typingIn(field) {
+  const input = document.activeElement;
+  return { key: field.getAttribute('data-key'), text: input.value, caret: [input.selectionStart, input.selectionEnd] };
+}
+
+// A new field's own input exists only once it has rendered. Until then a plain input in its layer
+// holds the focus, the text and the caret, so that keys typed meanwhile are not lost; then the
+// text and the caret move into the field, and the focus too unless the user went elsewhere. An
+// Enter pressed meanwhile leaves the field once it is there, which commits the text.
+function keepTyping(host, field, carried) {
+  field.value = carried.text;
+  let entered = false;
+  const standIn = el('input', { class: 'stand-in', 'data-key': carried.key, 'aria-hidden': 'true', tabindex: '-1',
+    onkeydown: (event) => { if (event.key === 'Enter') entered = true; } });
+  standIn.value = carried.text;
+  // In the layer itself: a widget's children are not shown, and so cannot take the focus, before it has rendered.
+  host.append(standIn);
+  standIn.focus();
+  if (carried.caret[0] !== null) standIn.setSelectionRange(carried.caret[0], carried.caret[1]);
+  field.getInputElement().then((input) => {
+      const focusedStill = document.activeElement === standIn;
+    const caret = [standIn.selectionStart, standIn.selectionEnd];
+    const text = standIn.value;
+    if (input.isConnected) {
+      field.value = text;
+      input.value = text;
+      if (focusedStill || entered) {
+        input.focus();
+        input.setSelectionRange(caret[0], caret[1]);
+      }
+      if (entered) input.blur();
+    }
+    standIn.remove();
+  });
 }
 
 function composerPage(overlay) {

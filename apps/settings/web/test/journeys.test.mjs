@@ -197,9 +197,19 @@ describe('the page shows only what the host keeps', () => {
     const title = page.getByRole('textbox', { name: 'Title' });
     await title.click();
     await page.keyboard.press('End');
-    await page.keyboard.type(' at work');
+    await page.keyboard.type(' at');
+    // The next key comes right after the redraw, while the new field is still rendering.
+    await page.evaluate(() => new MutationObserver((_, observer) => {
+      observer.disconnect();
+      document.execCommand('insertText', false, ' w');
+    }).observe(document.body, { attributes: true, attributeFilter: ['data-drawn'] }));
     await afterRedraw(page, () => update(phone, profile.identifier, { ringerVolume: 0.5 }));
+    // None is lost, typing goes on where it stopped, and nothing is stored before Enter.
+    await page.waitForFunction(() => document.activeElement?.closest('ion-input')?.value === 'Profile at w', null, { timeout: 5000 });
+    await page.keyboard.type('ork');
+    await page.waitForFunction(() => document.activeElement?.closest('ion-input')?.value === 'Profile at work', null, { timeout: 5000 });
     assert.equal(await title.inputValue(), 'Profile at work');
+    assert.equal((await storedProfiles(phone))[0].title, 'Profile');
     await page.keyboard.press('Enter');
     const [stored] = await waitForStored(phone, (profiles) => profiles[0].title === 'Profile at work', 'the typed title stored');
     assert.equal(stored.ringerVolume, 0.5);

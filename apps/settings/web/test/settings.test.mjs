@@ -172,9 +172,12 @@ describe('the miscellaneous screen', () => {
 
   test('shows each group\'s title above its card and its footer below it', async () => {
     await page.getByText('Miscellaneous', { exact: true }).click();
-    const header = await page.getByText('Reset Profiles', { exact: true }).first().boundingBox();
-    const card = await page.locator('ion-list', { has: page.getByText('Reset Profiles', { exact: true }) }).boundingBox();
-    const footer = await page.getByText(/^If there is any problem with configured profiles/).boundingBox();
+    const parts = [page.getByText('Reset Profiles', { exact: true }).first(),
+      page.locator('ion-list', { has: page.getByText('Reset Profiles', { exact: true }) }),
+      page.getByText(/^If there is any problem with configured profiles/)];
+    // A box is measured once shown: a widget not yet rendered has none.
+    for (const part of parts) await part.waitFor();
+    const [header, card, footer] = await Promise.all(parts.map((part) => part.boundingBox()));
     assert.ok(header.y + header.height <= card.y, 'the title above the card');
     assert.ok(footer.y >= card.y + card.height, 'the footer below the card');
     await page.getByRole('button', { name: /^Back/ }).click();
