@@ -219,3 +219,63 @@ TEST_F(PhoneDayTest, ResetProfilesDuringAMeetingGivesTheOwnersStateBack)
     EXPECT_FALSE(state("doNotDisturb").boolValue());
     EXPECT_FALSE(state("ringVibrate").boolValue());
 }
+
+// Profiles that follow each other: the second applies while the first's revert is still giving
+// the owner's volumes back (its volume steps wait for the end tone). The day must still end with
+// the owner's own volumes.
+TEST_F(PhoneDayTest, AMeetingRightAfterAnotherEndsWithTheOwnersVolumes)
+{
+    addEvent("Work", "Meetings", "09:00", "10:00");
+    addEvent("Uni", "Lectures", "10:00", "11:00");
+    auto work = profileFollowing(1000, "Work", "local/Work", 0.0);
+    auto uni = profileFollowing(1001, "Uni", "local/Uni", 0.25);
+    uni["playBackVolume"] = 0.2;
+    for (auto* profile : { &work, &uni })
+        (*profile)["playAlert"] = true;
+    writeProfiles({ work, uni });
+    boot();
+    ok({ "volume", "ringer", "0.375" });
+    advance(305);
+    ASSERT_TRUE(isApplied(0));
+    EXPECT_DOUBLE_EQ(ringer(), 0.0);
+
+    advance(3600);
+    EXPECT_FALSE(isApplied(0));
+    ASSERT_TRUE(isApplied(1));
+    EXPECT_DOUBLE_EQ(ringer(), 0.25);
+    EXPECT_FLOAT_EQ(media(), 0.2f);
+
+    advance(3600);
+    EXPECT_FALSE(isApplied(1));
+    EXPECT_FLOAT_EQ(ringer(), 0.375f) << "11:05: the owner's ringer, as before 09:00";
+    EXPECT_DOUBLE_EQ(media(), 0.5);
+}
+
+TEST_F(PhoneDayTest, GoingStraightFromOneNetworksProfileToAnotherEndsWithTheOwnersVolumes)
+{
+    auto home = profileFollowing(1000, "Home", "local/None", 0.5);
+    home["playBackVolume"] = 0.3;
+    auto cafe = profileFollowing(1001, "Cafe", "local/None", 0.5);
+    cafe["playBackVolume"] = 0.1;
+    home["wifiNetworks"] = PlistArray { "Home" };
+    cafe["wifiNetworks"] = PlistArray { "Cafe" };
+    for (auto* profile : { &home, &cafe })
+        (*profile)["playAlert"] = true;
+    writeProfiles({ home, cafe });
+    boot();
+    ok({ "wifi", "join", "Home" });
+    ASSERT_TRUE(eventually([&] { return isApplied(0); }));
+    advance(5);
+    EXPECT_FLOAT_EQ(media(), 0.3f);
+
+    ok({ "wifi", "join", "Cafe" });
+    ASSERT_TRUE(eventually([&] { return isApplied(1) && !isApplied(0); }));
+    advance(5);
+    EXPECT_FLOAT_EQ(media(), 0.1f);
+
+    ok({ "wifi", "leave" });
+    ASSERT_TRUE(eventually([&] { return !isApplied(1); }));
+    advance(5);
+    EXPECT_DOUBLE_EQ(media(), 0.5) << "the owner's media volume, as before the first network";
+    EXPECT_DOUBLE_EQ(ringer(), 0.5);
+}

@@ -142,7 +142,10 @@ void HLProfile::revert(bool quiet)
     setPreserveVolumeChange(false);
     setNewRingtoneVolume(0.0);
     HLSavedState::removeVolumes();
-    afterDelay(kRefreshOthersAfterRevert, [] { HLProfilesManager::sharedManager().refreshAppliedProfiles(); });
+    afterDelay(kRefreshOthersAfterRevert, [revert = m_returningRevert] {
+        HLProfilesManager::sharedManager().refreshAppliedProfiles();
+        HLSavedState::returned(revert);
+    });
 }
 
 void HLProfile::applySoundSettings(bool apply)
@@ -150,9 +153,13 @@ void HLProfile::applySoundSettings(bool apply)
     auto audio = AVSystemController::sharedAVSystemController();
     hl_setChangedViaHWButtons(*audio, false);
 
+    // A revert still on its way gives the owner's volumes back: those are what the phone had.
+    auto returning = HLSavedState::returning();
     if (defaults().objectForKey(kSavedRingerVolumeKey).isNone()) {
         float ringtone = 0.0f;
-        if (!audio->getVolume(ringtone, kAVSystemControllerRingtoneCategory))
+        if (returning)
+            ringtone = returning->ringerVolume;
+        else if (!audio->getVolume(ringtone, kAVSystemControllerRingtoneCategory))
             ringtone = 0.0f;
         defaults().setFloat(ringtone, kSavedRingerVolumeKey);
         defaults().synchronize();
@@ -163,10 +170,12 @@ void HLProfile::applySoundSettings(bool apply)
     // waits for the end tone runs.
     float mediaVolume = VolumeControl::sharedVolumeControl()->getMediaVolume();
     if (defaults().objectForKey(kSavedPlaybackVolumeKey).isNone()) {
-        defaults().setFloat(mediaVolume, kSavedPlaybackVolumeKey);
+        defaults().setFloat(returning ? returning->playbackVolume : mediaVolume, kSavedPlaybackVolumeKey);
         defaults().synchronize();
     }
     float playbackTarget = apply ? static_cast<float>(m_playBackVolume) : defaults().floatForKey(kSavedPlaybackVolumeKey);
+    if (!apply)
+        m_returningRevert = HLSavedState::noteReturning({ ringerTarget, playbackTarget });
 
     auto self = std::static_pointer_cast<HLProfile>(shared_from_this());
     auto playback = [self, playbackTarget] { setPlaybackVolume(self, playbackTarget); };

@@ -254,4 +254,6 @@ private:
     std::shared_ptr<PCSimpleTimer> m_startTimer;
     std::shared_ptr<PCSimpleTimer> m_endTimer;
     double m_newRingtoneVolume { 0.0 };
+    // Names this profile's last revert while its volume steps give the owner's volumes back.
+    uint64_t m_returningRevert { 0 };
 };
