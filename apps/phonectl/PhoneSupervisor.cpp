@@ -1,7 +1,10 @@
 #include "apps/phonectl/PhoneSupervisor.h"
 
 #include "apps/common/LocalTime.h"
+#include "apps/phonectl/CalendarLinks.h"
 #include "apps/phonectl/ControlClient.h"
+#include "apps/phonectl/SessionPhoneName.h"
+#include "apps/phonectl/SupervisorWake.h"
 #include "platform/device/PhoneControl.h"
 #include "platform/machinery/AtomicFile.h"
 #include "platform/foundation/ChildExitSource.h"
@@ -19,6 +22,7 @@
 #include <fstream>
 #include <spawn.h>
 #include <sstream>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <functional>
 #include <unistd.h>
@@ -164,33 +168,6 @@ std::string ownProgram()
     return self.string();
 }
 
-// The phone reads its calendars from one folder per account: the vdir folder becomes an account
-// by a link to it, so that what vdirsyncer writes is read (and watched) in place.
-void linkCalendars(const std::filesystem::path& root, const std::filesystem::path& folder)
-{
-    std::error_code error;
-    std::filesystem::path source = std::filesystem::absolute(folder, error).lexically_normal();
-    if (!std::filesystem::is_directory(source, error))
-        throw PhonectlError("--calendars " + folder.string() + ": no such folder");
-    bool anyCalendar = false;
-    for (const auto& entry : std::filesystem::directory_iterator(source, error))
-        anyCalendar = anyCalendar || entry.is_directory();
-    if (!anyCalendar)
-        throw PhonectlError("--calendars " + folder.string() + ": holds no calendar (a vdir folder has one sub-folder per calendar)");
-    std::string account = source.filename().string();
-    if (account.empty())
-        account = "Calendars";
-    std::filesystem::path link = root / "var" / "mobile" / "Calendars" / account;
-    std::filesystem::create_directories(link.parent_path(), error);
-    if (std::filesystem::is_symlink(link, error))
-        std::filesystem::remove(link, error);
-    else if (std::filesystem::exists(link, error))
-        throw PhonectlError("--calendars " + folder.string() + ": the phone already has an account " + account);
-    std::filesystem::create_directory_symlink(source, link, error);
-    if (error)
-        throw PhonectlError("--calendars " + folder.string() + ": cannot link it into the phone: " + error.message());
-}
-
 }
 
 std::optional<pid_t> runningSupervisor(const std::filesystem::path& root)
@@ -214,7 +191,11 @@ void bootPhone(const BootOptions& options)
         throw PhonectlError("cannot create the device root " + root.string());
     if (auto pid = runningSupervisor(root))
         throw PhonectlError("the phone at " + root.string() + " is already booted (process " + std::to_string(*pid) + "; phonectl stop first)");
+    if (options.session)
+        requireSessionFreeForThisPhone("boot --session");
 
+    // Before the slow lay-out, so that a wrong folder is told at once.
+    linkCalendarFolders(root, options.calendars);
     installBuild(root);
     TLToneManager::installSystemTones(root);
     if (options.osVersion)
@@ -225,11 +206,13 @@ void bootPhone(const BootOptions& options)
     std::filesystem::create_directories(root / "var" / "log", error);
     std::filesystem::remove(PhoneControl::launchedPath(root), error);
 
-    if (options.calendars)
-        linkCalendars(root, *options.calendars);
     std::vector<std::string> arguments { ownProgram(), "__supervise", "--root", root.string() };
     if (options.session)
         arguments.push_back("--session");
+    if (options.foreground) {
+        arguments.push_back("--foreground");
+        arguments.push_back(std::to_string(*options.foreground));
+    }
     if (options.clock) {
         arguments.push_back("--clock");
         arguments.push_back(*options.clock);
@@ -270,19 +253,15 @@ namespace {
 
 class Supervisor {
 public:
-    Supervisor(std::filesystem::path root, std::optional<std::string> clock, bool session)
-        : m_root(std::move(root)), m_clock(std::move(clock)), m_session(session)
+    Supervisor(std::filesystem::path root, std::optional<std::string> clock, bool session, std::optional<pid_t> foreground)
+        : m_root(std::move(root)), m_clock(std::move(clock)), m_session(session), m_foreground(foreground)
     {
     }
 
     int run()
     {
-        sigset_t signals;
-        sigemptyset(&signals);
-        for (int signal : { SIGTERM, SIGINT, SIGHUP, SIGCHLD })
-            sigaddset(&signals, signal);
-        sigprocmask(SIG_BLOCK, &signals, nullptr);
-
+        if (m_foreground && !endWithForeground())
+            return 1;
         std::string why;
         if (!writeFileAtomically(PhoneControl::supervisorPath(m_root), std::to_string(getpid()) + "\n", &why)) {
             std::fprintf(stderr, "phonectl: cannot write the phone's process file: %s\n", why.c_str());
@@ -290,9 +269,12 @@ public:
         }
         int status = 0;
         try {
+            // A phone of its own holds the session's phone name; run holds it for the phone it runs.
+            if (m_session && !m_foreground)
+                m_wake.holdSession(SessionPhoneNameHold::take("boot --session"));
             m_bus = PhoneBus::start(m_root);
             std::fprintf(stderr, "phonectl: the phone's bus runs at %s\n", m_bus->address().c_str());
-            status = supervise(signals);
+            status = supervise();
         } catch (const std::exception& error) {
             std::fprintf(stderr, "phonectl: %s\n", error.what());
             status = 1;
@@ -308,13 +290,24 @@ public:
     }
 
 private:
-    int supervise(const sigset_t& signals)
+    // The phone started by `phonectl run` ends with it, even when it is killed (SIGKILL) and
+    // cannot stop the phone itself: its end sends this process SIGTERM, which stops the phone.
+    bool endWithForeground()
+    {
+        // MUTATION prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (getppid() == *m_foreground)
+            return true;
+        std::fprintf(stderr, "phonectl: phonectl run (process %d) ended before its phone started; not starting it\n", *m_foreground);
+        return false;
+    }
+
+    int supervise()
     {
         int quickExits = 0;
         for (bool first = true;; first = false) {
             startHost(first);
             auto started = Clock::now();
-            if (!waitForHost(signals))
+            if (!waitForHost())
                 return 0;
             if (Clock::now() - started < kQuickExit) {
                 if (++quickExits >= kMaxQuickExits) {
@@ -322,9 +315,7 @@ private:
                     return 1;
                 }
                 // Give a failing host a moment before the next try, still heeding a stop.
-                timespec pause { 1, 0 };
-                int signal = sigtimedwait(&signals, nullptr, &pause);
-                if (signal > 0 && signal != SIGCHLD)
+                if (m_wake.next(1000) == SupervisorWake::Event::Stop)
                     return 0;
             } else {
                 quickExits = 0;
@@ -347,14 +338,14 @@ private:
     }
 
     // Waits until the host ends (true) or the supervisor is told to stop (false).
-    bool waitForHost(const sigset_t& signals)
+    bool waitForHost()
     {
         for (;;) {
-            siginfo_t info { };
-            if (sigwaitinfo(&signals, &info) < 0)
-                continue;
-            if (info.si_signo != SIGCHLD)
+            auto event = m_wake.next();
+            if (event == SupervisorWake::Event::Stop)
                 return false;
+            if (event != SupervisorWake::Event::ChildEnded)
+                continue;
             int status = 0;
             if (waitpid(m_host, &status, WNOHANG) == m_host) {
                 describeEnd(status);
@@ -391,15 +382,19 @@ private:
     std::filesystem::path m_root;
     std::optional<std::string> m_clock;
     bool m_session { false };
+    std::optional<pid_t> m_foreground;
+    // Made with the supervisor, so the signals are blocked before anything starts; it goes after
+    // the bus, so the session's phone name is given back once the phone has stopped.
+    SupervisorWake m_wake;
     std::unique_ptr<PhoneBus> m_bus;
     pid_t m_host { -1 };
 };
 
 }
 
-int supervisePhone(const std::filesystem::path& root, const std::optional<std::string>& clock, bool session)
+int supervisePhone(const std::filesystem::path& root, const std::optional<std::string>& clock, bool session, std::optional<pid_t> foreground)
 {
-    return Supervisor(root, clock, session).run();
+    return Supervisor(root, clock, session, foreground).run();
 }
 
 pid_t startDetachedProcess(const std::vector<std::string>& arguments, const std::filesystem::path& output)

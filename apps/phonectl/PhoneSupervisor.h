@@ -21,10 +21,14 @@ struct BootOptions {
     std::optional<std::string> clock;
     // The phone's OS version ("13.3"), written to its SystemVersion.plist.
     std::optional<std::string> osVersion;
-    // The phone's hardware is the user's session (the home-screen host links to it).
+    // The phone's hardware is the user's session (the home-screen host links to it). Such a
+    // phone holds the session's phone name (SessionPhoneName.h): one per user.
     bool session { false };
-    // A folder of vdir calendars (one sub-folder per calendar), read in place as one account.
-    std::optional<std::filesystem::path> calendars;
+    // The `phonectl run` process the phone belongs to: that process holds the session's phone
+    // name, and the phone stops when it ends, however it ends. None for a phone of its own.
+    std::optional<pid_t> foreground;
+    // Folders of vdir calendars, read in place (see CalendarFolders.h for how they become accounts).
+    std::vector<std::filesystem::path> calendars;
 };
 
 // Throws PhonectlError when the phone is already running, the input is malformed, or the host
@@ -37,7 +41,7 @@ void stopPhone(const std::filesystem::path& root);
 std::optional<pid_t> runningSupervisor(const std::filesystem::path& root);
 
 // The supervisor itself (phonectl's hidden command "__supervise"); returns its exit status.
-int supervisePhone(const std::filesystem::path& root, const std::optional<std::string>& clock, bool session);
+int supervisePhone(const std::filesystem::path& root, const std::optional<std::string>& clock, bool session, std::optional<pid_t> foreground);
 
 // Process helpers that phonectl's commands share.
 // Starts a program in a session of its own (it outlives phonectl), its output appended to a file.

@@ -27,13 +27,15 @@
 namespace {
 
 constexpr const char* kUsage = R"(usage: phonectl [--root DIR] COMMAND ...
-  boot [--clock now|YYYY-MM-DDTHH:MM:SS] [--os VERSION] [--session] [--calendars DIR]
+  boot [--clock now|YYYY-MM-DDTHH:MM:SS] [--os VERSION] [--session] [--calendars DIR]...
                                                            start the phone (virtual clock with --clock); with
                                                            --session its hardware is your session (feedbackd,
                                                            the sound server, Do Not Disturb, NetworkManager);
-                                                           DIR is a folder of vdir calendars, read in place
-  run --session [--calendars DIR] [--clock ...]            boot and stay in the foreground (a user service):
-                                                           ready once linked, stops with SIGTERM
+                                                           each DIR is a folder of vdir calendars (one account)
+                                                           or of vdirsyncer pairs (an account each), read in place
+  run --session [--calendars DIR]... [--clock ...]         boot and stay in the foreground (a user service):
+                                                           ready once linked; its phone stops with SIGTERM,
+                                                           with the session, or when run is killed
   stop                                                     stop the phone
   state                                                    the phone's state as JSON
   log [--follow]                                           the device's changes and /tmp/velloq.log
@@ -55,7 +57,8 @@ constexpr const char* kUsage = R"(usage: phonectl [--root DIR] COMMAND ...
                                                            the whole day), and why; the phone is only read
   send NAME [--user-info JSON]                             a message to the server "com.velloq.hushline"
   post NAME                                                a Darwin notification
-  settings [--port N]                                      start the Settings app; prints the page's address
+  settings [--port N] [--notify]                           start the Settings app; prints the page's address
+                                                           (--notify: a failure is also a desktop notification)
   mail-account add ADDRESS                                 give the phone a mail account (the problem report)
 The phone is the device root DIR, else $HUSHLINE_DEVICE_ROOT (run: else ~/.local/share/hushline/phone). TIME is local: YYYY-MM-DDTHH:MM:SS.
 )";
@@ -160,8 +163,8 @@ BootOptions bootOptions(const std::filesystem::path& root, Arguments& args)
     options.clock = args.option("--clock");
     options.osVersion = args.option("--os");
     options.session = args.flag("--session");
-    if (auto calendars = args.option("--calendars"))
-        options.calendars = *calendars;
+    while (auto calendars = args.option("--calendars"))
+        options.calendars.push_back(*calendars);
     args.finish();
     if (options.clock && *options.clock != "now" && !parseLocalTime(*options.clock))
         throw UsageError("--clock " + *options.clock + ": expected now or a local time YYYY-MM-DDTHH:MM:SS");
@@ -458,6 +461,7 @@ int todayCommand(const std::filesystem::path& root, Arguments& args)
 int settingsCommand(const std::filesystem::path& root, Arguments& args)
 {
     auto portText = args.option("--port");
+    bool fromDesktop = args.flag("--notify");
     args.finish();
     long port = 0;
     if (portText) {
@@ -466,7 +470,9 @@ int settingsCommand(const std::filesystem::path& root, Arguments& args)
         if (portText->empty() || *end || port < 0 || port > 65535)
             throw UsageError("settings --port " + *portText + ": expected 0 to 65535");
     }
-    std::cout << startSettings(existingRoot(root), static_cast<uint16_t>(port)) << "\n";
+    auto address = fromDesktop ? startSettingsFromDesktop(root, static_cast<uint16_t>(port))
+                               : startSettings(existingRoot(root), static_cast<uint16_t>(port));
+    std::cout << address << "\n";
     return 0;
 }
 
@@ -528,8 +534,11 @@ int superviseCommand(const std::filesystem::path& root, Arguments& args)
 {
     auto clock = args.option("--clock");
     bool session = args.flag("--session");
+    std::optional<pid_t> foreground;
+    if (auto pid = args.option("--foreground"))
+        foreground = static_cast<pid_t>(integerArgument(*pid, "--foreground"));
     args.finish();
-    return supervisePhone(root, clock, session);
+    return supervisePhone(root, clock, session, foreground);
 }
 
 // The phone a user service runs when none is named: in the user's data folder.

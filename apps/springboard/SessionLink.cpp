@@ -1,7 +1,11 @@
 #include "apps/springboard/SessionLink.h"
 
+#include "apps/springboard/AppliedProfiles.h"
+
 #include "platform/celestial/AVSystemController.h"
+#include "platform/foundation/Clock.h"
 #include "platform/foundation/DarwinNotifyCenter.h"
+#include "platform/foundation/DispatchQueue.h"
 #include "platform/foundation/NSLog.h"
 #include "platform/foundation/NSRunLoop.h"
 #include "platform/foundation/NSUserDefaults.h"
@@ -29,6 +33,17 @@ SessionLink* g_current = nullptr;
 constexpr double kConnectSeconds = 3.0;
 
 constexpr const char* kSpringBoardDomain = "com.apple.springboard";
+
+// How long the phone rests (no profile applied) before the record lets go of what the session
+// holds again: a revert's last steps (the playback volume after the end tone) come 1.8 s late.
+constexpr double kSettleAfterRest = 2.5;
+
+template<class T>
+void overlay(std::optional<T>& value, const std::optional<T>& over)
+{
+    if (value && over)
+        value = over;
+}
 
 bool isVibrateChange(const std::string& what)
 {
@@ -70,12 +85,11 @@ std::unique_ptr<SessionLink> SessionLink::start()
     link->m_sessionBus = PhoneBusConnection::open(address);
     link->connect();
     link->m_record = OwnerRecord::load();
-    link->giveBackRecorded(kConnectSeconds);
     link->takeStateFromSession();
     link->observePhone();
     link->writeMarker();
     g_current = link.get();
-    NSLog("Session: linked (feedbackd %s, sound server %s, notifications %s, NetworkManager %s)", link->m_feedback->isPresent() ? "yes" : "no",
+    NSLog("Session: linked (feedbackd %s, sound server %s, GSettings %s, NetworkManager %s)", link->m_feedback->isPresent() ? "yes" : "no",
         link->m_sound->isConnected() ? "yes" : "no", link->m_banners->isPresent() ? "yes" : "no", link->m_network->isPresent() ? "yes" : "no");
     return link;
 }
@@ -100,9 +114,7 @@ void SessionLink::connect()
     m_sound = SoundServer::connect({
         .ownerChangedRinger = [this](uint32_t volume) { ownerChangedEventRole(volume); },
         .ownerChangedMedia = [this](uint32_t volume) { ownerChangedMedia(volume); },
-        // Another sink or route is no change of the phone's media volume: the phone agrees with
-        // what the new sink has until the phone itself changes its volume.
-        .defaultSinkChanged = [this](const std::string&) { m_mirror.agree(SessionMirror::Part::Media, phoneValues(), sessionValues()); },
+        .defaultSinkChanged = [this](const std::string& sink) { defaultSinkChanged(sink); },
         .connectionChanged = [this](bool connected) {
             if (!connected || !m_observer)
                 return;
@@ -147,48 +159,47 @@ PhoneValues SessionLink::phoneValues()
         phone.isDoNotDisturbEnabled() };
 }
 
-void SessionLink::giveBackRecorded(double seconds)
+void SessionLink::giveBackRecorded()
 {
     if (m_record.isEmpty())
         return;
     NSLog("Session: giving the owner's values back to the session");
-    const SessionValues& owner = m_record.values;
-    auto pending = std::make_shared<int>(0);
-    auto done = [pending](bool) { --*pending; };
-    if (owner.level && m_feedback->isPresent()) {
-        ++*pending;
-        m_feedback->setLevel(*owner.level, done);
-    }
-    if (owner.eventRoleVolume && m_sound->isConnected()) {
-        ++*pending;
-        m_sound->setEventRoleVolume(*owner.eventRoleVolume, done);
-    }
-    if (owner.mediaVolume && m_sound->isConnected()) {
-        ++*pending;
-        if (m_record.mediaSink && !m_record.mediaChannels.empty())
-            m_sound->setSinkChannels(*m_record.mediaSink, m_record.mediaChannels, done);
-        else
-            m_sound->setMediaVolume(*owner.mediaVolume, done);
-    }
-    if (owner.showBanners && m_banners->isPresent()) {
-        ++*pending;
-        m_banners->setShown(*owner.showBanners, done);
-    }
-    NSRunLoop::main().runUntilCondition([pending] { return *pending <= 0; }, seconds);
-    m_record.dropReturned(sessionValues());
-    m_record.save();
+    SessionValues owner = m_record.values;
+    for (SessionControl control : { SessionControl::Level, SessionControl::EventRole, SessionControl::Banners })
+        if (m_record.holds(control))
+            write(control, owner);
+    if (!m_record.holds(SessionControl::Media))
+        return;
+    if (!m_record.mediaSink || m_record.mediaChannels.empty())
+        write(SessionControl::Media, owner);
+    else
+        giveBackSinks();
 }
 
 void SessionLink::giveBackOwnersValues(double seconds)
 {
     Device::current().removeChangeObserver(m_observer);
     m_observer = 0;
-    giveBackRecorded(seconds);
+    giveBackRecorded();
+    NSRunLoop::main().runUntilCondition([this] { return m_writesInFlight <= 0; }, seconds);
+    // What landed is the owner's again; the next start must not write it a second time.
+    m_record.settle(m_failed);
+    m_record.save();
+}
+
+SessionValues SessionLink::ownersValues() const
+{
+    SessionValues owner = sessionValues();
+    overlay(owner.level, m_record.values.level);
+    overlay(owner.eventRoleVolume, m_record.values.eventRoleVolume);
+    overlay(owner.mediaVolume, m_record.values.mediaVolume);
+    overlay(owner.showBanners, m_record.values.showBanners);
+    return owner;
 }
 
 void SessionLink::takeStateFromSession()
 {
-    SessionValues session = sessionValues();
+    SessionValues session = ownersValues();
     PhoneValues before = phoneValues();
     PhoneValues phone = SessionMirror::phoneValuesFor(session, before);
     // Before the plug-ins load, the phone simply is what the session holds.
@@ -201,6 +212,93 @@ void SessionLink::takeStateFromSession()
         setVibrateSetting("silent", phone.ringer.silentVibrate);
     m_mirror.agree(phoneValues(), session);
     m_soundAdopted = session.eventRoleVolume && session.mediaVolume;
+}
+
+// Another sink or route is no change of the phone's media volume. At rest the phone agrees with
+// what the new sink has until the phone itself changes its volume; while a profile holds the
+// media volume the new sink gets it too, its own value recorded first.
+void SessionLink::defaultSinkChanged(const std::string& sink)
+{
+    if (m_starting || !m_record.holds(SessionControl::Media) || !isAnyProfileApplied()) {
+        m_mirror.agree(SessionMirror::Part::Media, phoneValues(), sessionValues());
+        return;
+    }
+    m_record.recordSink(sink, m_sound->mediaChannels());
+    m_record.save();
+    writeToSession();
+}
+
+// At rest the owner's media volume goes back as the sinks' recorded channels, exactly, rather than
+// scaled from what the phone's volumes left of the balance.
+bool SessionLink::givesBackRecordedSinks(const SessionValues& wanted) const
+{
+    if (!m_record.holds(SessionControl::Media))
+        return false;
+    return !m_record.otherSinks.empty()
+        || (m_record.mediaSink == m_sound->mediaSink() && !m_record.mediaChannels.empty() && wanted.mediaVolume == m_record.values.mediaVolume);
+}
+
+// Every sink the phone wrote gets its owner's channels back; the phone then has the default
+// sink's volume, as the owner left it.
+void SessionLink::giveBackSinks()
+{
+    std::map<std::string, std::vector<uint32_t>> sinks = m_record.otherSinks;
+    if (m_record.mediaSink && !m_record.mediaChannels.empty())
+        sinks[*m_record.mediaSink] = m_record.mediaChannels;
+    SessionValues owner = m_record.values;
+    if (sinks.empty()) {
+        write(SessionControl::Media, owner);
+        return;
+    }
+    auto left = std::make_shared<size_t>(sinks.size());
+    m_inFlight.mediaVolume = owner.mediaVolume;
+    for (const auto& [sink, channels] : sinks) {
+        ++m_writesInFlight;
+        m_sound->setSinkChannels(sink, channels, [this, owner, left](bool ok) {
+            if (--*left == 0)
+                adoptDefaultSink();
+            writeDone(SessionControl::Media, owner, ok);
+        });
+    }
+}
+
+void SessionLink::adoptDefaultSink()
+{
+    auto media = m_sound->mediaVolume();
+    if (!media)
+        return;
+    m_entering = true;
+    Device::current().setMediaVolume(phoneVolume(*media), "session");
+    m_entering = false;
+    m_mirror.agree(SessionMirror::Part::Media, phoneValues(), sessionValues());
+}
+
+void SessionLink::retakeOwnersValues()
+{
+    m_entering = true;
+    takeStateFromSession();
+    m_entering = false;
+}
+
+void SessionLink::phoneStarted()
+{
+    m_starting = false;
+    if (isAnyProfileApplied()) {
+        // A profile applied again at the start (a restart in a meeting): the session still holds
+        // the meeting. Its volumes come after the start tone; writing now would give the owner's
+        // volumes back for that moment.
+        dispatch_after(dispatch_time(DISPATCH_TIME_NOW, static_cast<int64_t>(kSettleAfterRest * NSEC_PER_SEC)), dispatch_get_main_queue(),
+            [this] {
+                if (g_current == this)
+                    writeToSession();
+            });
+        return;
+    }
+    retakeOwnersValues();
+    giveBackRecorded();
+    // No revert of this start has steps still to come: once the writes landed the record settles.
+    m_restSince = Clock::process().now() - kSettleAfterRest;
+    settleIfAtRest();
 }
 
 void SessionLink::adoptSoundServer()
@@ -249,47 +347,145 @@ void SessionLink::phoneChanged(const Device::Change& change)
     }
     bool mirrored = change.what == "ringerVolume" || change.what == "mediaVolume" || change.what == "doNotDisturb"
         || change.what == "ringerSwitchSilent" || isVibrateChange(change.what);
-    if (mirrored && !m_entering)
+    if (mirrored && !m_entering && !m_starting)
         writeToSession();
 }
 
 void SessionLink::writeToSession()
 {
-    SessionValues current = sessionValues();
-    SessionValues wanted = m_mirror.sessionValuesFor(phoneValues(), current);
-    if (wanted == current)
-        return;
-    m_record.recordBefore(current, wanted, m_sound->mediaSink(), m_sound->mediaChannels());
-    m_record.save();
-    auto done = [this](bool) { writeDone(); };
-    // The level goes first, on the connection that carried the start vibration before it.
-    if (wanted.level != current.level) {
-        ++m_writesInFlight;
-        m_feedback->setLevel(*wanted.level, done);
+    SessionValues holds = willHold();
+    SessionValues wanted = m_mirror.sessionValuesFor(phoneValues(), holds);
+    if (!(wanted == holds)) {
+        // While a profile holds the phone its writes override the owner's values, which are
+        // recorded first; at rest the phone writes the owner's own values.
+        bool atRest = !isAnyProfileApplied();
+        if (!atRest) {
+            m_record.recordBefore(holds, wanted, m_sound->mediaSink(), m_sound->mediaChannels());
+            m_record.save();
+        }
+        // The level goes first, on the connection that carried the start vibration before it.
+        if (wanted.level != holds.level)
+            write(SessionControl::Level, wanted);
+        if (wanted.eventRoleVolume != holds.eventRoleVolume)
+            write(SessionControl::EventRole, wanted);
+        if (wanted.mediaVolume != holds.mediaVolume && atRest && givesBackRecordedSinks(wanted))
+            giveBackSinks();
+        else if (wanted.mediaVolume != holds.mediaVolume)
+            write(SessionControl::Media, wanted);
+        if (wanted.showBanners != holds.showBanners)
+            write(SessionControl::Banners, wanted);
     }
-    if (wanted.eventRoleVolume != current.eventRoleVolume) {
-        ++m_writesInFlight;
-        m_sound->setEventRoleVolume(*wanted.eventRoleVolume, done);
-    }
-    if (wanted.mediaVolume != current.mediaVolume) {
-        ++m_writesInFlight;
-        m_sound->setMediaVolume(*wanted.mediaVolume, done);
-    }
-    if (wanted.showBanners != current.showBanners) {
-        ++m_writesInFlight;
-        m_banners->setShown(*wanted.showBanners, done);
+    noteRest();
+}
+
+SessionValues SessionLink::willHold() const
+{
+    SessionValues holds = sessionValues();
+    overlay(holds.level, m_inFlight.level);
+    overlay(holds.eventRoleVolume, m_inFlight.eventRoleVolume);
+    overlay(holds.mediaVolume, m_inFlight.mediaVolume);
+    overlay(holds.showBanners, m_inFlight.showBanners);
+    return holds;
+}
+
+// Every write is counted until it lands or is refused; one that cannot reach its service (gone,
+// its bus closed) is refused at once.
+void SessionLink::write(SessionControl control, const SessionValues& wanted)
+{
+    ++m_writesInFlight;
+    auto done = [this, control, wanted](bool ok) { writeDone(control, wanted, ok); };
+    switch (control) {
+    case SessionControl::Level:
+        m_inFlight.level = wanted.level;
+        if (wanted.level)
+            m_feedback->setLevel(*wanted.level, done);
+        else
+            done(false);
+        break;
+    case SessionControl::EventRole:
+        m_inFlight.eventRoleVolume = wanted.eventRoleVolume;
+        if (wanted.eventRoleVolume)
+            m_sound->setEventRoleVolume(*wanted.eventRoleVolume, done);
+        else
+            done(false);
+        break;
+    case SessionControl::Media:
+        m_inFlight.mediaVolume = wanted.mediaVolume;
+        if (wanted.mediaVolume)
+            m_sound->setMediaVolume(*wanted.mediaVolume, done);
+        else
+            done(false);
+        break;
+    case SessionControl::Banners:
+        m_inFlight.showBanners = wanted.showBanners;
+        if (wanted.showBanners)
+            m_banners->setShown(*wanted.showBanners, done);
+        else
+            done(false);
+        break;
     }
 }
 
-void SessionLink::writeDone()
+void SessionLink::writeDone(SessionControl control, const SessionValues& written, bool ok)
 {
-    if (--m_writesInFlight > 0)
+    --m_writesInFlight;
+    auto landed = [](auto& inFlight, const auto& value) {
+        if (inFlight == value)
+            inFlight.reset();
+    };
+    switch (control) {
+    case SessionControl::Level:
+        landed(m_inFlight.level, written.level);
+        break;
+    case SessionControl::EventRole:
+        landed(m_inFlight.eventRoleVolume, written.eventRoleVolume);
+        break;
+    case SessionControl::Media:
+        landed(m_inFlight.mediaVolume, written.mediaVolume);
+        break;
+    case SessionControl::Banners:
+        landed(m_inFlight.showBanners, written.showBanners);
+        break;
+    }
+    std::erase(m_failed, control);
+    if (!ok)
+        m_failed.push_back(control);
+    if (m_writesInFlight <= 0) {
+        m_writesInFlight = 0;
+        m_inFlight = {};
+    }
+    settleIfAtRest();
+}
+
+void SessionLink::noteRest()
+{
+    if (m_starting || isAnyProfileApplied()) {
+        m_restSince.reset();
         return;
-    m_writesInFlight = 0;
-    SessionValues before = m_record.values;
-    m_record.dropReturned(sessionValues());
-    if (!(before == m_record.values))
+    }
+    if (m_restSince)
+        return;
+    m_restSince = Clock::process().now();
+    dispatch_after(dispatch_time(DISPATCH_TIME_NOW, static_cast<int64_t>(kSettleAfterRest * NSEC_PER_SEC)), dispatch_get_main_queue(), [this] {
+        if (g_current == this)
+            settleIfAtRest();
+    });
+}
+
+void SessionLink::settleIfAtRest()
+{
+    if (m_starting || m_writesInFlight > 0 || !m_restSince || Clock::process().now() < *m_restSince + kSettleAfterRest)
+        return;
+    if (isAnyProfileApplied()) {
+        m_restSince.reset();
+        return;
+    }
+    OwnerRecord before = m_record;
+    m_record.settle(m_failed);
+    if (!(before.values == m_record.values))
         m_record.save();
+    // A question about a profile that has ended has no answer that changes anything.
+    m_notifications->withdraw();
 }
 
 void SessionLink::ownerChangedLevel(FeedbackLevel level)
@@ -300,49 +496,41 @@ void SessionLink::ownerChangedLevel(FeedbackLevel level)
         phone.ringer.silentVibrate = level == FeedbackLevel::Quiet;
     else if (phone.ringer.ringerVolume == 0 && m_sound->eventRoleVolume())
         phone.ringer.ringerVolume = phoneVolume(*m_sound->eventRoleVolume());
-    ownerChanged(SessionMirror::Part::Ringer, phone);
+    ownerChanged(SessionControl::Level, SessionMirror::Part::Ringer, phone, sessionValues());
 }
 
 void SessionLink::ownerChangedEventRole(uint32_t volume)
 {
     PhoneValues phone = phoneValues();
     phone.ringer.ringerVolume = phoneVolume(volume);
-    ownerChanged(SessionMirror::Part::Ringer, phone);
+    if (!m_feedback->isPresent() && volume > 0)
+        phone.ringer.switchOnSilent = false;
+    ownerChanged(SessionControl::EventRole, SessionMirror::Part::Ringer, phone, SessionMirror::afterOwnersRinger(sessionValues(), phone));
 }
 
 void SessionLink::ownerChangedMedia(uint32_t volume)
 {
     PhoneValues phone = phoneValues();
     phone.mediaVolume = phoneVolume(volume);
-    ownerChanged(SessionMirror::Part::Media, phone);
+    ownerChanged(SessionControl::Media, SessionMirror::Part::Media, phone, sessionValues());
 }
 
 void SessionLink::ownerChangedBanners(bool shown)
 {
     PhoneValues phone = phoneValues();
     phone.doNotDisturb = !shown;
-    ownerChanged(SessionMirror::Part::Banners, phone);
+    ownerChanged(SessionControl::Banners, SessionMirror::Part::Banners, phone, sessionValues());
 }
 
-void SessionLink::ownerChanged(SessionMirror::Part part, const PhoneValues& phone)
+void SessionLink::ownerChanged(SessionControl control, SessionMirror::Part part, const PhoneValues& phone, const SessionValues& session)
 {
     // The owner set the control: the session holds his own value, nothing is left to give back.
-    switch (part) {
-    case SessionMirror::Part::Ringer:
-        m_record.values.level.reset();
-        m_record.values.eventRoleVolume.reset();
-        break;
-    case SessionMirror::Part::Media:
-        m_record.values.mediaVolume.reset();
-        m_record.mediaSink.reset();
-        break;
-    case SessionMirror::Part::Banners:
-        m_record.values.showBanners.reset();
-        break;
+    if (m_record.holds(control)) {
+        m_record.forget(control);
+        m_record.save();
     }
-    m_record.save();
     PhoneValues before = phoneValues();
-    m_mirror.agree(part, phone, sessionValues());
+    m_mirror.agree(part, phone, session);
     enterIntoPhone(before, phone);
     // What the phone's rules made of it (a change undone, say) goes back to the session.
     writeToSession();
@@ -434,8 +622,8 @@ void SessionLink::answerAlert(int64_t buttonIndex)
 
 PlistDictionary SessionLink::linkedParts() const
 {
-    return { { "feedbackd", m_feedback->isPresent() }, { "soundServer", m_sound->isConnected() }, { "notifications", m_banners->isPresent() },
-        { "networkManager", m_network->isPresent() } };
+    return { { "feedbackd", m_feedback->isPresent() }, { "soundServer", m_sound->isConnected() },
+        { "notifications", m_notifications->isPresent() }, { "gsettings", m_banners->isPresent() }, { "networkManager", m_network->isPresent() } };
 }
 
 void SessionLink::writeMarker() const

@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 class DesktopNotifications;
 class FeedbackService;
@@ -45,27 +46,46 @@ public:
     // for hardware the session owns); removed when the link ends.
     static std::filesystem::path markerPath();
 
+    // The phone has finished launching (its plug-ins' start-up included). Until then what the
+    // phone does is not written: a start-up reverts what a profile left marked applied, and the
+    // session already holds its owner's values, or the record does.
+    void phoneStarted();
     // Writes the owner's recorded values back (at stop), waiting at most `seconds` for them.
     void giveBackOwnersValues(double seconds);
 
 private:
     SessionLink() = default;
     void connect();
-    void giveBackRecorded(double seconds);
+    void giveBackRecorded();
+    // The session as its owner has it: what it holds, with the recorded values in place of the
+    // phone's.
+    SessionValues ownersValues() const;
     void takeStateFromSession();
+    void retakeOwnersValues();
+    void defaultSinkChanged(const std::string& sink);
+    bool givesBackRecordedSinks(const SessionValues& wanted) const;
+    void giveBackSinks();
+    void adoptDefaultSink();
     void adoptSoundServer();
     void observePhone();
     void phoneChanged(const Device::Change&);
     void writeToSession();
+    // What the session holds once our writes on their way have landed.
+    SessionValues willHold() const;
+    void write(SessionControl, const SessionValues& wanted);
+    void writeDone(SessionControl, const SessionValues& written, bool ok);
+    // The phone is at rest (no profile applied) or not; once it has rested a while with every
+    // write landed, the record keeps only what could not be written.
+    void noteRest();
+    void settleIfAtRest();
     void ownerChangedLevel(FeedbackLevel);
     void ownerChangedEventRole(uint32_t volume);
     void ownerChangedMedia(uint32_t volume);
     void ownerChangedBanners(bool shown);
-    void ownerChanged(SessionMirror::Part, const PhoneValues&);
+    void ownerChanged(SessionControl, SessionMirror::Part, const PhoneValues&, const SessionValues&);
     void enterIntoPhone(const PhoneValues& from, const PhoneValues& to);
     void networkChanged(const std::optional<std::string>& ssid);
     void rememberedNetworksChanged(const std::vector<std::string>&);
-    void writeDone();
     void playTone(const std::string& identifier);
     void showAlert();
     static void answerAlert(int64_t buttonIndex);
@@ -88,5 +108,9 @@ private:
     bool m_entering { false };
     bool m_networkAnswered { false };
     bool m_soundAdopted { false };
+    bool m_starting { true };
     int m_writesInFlight { 0 };
+    SessionValues m_inFlight;
+    std::vector<SessionControl> m_failed;
+    std::optional<double> m_restSince;
 };

@@ -86,6 +86,8 @@ int runSpringBoardHost(const SpringBoardHostOptions& options)
 
     size_t plugins = SubstrateLoader::loadLibraries(kBundleIdentifier);
     springBoard->applicationDidFinishLaunching(springBoard);
+    if (session)
+        session->phoneStarted();
     midnight = std::make_unique<MidnightWatch>([springBoard] { springBoard->_midnightPassed(); });
     midnight->start();
 

@@ -48,6 +48,20 @@ void DesktopNotifications::watch()
         if (self->m_answered)
             self->m_answered(index);
     });
+    m_ownerMatch = BusCall::match(*m_bus,
+        std::string("type='signal',sender='org.freedesktop.DBus',member='NameOwnerChanged',arg0='") + kServiceName + "'",
+        [weak](sd_bus_message* message) {
+            auto self = weak.lock();
+            const char *name = nullptr, *from = nullptr, *to = nullptr;
+            if (self && sd_bus_message_read(message, "sss", &name, &from, &to) >= 0 && to)
+                self->m_present = *to != '\0';
+        });
+    BusCall::call(
+        *m_bus, kServiceName, kPath, kInterface, "GetServerInformation", [](sd_bus_message*) { return 0; },
+        [weak](sd_bus_message* reply) {
+            if (auto self = weak.lock())
+                self->m_present = BusCall::errorName(reply).empty();
+        });
     m_closedMatch = BusCall::match(*m_bus, signalRule("NotificationClosed"), [weak](sd_bus_message* message) {
         auto self = weak.lock();
         uint32_t id = 0;

@@ -22,6 +22,9 @@ public:
     void show(const std::string& title, const std::string& message, const std::vector<std::string>& buttons);
     // Takes the notification shown away (the alert was answered on the phone).
     void withdraw();
+    // Whether a notification server answers on the session bus (asked at the start, followed
+    // as servers come and go).
+    bool isPresent() const { return m_present; }
 
     static constexpr const char* kServiceName = "org.freedesktop.Notifications";
 
@@ -35,6 +38,8 @@ private:
     uint32_t m_shown { 0 };
     bool m_withdrawWhenShown { false };
     bool m_failureLogged { false };
+    bool m_present { false };
+    BusCall::Slot m_ownerMatch;
     BusCall::Slot m_actionMatch;
     BusCall::Slot m_closedMatch;
 };

@@ -119,6 +119,9 @@ void NotificationBanners::setShown(bool shown, std::function<void(bool)> done)
             // Once dconf has it, a read gives it back to every process.
             g_settings_sync();
             bool readBack = g_settings_get_boolean(write->banners->m_settings, kKey) == write->shown;
+            // With the session bus gone dconf drops the write and still reads back its own copy.
+            if (write->banners->m_sessionBus && g_dbus_connection_is_closed(write->banners->m_sessionBus))
+                readBack = false;
             NSRunLoop::main().performBlock([weak = write->weak, done = write->done, ok = written && readBack, shown = write->shown] {
                 if (auto banners = weak.lock(); banners && ok)
                     banners->valueArrived(shown);

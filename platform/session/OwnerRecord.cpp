@@ -4,6 +4,8 @@
 #include "platform/foundation/PropertyList.h"
 #include "platform/machinery/DeviceRoot.h"
 
+#include <algorithm>
+
 namespace {
 
 std::optional<uint32_t> volumeIn(PlistDictionary& dictionary, const char* key)
@@ -12,6 +14,27 @@ std::optional<uint32_t> volumeIn(PlistDictionary& dictionary, const char* key)
     if (!value || *value < 0 || *value > UINT32_MAX)
         return std::nullopt;
     return static_cast<uint32_t>(*value);
+}
+
+// A sink's channels; nothing when one of them is no volume.
+std::vector<uint32_t> channelsIn(const PlistArray& array)
+{
+    std::vector<uint32_t> channels;
+    for (const PlistValue& channel : array) {
+        const int64_t* volume = channel.asInteger();
+        if (!volume || *volume < 0 || *volume > UINT32_MAX)
+            return {};
+        channels.push_back(static_cast<uint32_t>(*volume));
+    }
+    return channels;
+}
+
+PlistArray channelsArray(const std::vector<uint32_t>& channels)
+{
+    PlistArray array;
+    for (uint32_t volume : channels)
+        array.push_back(static_cast<int64_t>(volume));
+    return array;
 }
 
 template<class T>
@@ -50,22 +73,25 @@ OwnerRecord OwnerRecord::load()
         record.values.showBanners = *shown;
     if (auto sink = dictionary["mediaSink"].asString())
         record.mediaSink = *sink;
-    if (auto channels = dictionary["mediaChannels"].asArray()) {
-        for (const PlistValue& channel : *channels) {
-            const int64_t* volume = channel.asInteger();
-            if (!volume || *volume < 0 || *volume > UINT32_MAX) {
-                record.mediaChannels.clear();
-                break;
-            }
-            record.mediaChannels.push_back(static_cast<uint32_t>(*volume));
-        }
-    }
+    if (auto channels = dictionary["mediaChannels"].asArray())
+        record.mediaChannels = channelsIn(*channels);
+    if (auto sinks = dictionary["otherSinks"].asDictionary())
+        for (const auto& [sink, channels] : *sinks)
+            if (auto array = channels.asArray(); array && !channelsIn(*array).empty())
+                record.otherSinks[sink] = channelsIn(*array);
     return record;
 }
 
 bool OwnerRecord::isEmpty() const
 {
-    return values == SessionValues {};
+    return values == SessionValues {} && otherSinks.empty();
+}
+
+void OwnerRecord::recordSink(const std::string& sink, const std::vector<uint32_t>& channels)
+{
+    if (!values.mediaVolume || sink == mediaSink || otherSinks.count(sink) || channels.empty())
+        return;
+    otherSinks[sink] = channels;
 }
 
 void OwnerRecord::recordBefore(const SessionValues& current, const SessionValues& wanted, const std::optional<std::string>& sink,
@@ -91,7 +117,51 @@ void OwnerRecord::dropReturned(const SessionValues& current)
     if (!values.mediaVolume) {
         mediaSink.reset();
         mediaChannels.clear();
+        otherSinks.clear();
     }
+}
+
+void OwnerRecord::forget(SessionControl control)
+{
+    switch (control) {
+    case SessionControl::Level:
+        values.level.reset();
+        break;
+    case SessionControl::EventRole:
+        values.eventRoleVolume.reset();
+        break;
+    case SessionControl::Media:
+        values.mediaVolume.reset();
+        mediaSink.reset();
+        mediaChannels.clear();
+        otherSinks.clear();
+        break;
+    case SessionControl::Banners:
+        values.showBanners.reset();
+        break;
+    }
+}
+
+bool OwnerRecord::holds(SessionControl control) const
+{
+    switch (control) {
+    case SessionControl::Level:
+        return values.level.has_value();
+    case SessionControl::EventRole:
+        return values.eventRoleVolume.has_value();
+    case SessionControl::Media:
+        return values.mediaVolume.has_value();
+    case SessionControl::Banners:
+        return values.showBanners.has_value();
+    }
+    return false;
+}
+
+void OwnerRecord::settle(const std::vector<SessionControl>& failed)
+{
+    for (SessionControl control : { SessionControl::Level, SessionControl::EventRole, SessionControl::Media, SessionControl::Banners })
+        if (std::find(failed.begin(), failed.end(), control) == failed.end())
+            forget(control);
 }
 
 bool OwnerRecord::save() const
@@ -110,11 +180,13 @@ bool OwnerRecord::save() const
         dictionary["mediaVolume"] = static_cast<int64_t>(*values.mediaVolume);
     if (mediaSink)
         dictionary["mediaSink"] = *mediaSink;
-    if (!mediaChannels.empty()) {
-        PlistArray channels;
-        for (uint32_t volume : mediaChannels)
-            channels.push_back(static_cast<int64_t>(volume));
-        dictionary["mediaChannels"] = channels;
+    if (!mediaChannels.empty())
+        dictionary["mediaChannels"] = channelsArray(mediaChannels);
+    if (!otherSinks.empty()) {
+        PlistDictionary sinks;
+        for (const auto& [sink, channels] : otherSinks)
+            sinks[sink] = channelsArray(channels);
+        dictionary["otherSinks"] = sinks;
     }
     if (values.showBanners)
         dictionary["showBanners"] = *values.showBanners;

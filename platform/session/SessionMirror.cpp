@@ -37,6 +37,14 @@ PhoneValues SessionMirror::phoneValuesFor(const SessionValues& session, const Ph
     return phone;
 }
 
+SessionValues SessionMirror::afterOwnersRinger(const SessionValues& session, const PhoneValues& phone)
+{
+    SessionValues owner = session;
+    if (owner.level && !phone.ringer.switchOnSilent && phone.ringer.ringerVolume > 0)
+        owner.level = FeedbackLevel::Full;
+    return owner;
+}
+
 void SessionMirror::agree(const PhoneValues& phone, const SessionValues& session)
 {
     for (Part part : { Part::Ringer, Part::Media, Part::Banners })
@@ -69,7 +77,9 @@ SessionValues SessionMirror::sessionValuesFor(const PhoneValues& phone, const Se
     } else {
         if (current.level)
             wanted.level = feedbackLevelFor(phone.ringer);
-        if (current.eventRoleVolume && phone.ringer.ringerVolume > 0)
+        if (current.eventRoleVolume && !current.level)
+            wanted.eventRoleVolume = serverVolume(phone.ringer.switchOnSilent ? 0.0f : phone.ringer.ringerVolume);
+        else if (current.eventRoleVolume && phone.ringer.ringerVolume > 0)
             wanted.eventRoleVolume = serverVolume(phone.ringer.ringerVolume);
     }
 

@@ -42,6 +42,10 @@ public:
     // current ones (the parts whose service is missing stay as they are).
     static PhoneValues phoneValuesFor(const SessionValues&, const PhoneValues& current);
 
+    // What the session holds once the owner has set the event-role volume: a ringer he raised
+    // above 0 with the switch on ring rings, whatever level the phone had written for it.
+    static SessionValues afterOwnersRinger(const SessionValues& session, const PhoneValues& phone);
+
     // The phone and the session agree: the owner's session values entered the phone as these.
     // Each part of the phone agrees on its own, when the owner changes it on the session.
     enum class Part { Ringer, Media, Banners };
@@ -50,7 +54,8 @@ public:
 
     // What the session must hold for the phone's values. `current` is what it holds now: a ringer
     // of 0 leaves the event-role volume as it is, so that the owner's one tap to "full" brings the
-    // ring back.
+    // ring back. Without feedbackd nothing else silences the ring: the event-role volume carries
+    // the ringer then, 0 and the switch on silent included.
     SessionValues sessionValuesFor(const PhoneValues&, const SessionValues& current) const;
 
 private:

@@ -116,3 +116,35 @@ TEST(SessionMirrorTest, AMissingServiceIsNeverWrittenAndKeepsThePhonesOwnValue)
     EXPECT_FALSE(wanted.showBanners);
     EXPECT_EQ(wanted.mediaVolume, 0u);
 }
+
+// A desktop without feedbackd: the event-role volume is all that rings, so it carries the ringer,
+// 0 and the switch on silent included, and comes back exactly after the profile.
+TEST(SessionMirrorTest, WithoutFeedbackdTheEventRoleVolumeCarriesASilencedRinger)
+{
+    SessionValues desktop { std::nullopt, 24248, 45875, true };
+    PhoneValues phone = SessionMirror::phoneValuesFor(desktop, PhoneValues { { false, 0.5f, true, true }, 0.5f, false });
+    SessionMirror mirror;
+    mirror.agree(phone, desktop);
+
+    PhoneValues meeting = phone;
+    meeting.ringer.ringerVolume = 0;
+    EXPECT_EQ(mirror.sessionValuesFor(meeting, desktop).eventRoleVolume, 0u);
+    PhoneValues switched = phone;
+    switched.ringer.switchOnSilent = true;
+    EXPECT_EQ(mirror.sessionValuesFor(switched, desktop).eventRoleVolume, 0u);
+    EXPECT_EQ(mirror.sessionValuesFor(phone, { std::nullopt, 0, 0, false }), desktop) << "the owner's own values after the meeting";
+}
+
+TEST(SessionMirrorTest, ARingerTheOwnerRaisesDuringAProfileRings)
+{
+    SessionValues meeting { FeedbackLevel::Silent, 39322, 0, false };
+    PhoneValues raised { { false, 0.6f, false, false }, 0, true };
+    EXPECT_EQ(SessionMirror::afterOwnersRinger(meeting, raised).level, FeedbackLevel::Full);
+    PhoneValues onSilent = raised;
+    onSilent.ringer.switchOnSilent = true;
+    EXPECT_EQ(SessionMirror::afterOwnersRinger(meeting, onSilent).level, FeedbackLevel::Silent) << "the switch on silent stays silent";
+    PhoneValues lowered = raised;
+    lowered.ringer.ringerVolume = 0;
+    SessionValues owner { FeedbackLevel::Full, 0, 0, true };
+    EXPECT_EQ(SessionMirror::afterOwnersRinger(owner, lowered).level, FeedbackLevel::Full) << "a ringer lowered to 0 keeps the owner's level";
+}
