@@ -70,7 +70,7 @@ check_desktop() {
         cat > "$work/bin/phonectl" <<'EOF'
 #!/bin/sh
 case "$*" in
-    *" settings") echo "http://127.0.0.1:8080/?root=$2" ;;
+    *" settings --notify") echo "http://127.0.0.1:8080/?root=$2" ;;
     *) printf 'phonectl %s\n' "$*" > "$OPENED" ;;
 esac
 EOF

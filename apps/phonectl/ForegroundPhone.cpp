@@ -2,6 +2,7 @@
 
 #include "apps/common/StopSignals.h"
 #include "apps/phonectl/ControlClient.h"
+#include "apps/phonectl/ServiceNotifier.h"
 #include "apps/phonectl/SettingsLauncher.h"
 #include "platform/foundation/NSRunLoop.h"
 #include "platform/phonebus/PhoneBusConnection.h"
@@ -10,7 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <systemd/sd-bus.h>
-#include <systemd/sd-daemon.h>
+#include <unistd.h>
 
 namespace {
 
@@ -25,43 +26,61 @@ std::shared_ptr<PhoneBusConnection> claimSessionName()
     } catch (const std::exception& error) {
         throw PhonectlError(std::string("run: ") + error.what());
     }
-    int r = sd_bus_request_name(bus->bus(), kForegroundPhoneName, 0);
+    takeSessionPhoneName(bus->bus(), "run");
     bus->updateWatch();
-    if (r == -EEXIST)
-        throw PhonectlError("run: Hushline already runs for this user (the session bus name " + std::string(kForegroundPhoneName) + " is taken)");
-    if (r < 0)
-        throw PhonectlError(std::string("run: cannot take the session bus name: ") + strerror(-r));
     return bus;
 }
 
-int onDisconnected(sd_bus_message*, void* ended, sd_bus_error*)
-{
-    *static_cast<bool*>(ended) = true;
-    NSRunLoop::main().stop();
-    return 0;
-}
+// The end of the session: its bus goes away, and the connection that holds the name hears the
+// local Disconnected signal before it closes.
+class SessionEnd {
+public:
+    explicit SessionEnd(PhoneBusConnection& bus)
+    {
+        int r = sd_bus_match_signal(bus.bus(), &m_slot, nullptr, "/org/freedesktop/DBus/Local", "org.freedesktop.DBus.Local",
+            "Disconnected", &SessionEnd::onDisconnected, this);
+        bus.updateWatch();
+        if (r < 0)
+            throw PhonectlError(std::string("run: cannot watch for the end of the session: ") + strerror(-r));
+    }
+    ~SessionEnd() { sd_bus_slot_unref(m_slot); }
+    SessionEnd(const SessionEnd&) = delete;
+    SessionEnd& operator=(const SessionEnd&) = delete;
+
+    bool happened() const { return m_happened; }
+
+private:
+    static int onDisconnected(sd_bus_message*, void* self, sd_bus_error*)
+    {
+        static_cast<SessionEnd*>(self)->m_happened = true;
+        NSRunLoop::main().stop();
+        return 0;
+    }
+
+    sd_bus_slot* m_slot { nullptr };
+    bool m_happened { false };
+};
 
 }
 
 int runPhoneInForeground(const BootOptions& options)
 {
+    // First of all, so that nothing run starts inherits the service manager's socket.
+    ServiceNotifier serviceManager;
     StopSignals stopSignals;
     auto bus = claimSessionName();
-    bootPhone(options);
-    sd_notify(0, "READY=1\nSTATUS=Hushline's phone is linked to the session");
+    // Watched from here on: a session that ends while the phone boots stops it right after.
+    SessionEnd sessionEnd(*bus);
+    BootOptions foreground = options;
+    foreground.foreground = getpid();
+    bootPhone(foreground);
+    serviceManager.notify("READY=1\nSTATUS=Hushline's phone is linked to the session");
     std::fprintf(stderr, "phonectl: the phone at %s runs; it stops with SIGTERM or the end of the session\n", options.root.c_str());
 
-    // The session ends: its bus goes away, and sd-bus tells the connection that held the name.
-    bool sessionEnded = false;
-    sd_bus_slot* disconnected = nullptr;
-    sd_bus_match_signal(bus->bus(), &disconnected, nullptr, "/org/freedesktop/DBus/Local", "org.freedesktop.DBus.Local", "Disconnected",
-        &onDisconnected, &sessionEnded);
-    bus->updateWatch();
     NSRunLoop::main().run();
-    sd_bus_slot_unref(disconnected);
-    sd_notify(0, "STOPPING=1");
-    if (sessionEnded)
-        std::fprintf(stderr, "phonectl: the session ended; stopping the phone\n");
+    serviceManager.notify("STOPPING=1");
+    if (sessionEnd.happened())
+        std::fprintf(stderr, "phonectl: the session ended (its bus is gone); stopping the phone\n");
     stopSettings(options.root);
     if (runningSupervisor(options.root))
         stopPhone(options.root);

@@ -2,6 +2,7 @@
 
 #include "apps/phonectl/PhoneSupervisor.h"
 #include "apps/phonectl/ControlClient.h"
+#include "apps/phonectl/DesktopNotice.h"
 #include "platform/machinery/AtomicFile.h"
 
 #include <chrono>
@@ -70,6 +71,22 @@ std::string startSettings(const std::filesystem::path& root, uint16_t port)
             throw PhonectlError("the Settings app of " + root.string() + " did not start:" + lastLinesOf(logPath(root), 5));
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
+std::string startSettingsFromDesktop(const std::filesystem::path& root, uint16_t port)
+{
+    std::error_code error;
+    if (!std::filesystem::is_directory(root, error) || !runningSupervisor(root)) {
+        std::string how = "It starts with your session; to start it now, run systemctl --user start hushline (without systemd: phonectl run --session).";
+        notifyDesktop("Hushline is not running", "Its settings open only while it runs. " + how);
+        throw PhonectlError("Hushline is not running (no phone runs at " + root.string() + "), so its settings cannot open. " + how);
+    }
+    try {
+        return startSettings(root, port);
+    } catch (const PhonectlError& failure) {
+        notifyDesktop("Hushline's settings did not open", failure.what());
+        throw;
     }
 }
 

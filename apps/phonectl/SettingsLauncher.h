@@ -10,5 +10,9 @@
 // The page's address; starts the Settings host on the port (0: a free one) when none runs.
 // Throws PhonectlError when the phone is not booted or the host does not start.
 std::string startSettings(const std::filesystem::path& root, uint16_t port);
+// startSettings for the desktop's launcher (phonectl settings --notify), whose error stream
+// nobody reads: a failure is also a desktop notification, and a phone that does not run is told
+// as "Hushline is not running" with how to start it.
+std::string startSettingsFromDesktop(const std::filesystem::path& root, uint16_t port);
 // Ends the running Settings host, if any, and waits until it is gone.
 void stopSettings(const std::filesystem::path& root);

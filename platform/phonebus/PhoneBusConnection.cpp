@@ -130,6 +130,7 @@ void PhoneBusConnection::serve()
         int r = sd_bus_process(m_bus, nullptr);
         if (r < 0 || (m_bus && sd_bus_is_open(m_bus) <= 0)) {
             NSLog("phone bus: the connection to the phone's bus was lost%s%s", r < 0 ? ": " : "", r < 0 ? strerror(-r) : "");
+            finishClosing();
             close();
             return;
         }
@@ -137,6 +138,18 @@ void PhoneBusConnection::serve()
             break;
     }
     updateWatch();
+}
+
+void PhoneBusConnection::finishClosing()
+{
+    // Once the peer has hung up, sd-bus is "closing": each further sd_bus_process fails one
+    // pending call (answering what its handler answered, 0 as often as not), then hands the local
+    // Disconnected signal to the matches and closes, after which it answers with an error.
+    // Closing before that would leave the pending calls' handlers and the Disconnected matches
+    // uncalled. A connection still open (another error) has nothing of the kind to finish.
+    if (!m_bus || sd_bus_is_open(m_bus) > 0)
+        return;
+    while (m_bus && sd_bus_process(m_bus, nullptr) >= 0) { }
 }
 
 void PhoneBusConnection::updateWatch()

@@ -20,7 +20,9 @@ class NSObject;
 // writing), and sd-bus's own deadlines (a pending reply's time-out, messages already read and
 // queued) arm a run-loop timer on the monotonic clock. Nothing polls: the loop sleeps until
 // the socket or the deadline needs it. Handlers of incoming messages therefore run on the
-// thread that runs the main run loop, one at a time.
+// thread that runs the main run loop, one at a time. When the bus goes away, every pending call
+// gets its failure and the matches get the local Disconnected signal
+// (org.freedesktop.DBus.Local) before the connection closes.
 //
 // sd-bus is not thread-safe: the connection belongs to the thread that opened it (the main
 // thread). Work from another thread goes through perform(), which hands it to the main run loop.
@@ -70,6 +72,7 @@ private:
     PhoneBusConnection() = default;
     void attach();
     void serve();
+    void finishClosing();
     void armDeadline();
 
     sd_bus* m_bus { nullptr };

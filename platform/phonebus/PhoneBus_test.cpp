@@ -155,8 +155,37 @@ TEST_F(PhoneBusTest, AConnectionNoticesThatItsBusIsGone)
     auto connection = PhoneBusConnection::process();
     ASSERT_TRUE(connection);
     auto center = std::make_shared<BusDarwinNotifyCenter>(connection);
+    // Whoever waits on the connection hears of its end: the local Disconnected signal and the
+    // failure of a call still waiting for its answer.
+    bool disconnected = false;
+    sd_bus_slot* match = nullptr;
+    ASSERT_GE(sd_bus_match_signal(connection->bus(), &match, nullptr, "/org/freedesktop/DBus/Local", "org.freedesktop.DBus.Local",
+                  "Disconnected",
+                  [](sd_bus_message*, void* flag, sd_bus_error*) {
+                      *static_cast<bool*>(flag) = true;
+                      return 0;
+                  },
+                  &disconnected),
+        0);
+    // A peer that never reads what it is sent: the call stays unanswered.
+    sd_bus* silent = unservedConnection(bus->address());
+    const char* silentName = nullptr;
+    sd_bus_get_unique_name(silent, &silentName);
+    bool callFailed = false;
+    ASSERT_GE(sd_bus_call_method_async(connection->bus(), nullptr, silentName, "/", "com.velloq.Test", "Never",
+                  [](sd_bus_message* reply, void* flag, sd_bus_error*) {
+                      *static_cast<bool*>(flag) = sd_bus_message_is_method_error(reply, nullptr);
+                      return 0;
+                  },
+                  &callFailed, ""),
+        0);
+    sd_bus_flush(connection->bus());
     bus.reset();
+    sd_bus_flush_close_unref(silent);
     EXPECT_TRUE(waitFor([&] { return !connection->isOpen(); }));
+    EXPECT_TRUE(disconnected);
+    EXPECT_TRUE(callFailed) << "a pending call ends with a failure, not never";
+    sd_bus_slot_unref(match);
     EXPECT_EQ(logCount("the connection to the phone's bus was lost"), 1u);
 
     center->post("com.velloq.Late");
