@@ -1,5 +1,7 @@
 #include "platform/session/SoundServer.h"
 
+#include "platform/session/RouteSettingsWatch.h"
+
 #include "platform/foundation/FileWatch.h"
 #include "platform/foundation/NSLog.h"
 #include "platform/foundation/NSRunLoop.h"
@@ -181,6 +183,7 @@ void SoundServer::connected()
 
 void SoundServer::disconnected()
 {
+    m_routeWatch.reset();
     bool wasConnected = m_connected;
     m_connected = false;
     m_announced = false;
@@ -297,11 +300,26 @@ void SoundServer::readServer(std::function<void()> after)
             auto* raw = static_cast<Request*>(userdata);
             SoundServer* server = raw->server;
             auto request = server->take(raw);
+            if (info && info->server_name)
+                server->serverNamed(info->server_name);
             if (info && info->default_sink_name)
                 server->readSink(info->default_sink_name, request ? std::move(request->finished) : nullptr);
         },
         request);
     readStarted(operation, request);
+}
+
+// PipeWire before 1.1.81 does not tell of the event-role entry's changes: its metadata does.
+void SoundServer::serverNamed(const std::string& name)
+{
+    if (m_routeWatch || !RouteSettingsWatch::isNeededFor(name))
+        return;
+    m_routeWatch = RouteSettingsWatch::start([this] { readEventRole(); });
+    if (!m_routeWatch && !m_routeWatchMissingLogged)
+        NSLog("Session: %s does not tell of the ringer's changes and pw-metadata is not installed: the owner's ringer is read only at "
+              "the phone's own changes",
+            name.c_str());
+    m_routeWatchMissingLogged = true;
 }
 
 void SoundServer::readSink(const std::string& name, std::function<void(SoundServer&, bool)> after)

@@ -15,6 +15,7 @@
 struct pa_context;
 struct pa_operation;
 class FileWatch;
+class RouteSettingsWatch;
 
 // The session's sound server (PulseAudio, or PipeWire's pulse server) as the phone's two
 // volumes, through libpulse on the main run loop:
@@ -97,6 +98,7 @@ private:
     void readBackEventRole(uint32_t volume, int attemptsLeft);
     void readServer(std::function<void()> after = {});
     void readSink(const std::string& name, std::function<void(SoundServer&, bool)> after);
+    void serverNamed(const std::string& name);
     // Tells the writer of a write still pending (refused, or overtaken before it came back).
     void finishWrite(std::deque<PendingWrite>&, uint32_t volume, bool ok);
     void eventRoleArrived(uint32_t);
@@ -125,6 +127,8 @@ private:
     std::deque<PendingWrite> m_pendingEventRole;
     std::deque<PendingWrite> m_pendingMedia;
     std::unique_ptr<FileWatch> m_socketWatch;
+    std::unique_ptr<RouteSettingsWatch> m_routeWatch;
+    bool m_routeWatchMissingLogged { false };
     std::vector<std::unique_ptr<Request>> m_requests;
     std::chrono::steady_clock::time_point m_lastReport;
 };
