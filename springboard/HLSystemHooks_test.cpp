@@ -16,7 +16,7 @@ class SystemHooksTest : public SpringBoardFixture {
 protected:
     bool alarmIconShown() const
     {
-        auto icon = Device::current().changesOf("alarmIcon");
+        auto icon = Device::current().changesOf(DeviceChange::AlarmIcon);
         return !icon.empty() && icon.back().value.boolValue();
     }
 };

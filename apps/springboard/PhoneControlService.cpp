@@ -49,7 +49,7 @@ PlistDictionary clockResult()
 
 PlistDictionary changeDictionary(const Device::Change& change)
 {
-    return { { "date", change.date }, { "what", change.what }, { "value", change.value }, { "detail", change.detail } };
+    return { { "date", change.date }, { "what", std::string(deviceChangeName(change.what)) }, { "value", change.value }, { "detail", change.detail } };
 }
 
 int noClockError(sd_bus_error* error)

@@ -45,11 +45,6 @@ void overlay(std::optional<T>& value, const std::optional<T>& over)
         value = over;
 }
 
-bool isVibrateChange(const std::string& what)
-{
-    return what == "ringVibrate" || what == "silentVibrate";
-}
-
 // The Sounds settings' way of changing a vibrate setting: the springboard domain's key, then its
 // change notification.
 void setVibrateSetting(const std::string& which, bool on)
@@ -324,31 +319,36 @@ void SessionLink::observePhone()
 
 void SessionLink::phoneChanged(const Device::Change& change)
 {
-    if (change.what == "vibration") {
+    switch (change.what) {
+    case DeviceChange::Vibration:
         m_feedback->vibrate();
         return;
-    }
-    if (change.what == "tone" && change.value.asString()) {
-        playTone(*change.value.asString());
+    case DeviceChange::Tone:
+        if (change.value.asString())
+            playTone(*change.value.asString());
         return;
-    }
-    if (change.what == "toneStopped") {
+    case DeviceChange::ToneStopped:
         m_sounds->stop();
         return;
-    }
-    if (change.what == "alert") {
+    case DeviceChange::Alert:
         showAlert();
         return;
-    }
-    if (change.what == "alertDismissed") {
+    case DeviceChange::AlertDismissed:
         if (!m_answering)
             m_notifications->withdraw();
         return;
+    case DeviceChange::RingerVolume:
+    case DeviceChange::MediaVolume:
+    case DeviceChange::DoNotDisturb:
+    case DeviceChange::RingerSwitchSilent:
+    case DeviceChange::RingVibrate:
+    case DeviceChange::SilentVibrate:
+        if (!m_entering && !m_starting)
+            writeToSession();
+        return;
+    default:
+        return;
     }
-    bool mirrored = change.what == "ringerVolume" || change.what == "mediaVolume" || change.what == "doNotDisturb"
-        || change.what == "ringerSwitchSilent" || isVibrateChange(change.what);
-    if (mirrored && !m_entering && !m_starting)
-        writeToSession();
 }
 
 void SessionLink::writeToSession()

@@ -87,13 +87,13 @@ TEST_F(ApplyTest, ApplyPlaysTheToneAtTheUsersVolumeAndQuietensThePhoneAfterIt)
     loop().advanceBy(0.2);
     EXPECT_FLOAT_EQ(phone().ringerVolume(), 0.125f);
     EXPECT_FLOAT_EQ(phone().mediaVolume(), 0.25f);
-    EXPECT_THAT(timesOf("ringerVolume"), ElementsAre(At(1.8)));
-    EXPECT_THAT(timesOf("mediaVolume"), ElementsAre(At(1.8)));
-    EXPECT_THAT(timesOf("volumeDisplayShown"), IsEmpty()) << "the volume display stays hidden while volumes change";
+    EXPECT_THAT(timesOf(DeviceChange::RingerVolume), ElementsAre(At(1.8)));
+    EXPECT_THAT(timesOf(DeviceChange::MediaVolume), ElementsAre(At(1.8)));
+    EXPECT_THAT(timesOf(DeviceChange::VolumeDisplayShown), IsEmpty()) << "the volume display stays hidden while volumes change";
 
     loop().advanceBy(5);
     EXPECT_TRUE(phone().isVolumeDisplayEnabled());
-    EXPECT_THAT(timesOf("volumeDisplayEnabled"), ElementsAre(At(0.0), At(3.8)));
+    EXPECT_THAT(timesOf(DeviceChange::VolumeDisplayEnabled), ElementsAre(At(0.0), At(3.8)));
 }
 
 TEST_F(ApplyTest, OnALockedPhoneTheVolumesChangeOneSecondAfterTheTone)
@@ -102,9 +102,9 @@ TEST_F(ApplyTest, OnALockedPhoneTheVolumesChangeOneSecondAfterTheTone)
     phone().clearChanges();
     toneProfile()->apply();
     loop().advanceBy(10);
-    EXPECT_THAT(timesOf("ringerVolume"), ElementsAre(At(1.0)));
-    EXPECT_THAT(timesOf("mediaVolume"), ElementsAre(At(1.0)));
-    EXPECT_THAT(timesOf("volumeDisplayEnabled"), ElementsAre(At(0.0), At(3.0)));
+    EXPECT_THAT(timesOf(DeviceChange::RingerVolume), ElementsAre(At(1.0)));
+    EXPECT_THAT(timesOf(DeviceChange::MediaVolume), ElementsAre(At(1.0)));
+    EXPECT_THAT(timesOf(DeviceChange::VolumeDisplayEnabled), ElementsAre(At(0.0), At(3.0)));
 }
 
 TEST_F(ApplyTest, RevertRestoresTheRingerAtOnceAndThePlaybackVolumeAfterTheTone)
@@ -129,8 +129,8 @@ TEST_F(ApplyTest, RevertRestoresTheRingerAtOnceAndThePlaybackVolumeAfterTheTone)
     EXPECT_FLOAT_EQ(phone().mediaVolume(), 0.25f);
     loop().advanceBy(5);
     EXPECT_FLOAT_EQ(phone().mediaVolume(), 0.5f) << "the saved playback volume comes back although its key is gone";
-    EXPECT_THAT(timesOf("mediaVolume"), ElementsAre(At(1.8)));
-    EXPECT_THAT(timesOf("volumeDisplayEnabled"), ElementsAre(At(0.0), At(3.8)));
+    EXPECT_THAT(timesOf(DeviceChange::MediaVolume), ElementsAre(At(1.8)));
+    EXPECT_THAT(timesOf(DeviceChange::VolumeDisplayEnabled), ElementsAre(At(0.0), At(3.8)));
 }
 
 TEST_F(ApplyTest, QuietRevertPlaysNoToneAndLeavesTheScreenAlone)
@@ -151,11 +151,11 @@ TEST_F(ApplyTest, QuietRevertPlaysNoToneAndLeavesTheScreenAlone)
     EXPECT_EQ(phone().tones().size(), 1u) << "only the start tone";
     EXPECT_FLOAT_EQ(phone().ringerVolume(), 0.75f);
     EXPECT_FLOAT_EQ(phone().mediaVolume(), 0.5f);
-    EXPECT_THAT(timesOf("mediaVolume"), ElementsAre(At(0.0)));
+    EXPECT_THAT(timesOf(DeviceChange::MediaVolume), ElementsAre(At(0.0)));
     EXPECT_TRUE(profile->isSilent()) << "the caller clears the quiet flag";
     loop().advanceBy(10);
     EXPECT_FALSE(phone().isScreenOn());
-    EXPECT_THAT(timesOf("backlightFactor"), IsEmpty());
+    EXPECT_THAT(timesOf(DeviceChange::BacklightFactor), IsEmpty());
 }
 
 TEST_F(ApplyTest, OverlappingProfilesKeepThePhoneQuietUntilTheLastGivesTheUsersStateBack)
@@ -238,7 +238,7 @@ TEST_F(ApplyTest, RevertOfAVibratingProfileGivesBackTheVibrateStatesFoundAtOnce)
         (PlistDictionary { { "VibePattern", PlistArray { true, 300.0 } }, { "Intensity", 1.0f } }));
     EXPECT_TRUE(phone().ringVibrate());
     EXPECT_FALSE(phone().silentVibrate());
-    EXPECT_THAT(timesOf("silentVibrate"), ElementsAre(At(0.0)));
+    EXPECT_THAT(timesOf(DeviceChange::SilentVibrate), ElementsAre(At(0.0)));
 
     // Restoring writes SpringBoard's domain, which also holds the saved state: what the revert
     // removed stays removed.
@@ -260,7 +260,7 @@ TEST_F(ApplyTest, AProfileThatDoesNotVibrateLeavesTheUsersVibrationAlone)
     EXPECT_TRUE(phone().vibrations().empty());
     EXPECT_TRUE(phone().ringVibrate());
     EXPECT_TRUE(phone().silentVibrate());
-    EXPECT_TRUE(timesOf("ringVibrate").empty());
+    EXPECT_TRUE(timesOf(DeviceChange::RingVibrate).empty());
 }
 
 TEST_F(ApplyTest, ScreenWakeUpAndDimmingOnBothSidesOfVersion10)
@@ -295,7 +295,7 @@ TEST_F(ApplyTest, ScreenWakeUpAndDimmingOnBothSidesOfVersion10)
         EXPECT_TRUE(phone().isScreenOn());
         loop().advanceBy(1);
 
-        auto changes = phone().changesOf("backlightFactor");
+        auto changes = phone().changesOf(DeviceChange::BacklightFactor);
         std::vector<std::string> via;
         for (const auto& change : changes)
             via.push_back(change.detail);
@@ -307,7 +307,7 @@ TEST_F(ApplyTest, ScreenWakeUpAndDimmingOnBothSidesOfVersion10)
         EXPECT_EQ(via, expected);
         EXPECT_EQ(phone().isScreenOn(), c.dimVia == nullptr);
         if (c.dimVia) {
-            EXPECT_THAT(timesOf("screenOn"), ElementsAre(At(0.0), At(5.0)));
+            EXPECT_THAT(timesOf(DeviceChange::ScreenOn), ElementsAre(At(0.0), At(5.0)));
         }
     }
 }
@@ -318,7 +318,7 @@ TEST_F(ApplyTest, WithoutAnyToneMethodTheVolumesStillChangeAfterThePauses)
     toneProfile()->apply();
     loop().advanceBy(10);
     EXPECT_TRUE(phone().tones().empty());
-    EXPECT_THAT(timesOf("ringerVolume"), ElementsAre(At(1.8)));
+    EXPECT_THAT(timesOf(DeviceChange::RingerVolume), ElementsAre(At(1.8)));
     EXPECT_FLOAT_EQ(phone().mediaVolume(), 0.25f);
 }
 
@@ -362,8 +362,8 @@ TEST_F(ApplyTest, RefreshWithMatchingVolumesOnlyRefreshesVibrationIconAndDoNotDi
 
     profile->refreshSoundSettingsIfRequired();
     loop().advanceBy(10);
-    EXPECT_THAT(timesOf("ringerVolume"), IsEmpty()) << "0.3 set as the phone's float still matches";
-    EXPECT_THAT(timesOf("volumeDisplayEnabled"), IsEmpty());
+    EXPECT_THAT(timesOf(DeviceChange::RingerVolume), IsEmpty()) << "0.3 set as the phone's float still matches";
+    EXPECT_THAT(timesOf(DeviceChange::VolumeDisplayEnabled), IsEmpty());
     EXPECT_EQ(phone().tones().size(), 1u);
     EXPECT_EQ(logCount("oldRingVibrateState: 0"), 1u);
     EXPECT_EQ(logCount("Since both are same, I'm not doing anything!!"), 1u);
@@ -383,11 +383,11 @@ TEST_F(ApplyTest, RefreshWithChangedVolumesReappliesThemQuietly)
     profile->refreshSoundSettingsIfRequired();
     loop().runPending();
     EXPECT_FLOAT_EQ(phone().ringerVolume(), 0.125f);
-    EXPECT_THAT(timesOf("ringerVolume"), ElementsAre(At(0.0)));
+    EXPECT_THAT(timesOf(DeviceChange::RingerVolume), ElementsAre(At(0.0)));
     EXPECT_EQ(phone().tones().size(), 1u) << "no second tone";
     EXPECT_FLOAT_EQ(defaults().floatForKey(kSavedRinger), 0.75f) << "the user's volume from before the profile is kept";
     loop().advanceBy(3);
-    EXPECT_THAT(timesOf("volumeDisplayEnabled"), ElementsAre(At(0.0), At(2.0)));
+    EXPECT_THAT(timesOf(DeviceChange::VolumeDisplayEnabled), ElementsAre(At(0.0), At(2.0)));
     EXPECT_FALSE(profile->isSilent());
 }
 

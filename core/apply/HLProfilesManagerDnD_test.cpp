@@ -28,7 +28,7 @@ protected:
     std::vector<std::string> doNotDisturbChanges() const
     {
         std::vector<std::string> via;
-        for (const auto& change : phone().changesOf("doNotDisturb"))
+        for (const auto& change : phone().changesOf(DeviceChange::DoNotDisturb))
             via.push_back(std::string(change.value.boolValue() ? "on by " : "off by ") + change.detail);
         return via;
     }
@@ -36,7 +36,7 @@ protected:
     std::vector<std::string> taps() const
     {
         std::vector<std::string> senders;
-        for (const auto& change : phone().changesOf("controlCenterTap"))
+        for (const auto& change : phone().changesOf(DeviceChange::ControlCenterTap))
             senders.push_back(change.detail);
         return senders;
     }

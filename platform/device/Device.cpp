@@ -90,19 +90,19 @@ void Device::observeVibrateSettings()
     }
     center.removeEveryObserver(&kVibrateObserver);
     center.addObserver(&kVibrateObserver, kRingVibrateChanged, [](const std::string&) {
-        Device::current().recordVibrateSetting("ring-vibrate", "ringVibrate");
+        Device::current().recordVibrateSetting("ring-vibrate", DeviceChange::RingVibrate);
     });
     center.addObserver(&kVibrateObserver, kSilentVibrateChanged, [](const std::string&) {
-        Device::current().recordVibrateSetting("silent-vibrate", "silentVibrate");
+        Device::current().recordVibrateSetting("silent-vibrate", DeviceChange::SilentVibrate);
     });
 }
 
-void Device::recordVibrateSetting(const std::string& key, const std::string& what)
+void Device::recordVibrateSetting(const std::string& key, DeviceChange what)
 {
     record(what, springBoardFlag(key.c_str()), "notify_post");
 }
 
-void Device::record(const std::string& what, PlistValue value, std::string detail)
+void Device::record(DeviceChange what, PlistValue value, std::string detail)
 {
     Change change { NSDate::date(), what, std::move(value), std::move(detail) };
     std::vector<std::shared_ptr<ChangeObserver>> observers;
@@ -138,7 +138,7 @@ bool Device::isRingerSwitchSilent() const
 
 bool Device::setRingerSwitchSilent(bool silent, const std::string& via)
 {
-    return setFlag(m_ringerSwitchSilent, silent, "ringerSwitchSilent", via);
+    return setFlag(m_ringerSwitchSilent, silent, DeviceChange::RingerSwitchSilent, via);
 }
 
 std::string Device::systemVersion() const
@@ -190,15 +190,15 @@ float Device::mediaVolume() const
 
 bool Device::setRingerVolume(float volume, const std::string& via)
 {
-    return setVolume(kRingerVolumeKey, "ringerVolume", "Ringtone", volume, via);
+    return setVolume(kRingerVolumeKey, DeviceChange::RingerVolume, "Ringtone", volume, via);
 }
 
 bool Device::setMediaVolume(float volume, const std::string& via)
 {
-    return setVolume(kMediaVolumeKey, "mediaVolume", "Audio/Video", volume, via);
+    return setVolume(kMediaVolumeKey, DeviceChange::MediaVolume, "Audio/Video", volume, via);
 }
 
-bool Device::setFlag(bool& flag, bool value, const char* change, const std::string& via)
+bool Device::setFlag(bool& flag, bool value, DeviceChange change, const std::string& via)
 {
     {
         std::lock_guard lock(m_mutex);
@@ -210,7 +210,7 @@ bool Device::setFlag(bool& flag, bool value, const char* change, const std::stri
     return true;
 }
 
-bool Device::setVolume(const char* key, const char* change, const char* category, float volume, const std::string& via)
+bool Device::setVolume(const char* key, DeviceChange change, const char* category, float volume, const std::string& via)
 {
     volume = clampedVolume(volume);
     bool display;
@@ -223,7 +223,7 @@ bool Device::setVolume(const char* key, const char* change, const char* category
     }
     record(change, volume, via);
     if (display)
-        record("volumeDisplayShown", volume, category);
+        record(DeviceChange::VolumeDisplayShown, volume, category);
     return true;
 }
 
@@ -235,7 +235,7 @@ bool Device::isVolumeDisplayEnabled() const
 
 void Device::setVolumeDisplayEnabled(bool enabled)
 {
-    setFlag(m_volumeDisplayEnabled, enabled, "volumeDisplayEnabled", "setSystemVolumeHUDEnabled:");
+    setFlag(m_volumeDisplayEnabled, enabled, DeviceChange::VolumeDisplayEnabled, "setSystemVolumeHUDEnabled:");
 }
 
 bool Device::ringVibrate() const
@@ -273,7 +273,7 @@ void Device::playTone(Tone tone)
         std::lock_guard lock(m_mutex);
         m_tones.push_back(std::move(tone));
     }
-    record("tone", identifier, via);
+    record(DeviceChange::Tone, identifier, via);
 }
 
 void Device::stopTone(const std::string& via)
@@ -287,7 +287,7 @@ void Device::stopTone(const std::string& via)
         playing->stopped = NSDate::date();
         identifier = playing->identifier;
     }
-    record("toneStopped", identifier, via);
+    record(DeviceChange::ToneStopped, identifier, via);
 }
 
 std::vector<Device::Tone> Device::tones() const
@@ -304,7 +304,7 @@ void Device::vibrate(Vibration vibration)
         std::lock_guard lock(m_mutex);
         m_vibrations.push_back(std::move(vibration));
     }
-    record("vibration", pattern, "AudioServicesPlaySystemSoundWithVibration");
+    record(DeviceChange::Vibration, pattern, "AudioServicesPlaySystemSoundWithVibration");
 }
 
 std::vector<Device::Vibration> Device::vibrations() const
@@ -336,9 +336,9 @@ void Device::setBacklightFactor(double factor, const std::string& via)
         wasOn = m_backlightFactor > 0;
         m_backlightFactor = factor;
     }
-    record("backlightFactor", factor, via);
+    record(DeviceChange::BacklightFactor, factor, via);
     if (wasOn != (factor > 0))
-        record("screenOn", factor > 0, via);
+        record(DeviceChange::ScreenOn, factor > 0, via);
 }
 
 bool Device::isLocked() const
@@ -349,7 +349,7 @@ bool Device::isLocked() const
 
 void Device::setLocked(bool locked)
 {
-    setFlag(m_locked, locked, "locked", locked ? "lock" : "unlock");
+    setFlag(m_locked, locked, DeviceChange::Locked, locked ? "lock" : "unlock");
 }
 
 bool Device::isDoNotDisturbEnabled() const
@@ -368,12 +368,12 @@ void Device::setDoNotDisturbEnabled(bool enabled, const std::string& via)
         overrides[kDoNotDisturbKey] = PlistValue(enabled ? 1 : 0);
         writeDictionary(kDoNotDisturbPath, overrides);
     }
-    record("doNotDisturb", enabled, via);
+    record(DeviceChange::DoNotDisturb, enabled, via);
 }
 
 void Device::recordControlCenterTap(const std::string& module, const std::string& sender)
 {
-    record("controlCenterTap", module, sender);
+    record(DeviceChange::ControlCenterTap, module, sender);
 }
 
 void Device::setStatusBarItem(const StatusBarItem& item)
@@ -386,7 +386,7 @@ void Device::setStatusBarItem(const StatusBarItem& item)
         if (wasVisible == item.visible)
             return;
     }
-    record("statusBarItem", item.visible, item.identifier);
+    record(DeviceChange::StatusBarItem, item.visible, item.identifier);
 }
 
 std::optional<Device::StatusBarItem> Device::statusBarItem(const std::string& identifier) const
@@ -414,7 +414,7 @@ std::vector<Device::Change> Device::changes() const
     return m_changes;
 }
 
-std::vector<Device::Change> Device::changesOf(const std::string& what) const
+std::vector<Device::Change> Device::changesOf(DeviceChange what) const
 {
     std::lock_guard lock(m_mutex);
     std::vector<Change> matching;
@@ -438,7 +438,7 @@ bool Device::isAlarmIconShown() const
 
 void Device::setAlarmIconShown(bool shown, const std::string& via)
 {
-    setFlag(m_alarmIconShown, shown, "alarmIcon", via);
+    setFlag(m_alarmIconShown, shown, DeviceChange::AlarmIcon, via);
 }
 
 std::optional<PlistDictionary> Device::alert() const
@@ -455,7 +455,7 @@ void Device::showAlert(PlistDictionary alert)
         std::lock_guard lock(m_mutex);
         m_alert = std::move(alert);
     }
-    record("alert", title, "show");
+    record(DeviceChange::Alert, title, "show");
 }
 
 void Device::dismissAlert(int64_t buttonIndex)
@@ -466,7 +466,7 @@ void Device::dismissAlert(int64_t buttonIndex)
             return;
         m_alert.reset();
     }
-    record("alertDismissed", buttonIndex, "dismissWithClickedButtonIndex:animated:");
+    record(DeviceChange::AlertDismissed, buttonIndex, "dismissWithClickedButtonIndex:animated:");
 }
 
 PlistDictionary Device::state() const

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/device/DeviceChange.h"
+
 #include "platform/foundation/NSDate.h"
 #include "platform/foundation/PlistValue.h"
 
@@ -39,12 +41,7 @@ public:
 
     struct Change {
         NSDate date;
-        // "ringerVolume", "mediaVolume", "volumeDisplayEnabled", "volumeDisplayShown",
-        // "ringVibrate", "silentVibrate", "tone", "toneStopped", "vibration", "backlightFactor",
-        // "screenOn", "locked", "doNotDisturb", "statusBarItem", "controlCenterTap", "alarmIcon",
-        // "alert" (shown: its title; answered: the button index), "alertDismissed",
-        // "ringerSwitchSilent".
-        std::string what;
+        DeviceChange what;
         PlistValue value;
         // How it came about (the call that made the change), or what it concerns.
         std::string detail;
@@ -154,7 +151,7 @@ public:
     using ObserverToken = uint64_t;
     ObserverToken addChangeObserver(ChangeObserver);
     void removeChangeObserver(ObserverToken);
-    std::vector<Change> changesOf(const std::string& what) const;
+    std::vector<Change> changesOf(DeviceChange) const;
     void clearChanges();
 
     // Everything above as one dictionary (phonectl state): "systemVersion", "ringerVolume",
@@ -167,17 +164,17 @@ public:
     explicit Device(std::string root);
 
 private:
-    void record(const std::string& what, PlistValue value, std::string detail);
-    void recordVibrateSetting(const std::string& key, const std::string& what);
+    void record(DeviceChange, PlistValue value, std::string detail);
+    void recordVibrateSetting(const std::string& key, DeviceChange);
     void observeVibrateSettings();
     float storedVolume(const char* key) const;
     void storeVolume(const char* key, float);
     // Sets the flag (one of the members) under the lock and notes the change; false when it held
     // the value already.
-    bool setFlag(bool& flag, bool value, const char* change, const std::string& via);
+    bool setFlag(bool& flag, bool value, DeviceChange, const std::string& via);
     // Stores the volume under the key unless it is there already, and notes the change (and the
     // volume display of the category while it is enabled). Whether it changed.
-    bool setVolume(const char* key, const char* change, const char* category, float volume, const std::string& via);
+    bool setVolume(const char* key, DeviceChange change, const char* category, float volume, const std::string& via);
 
     mutable std::mutex m_mutex;
     ToneRelay m_toneRelay;

@@ -266,3 +266,57 @@ TEST_F(RunLoopTest, StopEndsRun)
     loop().run();
     EXPECT_EQ(m_events, (std::vector<std::string> { "ran@0.00" }));
 }
+
+TEST_F(RunLoopTest, WaitObserversSurroundEveryWaitAndMayShortenIt)
+{
+    Clock::installSystem();
+    int fds[2];
+    ASSERT_EQ(pipe2(fds, O_NONBLOCK | O_CLOEXEC), 0);
+    std::vector<std::string> calls;
+    loop().addSource(fds[0], EPOLLIN, [&](uint32_t) {
+        char buffer[8];
+        calls.push_back(read(fds[0], buffer, sizeof buffer) > 0 ? "source" : "empty source");
+    });
+    NSRunLoop::ObserverID observer = loop().addWaitObserver({
+        .beforeWait = [&] { calls.push_back("before"); return 0.02; },
+        .afterWait = [&] { calls.push_back("after"); return false; },
+    });
+    ASSERT_EQ(write(fds[1], "x", 1), 1);
+    loop().runPending();
+    EXPECT_EQ(calls, (std::vector<std::string> { "before", "after", "source" })) << "even a wait of no time is framed";
+
+    calls.clear();
+    auto before = std::chrono::steady_clock::now();
+    EXPECT_FALSE(loop().runOnce(5.0)) << "an observer that ran nothing is no work";
+    auto waited = std::chrono::steady_clock::now() - before;
+    EXPECT_GE(waited, std::chrono::milliseconds(19));
+    EXPECT_LT(waited, std::chrono::seconds(2)) << "the observer's limit ended the wait, not the caller's";
+    EXPECT_EQ(calls, (std::vector<std::string> { "before", "after" }));
+
+    loop().removeWaitObserver(observer);
+    calls.clear();
+    loop().runPending();
+    EXPECT_TRUE(calls.empty());
+    close(fds[0]);
+    close(fds[1]);
+}
+
+TEST_F(RunLoopTest, AnObserverThatRanSomethingIsWorkAndOneRemovedMidTurnIsNotCalledAgain)
+{
+    std::vector<std::string> calls;
+    NSRunLoop::ObserverID second = 0;
+    loop().addWaitObserver({
+        .beforeWait = [&] {
+            calls.push_back("first before");
+            loop().removeWaitObserver(second);
+            return -1.0;
+        },
+        .afterWait = [&] { calls.push_back("first after"); return true; },
+    });
+    second = loop().addWaitObserver({
+        .beforeWait = [&] { calls.push_back("second before"); return -1.0; },
+        .afterWait = [&] { calls.push_back("second after"); return true; },
+    });
+    EXPECT_EQ(loop().runPending(), 1u);
+    EXPECT_EQ(calls, (std::vector<std::string> { "first before", "first after" }));
+}

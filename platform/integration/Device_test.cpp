@@ -76,7 +76,7 @@ TEST_F(DeviceTest, VolumeDisplayShowsOnlyWhileEnabledAndVolumesSurviveTheProcess
     phone().setVolumeDisplayEnabled(false);
     audio->setVolumeTo(0.4f, "Ringtone");
     audio->setVolumeTo(7.0f, "Ringtone");
-    EXPECT_EQ(phone().changesOf("volumeDisplayShown").size(), 1u);
+    EXPECT_EQ(phone().changesOf(DeviceChange::VolumeDisplayShown).size(), 1u);
     EXPECT_EQ(phone().ringerVolume(), 1.0f) << "volumes are clamped";
 
     auto stored = PropertyList::read(phonePath("/var/mobile/Library/Preferences/com.apple.celestial.plist"));
@@ -184,7 +184,7 @@ TEST_F(DeviceTest, BacklightMethodsPerOSVersionAndTheLockScreenDimTimer)
     EXPECT_FALSE(backlight->respondsToSelector("turnOnScreenFullyWithBacklightSource:"));
     backlight->setBacklightFactor(0.5f, 1);
     EXPECT_TRUE(backlight->screenIsOn());
-    EXPECT_EQ(phone().changesOf("screenOn").size(), 2u);
+    EXPECT_EQ(phone().changesOf(DeviceChange::ScreenOn).size(), 2u);
 }
 
 TEST_F(DeviceTest, EveryControlCenterPathEndsInTheOneDoNotDisturbState)
@@ -208,7 +208,7 @@ TEST_F(DeviceTest, EveryControlCenterPathEndsInTheOneDoNotDisturbState)
     EXPECT_TRUE(module->isSelected());
     module->setSelected(false);
     EXPECT_FALSE(phone().isDoNotDisturbEnabled());
-    auto taps = phone().changesOf("controlCenterTap");
+    auto taps = phone().changesOf(DeviceChange::ControlCenterTap);
     ASSERT_EQ(taps.size(), 1u);
     EXPECT_EQ(taps[0].detail, "none");
 
@@ -222,10 +222,10 @@ TEST_F(DeviceTest, VibrateSettingsAreNotedWhenAnnouncedAndStateDescribesThePhone
     defaults.setPersistentDomain({ { "ring-vibrate", true }, { "silent-vibrate", false } }, "com.apple.springboard");
     notify_post("com.apple.springboard.ring-vibrate.changed");
     notify_post("com.apple.springboard.silent-vibrate.changed");
-    auto ring = phone().changesOf("ringVibrate");
+    auto ring = phone().changesOf(DeviceChange::RingVibrate);
     ASSERT_EQ(ring.size(), 1u);
     EXPECT_EQ(ring[0].value, PlistValue(true));
-    EXPECT_EQ(phone().changesOf("silentVibrate").at(0).value, PlistValue(false));
+    EXPECT_EQ(phone().changesOf(DeviceChange::SilentVibrate).at(0).value, PlistValue(false));
 
     writeSystemVersion("12.4");
     phone().setDoNotDisturbEnabled(true, "test");
@@ -243,8 +243,8 @@ TEST_F(DeviceTest, VibrateSettingsAreNotedWhenAnnouncedAndStateDescribesThePhone
 TEST_F(DeviceTest, EveryObserverIsToldOfEveryChangeInOrderUntilRemoved)
 {
     std::vector<std::string> first, second;
-    auto one = phone().addChangeObserver([&](const Device::Change& change) { first.push_back(change.what); });
-    auto two = phone().addChangeObserver([&](const Device::Change& change) { second.push_back(change.what); });
+    auto one = phone().addChangeObserver([&](const Device::Change& change) { first.push_back(deviceChangeName(change.what)); });
+    auto two = phone().addChangeObserver([&](const Device::Change& change) { second.push_back(deviceChangeName(change.what)); });
     phone().setRingerSwitchSilent(true, "owner");
     EXPECT_FALSE(phone().setRingerSwitchSilent(true, "owner")) << "a switch already on silent does not move";
     phone().setDoNotDisturbEnabled(true, "test");

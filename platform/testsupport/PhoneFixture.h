@@ -43,7 +43,7 @@ protected:
     void markTime() { m_start = m_clock->now(); }
 
     // When each change of the kind happened, in seconds since the start.
-    std::vector<double> timesOf(const std::string& what) const
+    std::vector<double> timesOf(DeviceChange what) const
     {
         std::vector<double> times;
         for (const auto& change : Device::current().changesOf(what))
