@@ -35,6 +35,15 @@ int millisecondsFor(NSTimeInterval seconds)
     return ms >= static_cast<double>(INT_MAX) ? INT_MAX : static_cast<int>(ms);
 }
 
+// The wait in milliseconds (negative: no limit) shortened to an observer's limit in seconds.
+int shorterWait(int timeoutMs, NSTimeInterval limit)
+{
+    if (limit < 0)
+        return timeoutMs;
+    int limitMs = millisecondsFor(limit);
+    return timeoutMs < 0 ? limitMs : std::min(timeoutMs, limitMs);
+}
+
 bool sameArgument(const std::shared_ptr<NSObject>& a, const std::shared_ptr<NSObject>& b)
 {
     if (!a || !b)
@@ -43,6 +52,11 @@ bool sameArgument(const std::shared_ptr<NSObject>& a, const std::shared_ptr<NSOb
 }
 
 }
+
+struct NSRunLoop::Observer {
+    WaitObserver calls;
+    std::atomic<bool> removed { false };
+};
 
 NSRunLoop& NSRunLoop::main()
 {
@@ -194,14 +208,53 @@ void NSRunLoop::removeSource(SourceID id)
     m_sources.erase(it);
 }
 
+NSRunLoop::ObserverID NSRunLoop::addWaitObserver(WaitObserver calls)
+{
+    auto observer = std::make_shared<Observer>();
+    observer->calls = std::move(calls);
+    std::lock_guard lock(m_mutex);
+    ObserverID id = m_nextObserver++;
+    m_observers.emplace(id, std::move(observer));
+    return id;
+}
+
+void NSRunLoop::removeWaitObserver(ObserverID id)
+{
+    // Released after the lock; a turn that holds it sees it removed.
+    std::shared_ptr<Observer> released;
+    std::lock_guard lock(m_mutex);
+    auto it = m_observers.find(id);
+    if (it == m_observers.end())
+        return;
+    released = std::move(it->second);
+    released->removed = true;
+    m_observers.erase(it);
+}
+
+std::vector<std::shared_ptr<NSRunLoop::Observer>> NSRunLoop::observersNow() const
+{
+    std::lock_guard lock(m_mutex);
+    std::vector<std::shared_ptr<Observer>> observers;
+    for (const auto& [id, observer] : m_observers)
+        observers.push_back(observer);
+    return observers;
+}
+
 size_t NSRunLoop::serveSources(int timeoutMs)
 {
+    auto observers = observersNow();
+    for (const auto& observer : observers)
+        if (!observer->removed && observer->calls.beforeWait)
+            timeoutMs = shorterWait(timeoutMs, observer->calls.beforeWait());
     epoll_event events[16];
     int count;
     do {
         count = epoll_wait(m_epoll, events, 16, timeoutMs);
     } while (count < 0 && errno == EINTR);
     size_t served = 0;
+    for (const auto& observer : observers)
+        if (!observer->removed && observer->calls.afterWait && observer->calls.afterWait())
+            ++served;
     for (int i = 0; i < count; ++i) {
         if (events[i].data.u64 == kWakeSource) {
             drainWake();
@@ -372,10 +425,14 @@ void NSRunLoop::reset()
 {
     std::map<Key, Item> dropped;
     std::map<SourceID, Source> sources;
+    std::map<ObserverID, std::shared_ptr<Observer>> observers;
     {
         std::lock_guard lock(m_mutex);
         dropped.swap(m_queue);
         sources.swap(m_sources);
+        observers.swap(m_observers);
+        for (auto& [id, observer] : observers)
+            observer->removed = true;
         for (auto& [id, source] : sources)
             epoll_ctl(m_epoll, EPOLL_CTL_DEL, source.fd, nullptr);
         for (auto& [key, item] : dropped)

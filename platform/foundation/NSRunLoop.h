@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 class NSTimer;
 
@@ -77,6 +78,20 @@ public:
     SourceID addSource(int fd, uint32_t events, SourceHandler);
     void removeSource(SourceID);
 
+    // Another library's main loop served by this one (GLib's): on every turn, the real and the
+    // virtual clock alike (runPending's wait of no time included), `beforeWait` runs before the
+    // wait for descriptors and answers the longest the loop may wait now, in seconds (negative:
+    // no limit of its own); `afterWait` runs once the wait ended, before the descriptors'
+    // handlers, and answers whether it ran anything. Either may be empty. An observer removed
+    // during a turn is not called again.
+    struct WaitObserver {
+        std::function<NSTimeInterval()> beforeWait;
+        std::function<bool()> afterWait;
+    };
+    using ObserverID = uint64_t;
+    ObserverID addWaitObserver(WaitObserver);
+    void removeWaitObserver(ObserverID);
+
     // Running for real.
     void run();
     // Makes run() return after the current turn; safe from any thread.
@@ -99,7 +114,8 @@ public:
     // What is queued (timers, blocks and performs).
     std::optional<NSDate> nextFireDate() const;
     size_t pendingCount() const;
-    // Drops everything queued and every source (a test starts from an empty loop).
+    // Drops everything queued, every source and every wait observer (a test starts from an
+    // empty loop).
     void reset();
 
 private:
@@ -132,6 +148,8 @@ private:
     void wake();
     void drainWake();
     size_t serveSources(int timeoutMs);
+    struct Observer;
+    std::vector<std::shared_ptr<Observer>> observersNow() const;
     // Runs the first item due at `now` that was queued as `maxSequence` or earlier; false when
     // there is none.
     bool runFirstDue(NSTimeInterval now, uint64_t maxSequence);
@@ -149,6 +167,9 @@ private:
     };
     std::map<SourceID, Source> m_sources;
     SourceID m_nextSource { 1 };
+
+    std::map<ObserverID, std::shared_ptr<Observer>> m_observers;
+    ObserverID m_nextObserver { 1 };
 
     int m_epoll { -1 };
     int m_wakeFd { -1 };
