@@ -2,6 +2,8 @@
 
 #include "platform/session/SessionMirror.h"
 
+#include <algorithm>
+
 // After a meeting the session holds its owner's values, whatever the owner did in the meeting; a
 // crash of the home screen, a stop and the next boot then change nothing of it.
 using namespace PhoneSessionFixtures;
@@ -198,4 +200,44 @@ TEST_F(PhoneSessionTest, AnotherDefaultSinkInAMeetingIsSilencedAndEverySinkGetsI
     ok({ "clock", "advance", "5" });
     EXPECT_NEAR(state("mediaVolume").doubleValue(), 45875.0 / kNorm, 1e-6) << "the phone has the default sink's volume";
     EXPECT_TRUE(eventually([&] { return !ownerRecordExists(); }));
+}
+
+// A crash of the home screen in a meeting: the restarted phone finds the meeting still running
+// and keeps the session quiet throughout, without giving the owner's volumes back in between.
+TEST_F(PhoneSessionTest, AHomeScreenRestartedInAMeetingKeepsTheSessionQuietThroughout)
+{
+    addEvent("Work", "Meeting", "09:00", "10:00");
+    ownerHas(24248, "45875 32768");
+    bootLinked();
+    ok({ "clock", "advance", "305" });
+    ASSERT_TRUE(eventually([&] { return sinkVolume() == "0 0"; }));
+
+    std::vector<uint32_t> heard;
+    auto listener = SoundServer::connect({ .ownerChangedRinger = nullptr,
+        .ownerChangedMedia = [&](uint32_t volume) { heard.push_back(volume); },
+        .defaultSinkChanged = nullptr,
+        .connectionChanged = nullptr });
+    ASSERT_TRUE(NSRunLoop::main().runUntilCondition([&] { return listener->isConnected() && listener->mediaVolume(); }, 5));
+
+    std::string first;
+    ASSERT_TRUE(readFile(PhoneControl::launchedPath(m_root), first));
+    kill(std::stoi(first), SIGKILL);
+    ASSERT_TRUE(NSRunLoop::main().runUntilCondition([&] {
+        std::string now;
+        return readFile(PhoneControl::launchedPath(m_root), now) && now != first;
+    }, 15));
+    // What the sink did until the restarted phone had launched reaches the listener within two
+    // round trips: the change's event comes before the first answer, the listener's read of the
+    // sink before the second.
+    for (int trip = 0; trip < 2; ++trip) {
+        bool answered = false;
+        listener->refreshEventRole([&] { answered = true; });
+        ASSERT_TRUE(NSRunLoop::main().runUntilCondition([&] { return answered; }, 5));
+    }
+    ok({ "clock", "advance", "5" });
+    ASSERT_TRUE(isApplied());
+    EXPECT_EQ(sinkVolume(), "0 0");
+    EXPECT_TRUE(std::all_of(heard.begin(), heard.end(), [](uint32_t volume) { return volume == 0; }))
+        << "the sink went up to " << (heard.empty() ? 0 : *std::max_element(heard.begin(), heard.end())) << " during the restart";
+    EXPECT_TRUE(ownerRecordExists()) << "the owner's values stay recorded while the meeting runs";
 }
