@@ -32,6 +32,11 @@ struct OwnersMeeting {
     std::optional<uint32_t> eventRoleAfter;
 };
 
+void PrintTo(const OwnersMeeting& meeting, std::ostream* out)
+{
+    *out << meeting.name;
+}
+
 class AfterTheDayTest : public PhoneSessionTest, public ::testing::WithParamInterface<OwnersMeeting> {
 public:
     SessionState session() { return { eventRole(), sinkVolume(), level(), banners() }; }
