@@ -294,7 +294,7 @@ private:
     // cannot stop the phone itself: its end sends this process SIGTERM, which stops the phone.
     bool endWithForeground()
     {
-        // MUTATION prctl(PR_SET_PDEATHSIG, SIGTERM);
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
         if (getppid() == *m_foreground)
             return true;
         std::fprintf(stderr, "phonectl: phonectl run (process %d) ended before its phone started; not starting it\n", *m_foreground);

@@ -246,3 +246,36 @@ TEST_F(PhoneSessionTest, AHomeScreenRestartedInAMeetingKeepsTheSessionQuietThrou
         << "the sink went up to " << (heard.empty() ? 0 : *std::max_element(heard.begin(), heard.end())) << " during the restart";
     EXPECT_TRUE(ownerRecordExists()) << "the owner's values stay recorded while the meeting runs";
 }
+
+// Phosh 0.47 and later couple Do Not Disturb to feedbackd: show-banners going false makes Phosh
+// remember the level and set "silent"; going true sets the remembered level back while the level
+// is still "silent". A watcher of the key does the same here.
+TEST_F(PhoneSessionTest, PhoshsDoNotDisturbCouplingNeitherFlapsNorEndsSilenced)
+{
+    addEvent("Work", "Meeting", "09:00", "10:00");
+    ownerHas(24248, "45875 32768");
+    const std::string get = "busctl --user get-property org.sigxcpu.Feedback /org/sigxcpu/Feedback org.sigxcpu.Feedback Profile | cut -d'\"' -f2";
+    const std::string set = "busctl --user set-property org.sigxcpu.Feedback /org/sigxcpu/Feedback org.sigxcpu.Feedback Profile s";
+    pid_t phosh = std::stoi(m_session->run("(remembered=full; gsettings monitor org.gnome.desktop.notifications show-banners | "
+                                           "while read -r key value; do "
+                                           "  if [ \"$value\" = false ]; then remembered=$(" + get + "); " + set + " silent; "
+                                           "  elif [ \"$(" + get + ")\" = silent ]; then " + set + " \"$remembered\"; fi; "
+                                           "done) >/dev/null 2>&1 & echo $!"));
+    bootLinked();
+    changeFirstProfile(R"({"dnDEnabled": true})");
+    ok({ "clock", "advance", "305" });
+    ASSERT_TRUE(isApplied());
+    ASSERT_TRUE(eventually([&] { return banners() == "false" && level() == "s \"silent\""; })) << level();
+
+    ok({ "clock", "advance", "3600" });
+    ASSERT_FALSE(isApplied());
+    EXPECT_TRUE(eventually([&] { return banners() == "true" && level() == "s \"full\"" && sinkVolume() == "45875 32768"; }))
+        << banners() << " " << level() << " " << sinkVolume();
+    ok({ "clock", "advance", "5" });
+    EXPECT_EQ(level(), "s \"full\"") << "no flapping after the end";
+    EXPECT_FALSE(state("ringerSwitchSilent").boolValue());
+    EXPECT_EQ(eventRole(), 24248u);
+    EXPECT_TRUE(eventually([&] { return !ownerRecordExists(); }));
+    kill(-phosh, SIGTERM);
+    kill(phosh, SIGTERM);
+}
