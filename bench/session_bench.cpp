@@ -5,7 +5,7 @@
 //   - an owner's change, from the moment the service reports it on the bus or the server's
 //     socket (the message arriving) to the link's handler, which enters it into the phone; and
 //     from the owner's write to the handler, which includes the server's own delay;
-//   - the home-screen host's RSS booted with and without --session, and the context switches of
+//   - the home-screen host's RSS and threads booted with and without --session, and the context switches of
 //     all its threads over 60 idle seconds with --session.
 #include "platform/foundation/NSRunLoop.h"
 #include "platform/machinery/AtomicFile.h"
@@ -154,6 +154,15 @@ long switchesOfAllThreads(const std::string& pid)
     return total;
 }
 
+long threadsOf(const std::string& pid)
+{
+    long threads = 0;
+    std::error_code error;
+    for ([[maybe_unused]] const auto& task : std::filesystem::directory_iterator("/proc/" + pid + "/task", error))
+        ++threads;
+    return threads;
+}
+
 void host(bool session, int idleSeconds)
 {
     auto root = std::filesystem::temp_directory_path() / (session ? "hushline-bench-session" : "hushline-bench-plain");
@@ -174,8 +183,8 @@ void host(bool session, int idleSeconds)
     long before = switchesOfAllThreads(pid);
     std::this_thread::sleep_for(std::chrono::seconds(idleSeconds));
     long idle = switchesOfAllThreads(pid) - before;
-    printf("home-screen host %s: RSS %.1f MB; context switches of all threads over %d idle seconds: %ld\n",
-        session ? "with --session" : "without --session", rss / 1024.0, idleSeconds, idle);
+    printf("home-screen host %s: RSS %.1f MB, %ld threads; context switches of all threads over %d idle seconds: %ld\n",
+        session ? "with --session" : "without --session", rss / 1024.0, threadsOf(pid), idleSeconds, idle);
     phonectl(root, { "stop" });
     std::filesystem::remove_all(root);
 }

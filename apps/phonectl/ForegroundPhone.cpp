@@ -4,12 +4,14 @@
 #include "apps/phonectl/ControlClient.h"
 #include "apps/phonectl/ServiceNotifier.h"
 #include "apps/phonectl/SettingsLauncher.h"
+#include "platform/foundation/ChildExitSource.h"
 #include "platform/foundation/NSRunLoop.h"
 #include "platform/phonebus/PhoneBusConnection.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <systemd/sd-bus.h>
 #include <unistd.h>
 
@@ -77,10 +79,24 @@ int runPhoneInForeground(const BootOptions& options)
     serviceManager.notify("READY=1\nSTATUS=Hushline's phone is linked to the session");
     std::fprintf(stderr, "phonectl: the phone at %s runs; it stops with SIGTERM or the end of the session\n", options.root.c_str());
 
+    // A phone that ends under run (phonectl stop on its folder, a crash of its supervisor) ends
+    // run too, so that the service manager sees it and the session's name is free again.
+    bool phoneEnded = false;
+    std::optional<ChildExitSource> phoneEnd;
+    if (auto supervisor = runningSupervisor(options.root))
+        phoneEnd.emplace(*supervisor, [&phoneEnded](const ProcessExit&) {
+            phoneEnded = true;
+            NSRunLoop::main().stop();
+        });
     NSRunLoop::main().run();
     serviceManager.notify("STOPPING=1");
     if (sessionEnd.happened())
         std::fprintf(stderr, "phonectl: the session ended (its bus is gone); stopping the phone\n");
+    if (phoneEnded && !sessionEnd.happened() && !stopSignals.received()) {
+        std::fprintf(stderr, "phonectl: the phone at %s stopped; run ends with it\n", options.root.c_str());
+        stopSettings(options.root);
+        return 1;
+    }
     stopSettings(options.root);
     if (runningSupervisor(options.root))
         stopPhone(options.root);

@@ -2,6 +2,7 @@
 #include "apps/sessiontests/ForegroundRun.h"
 #include "apps/testsupport/PhonectlFixture.h"
 
+#include "platform/foundation/PropertyList.h"
 #include "platform/session/testsupport/PrivateSession.h"
 
 #include <gmock/gmock.h>
@@ -109,6 +110,46 @@ TEST_F(PhoneSessionLifetimeTest, TheEndOfTheSessionBusStopsTheForegroundPhoneAnd
     EXPECT_TRUE(eventually([&] { return allGone(phone); }, kDeadline)) << "the phone ends with the session";
     EXPECT_FALSE(runningSupervisor(m_root));
     EXPECT_EQ(m_session->sinkVolume(), "45875 32768") << "the meeting's silence does not outlive the session";
+}
+
+// Do Not Disturb given back while the session's bus is already gone cannot land: the owner's value
+// stays recorded for the phone's next start, while what did land (the sound server) is not.
+TEST_F(PhoneSessionLifetimeTest, AWriteThatCannotReachTheEndedSessionStaysRecordedForTheNextStart)
+{
+    ownerHasAMeeting();
+    NotifySocket notify(beside(".notify"));
+    ForegroundRun run(m_root, notify.path(), { "--clock", "2026-12-08T08:55:00" });
+    ASSERT_TRUE(eventually([&] { return notify.heard("READY=1") || run.status(); }, kDeadline)) << run.output();
+    changeFirstProfile(R"({"dnDEnabled": true})");
+    ok({ "clock", "advance", "305" });
+    ASSERT_TRUE(eventually([&] { return m_session->sinkVolume() == "0 0"; })) << m_session->sinkVolume();
+    ASSERT_TRUE(eventually([&] {
+        return m_session->runTrimmed("gsettings get org.gnome.desktop.notifications show-banners") == "false";
+    }));
+
+    ASSERT_TRUE(eventually([&] { return std::filesystem::exists(m_root / "var/lib/hushline-session/owner-values.plist"); }));
+    killSessionBus();
+    ASSERT_TRUE(eventually([&] { return run.status().has_value(); }, kDeadline)) << run.output();
+    auto record = PropertyList::read(m_root / "var/lib/hushline-session/owner-values.plist");
+    ASSERT_TRUE(record && record->isDictionary()) << "the owner's Do Not Disturb is kept\n"
+                                                  << lastLinesOf(m_root / "var/log/springboard.log", 30)
+                                                  << lastLinesOf(m_root / "tmp/velloq.log", 30) << lastLinesOf(m_root / "var/log/phone.log", 30);
+    EXPECT_EQ((*record)["showBanners"], PlistValue(true));
+    EXPECT_TRUE((*record)["mediaVolume"].isNone()) << "the sink got its value back";
+    EXPECT_EQ(m_session->sinkVolume(), "45875 32768");
+}
+
+// A phone stopped under run (phonectl stop on its folder) ends run, which frees the session's name.
+TEST_F(PhoneSessionLifetimeTest, APhoneStoppedUnderRunEndsRun)
+{
+    NotifySocket notify(beside(".notify"));
+    ForegroundRun run(m_root, notify.path());
+    ASSERT_TRUE(eventually([&] { return notify.heard("READY=1") || run.status(); }, kDeadline)) << run.output();
+    ok({ "stop" });
+    ASSERT_TRUE(eventually([&] { return run.status().has_value(); }, kDeadline)) << run.output();
+    EXPECT_EQ(run.status(), 1);
+    EXPECT_THAT(run.output(), HasSubstr("stopped; run ends with it"));
+    EXPECT_THAT(holderOfTheSessionsPhone(), testing::Not(testing::StartsWith("u "))) << "the session's name is free for the next run";
 }
 
 TEST_F(PhoneSessionLifetimeTest, APhoneBootedForTheSessionHoldsItAndEndsWithIt)

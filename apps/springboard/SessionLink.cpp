@@ -104,6 +104,7 @@ void SessionLink::connect()
         .ownerChangedLevel = [this](FeedbackLevel level) { ownerChangedLevel(level); },
         // A restarted feedbackd starts from its own stored level: the phone's is put back.
         .restarted = [this] { writeToSession(); },
+        .appeared = [this] { feedbackdAppeared(); },
     });
     m_banners = NotificationBanners::connect([this](bool shown) { ownerChangedBanners(shown); });
     m_sound = SoundServer::connect({
@@ -177,8 +178,9 @@ void SessionLink::giveBackOwnersValues(double seconds)
     m_observer = 0;
     giveBackRecorded();
     NSRunLoop::main().runUntilCondition([this] { return m_writesInFlight <= 0; }, seconds);
-    // What landed is the owner's again; the next start must not write it a second time.
-    m_record.settle(m_failed);
+    // What landed is the owner's again; the next start must not write it a second time. What
+    // was refused or is still on its way stays for the next start.
+    m_record.settle(unsettledControls());
     m_record.save();
 }
 
@@ -266,6 +268,17 @@ void SessionLink::adoptDefaultSink()
     Device::current().setMediaVolume(phoneVolume(*media), "session");
     m_entering = false;
     m_mirror.agree(SessionMirror::Part::Media, phoneValues(), sessionValues());
+}
+
+// feedbackd came after the start: its level is the owner's. While the phone's ringer is as the
+// owner left it, that level stays; a profile's ringer is written over it, recorded first.
+void SessionLink::feedbackdAppeared()
+{
+    NSLog("Session: feedbackd answered after the start; its level is the owner's");
+    if (auto level = m_feedback->level())
+        m_mirror.learnLevel(*level);
+    if (!m_starting)
+        writeToSession();
 }
 
 void SessionLink::retakeOwnersValues()
@@ -457,6 +470,20 @@ void SessionLink::writeDone(SessionControl control, const SessionValues& written
     settleIfAtRest();
 }
 
+std::vector<SessionControl> SessionLink::unsettledControls() const
+{
+    std::vector<SessionControl> controls = m_failed;
+    if (m_inFlight.level)
+        controls.push_back(SessionControl::Level);
+    if (m_inFlight.eventRoleVolume)
+        controls.push_back(SessionControl::EventRole);
+    if (m_inFlight.mediaVolume)
+        controls.push_back(SessionControl::Media);
+    if (m_inFlight.showBanners)
+        controls.push_back(SessionControl::Banners);
+    return controls;
+}
+
 void SessionLink::noteRest()
 {
     if (m_starting || isAnyProfileApplied()) {
@@ -481,7 +508,7 @@ void SessionLink::settleIfAtRest()
         return;
     }
     OwnerRecord before = m_record;
-    m_record.settle(m_failed);
+    m_record.settle(unsettledControls());
     if (!(before.values == m_record.values))
         m_record.save();
     // A question about a profile that has ended has no answer that changes anything.

@@ -63,6 +63,7 @@ private:
     void takeStateFromSession();
     void retakeOwnersValues();
     void defaultSinkChanged(const std::string& sink);
+    void feedbackdAppeared();
     bool givesBackRecordedSinks(const SessionValues& wanted) const;
     void giveBackSinks();
     void adoptDefaultSink();
@@ -78,6 +79,8 @@ private:
     // write landed, the record keeps only what could not be written.
     void noteRest();
     void settleIfAtRest();
+    // The controls whose last write was refused or has not landed.
+    std::vector<SessionControl> unsettledControls() const;
     void ownerChangedLevel(FeedbackLevel);
     void ownerChangedEventRole(uint32_t volume);
     void ownerChangedMedia(uint32_t volume);

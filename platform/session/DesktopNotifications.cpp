@@ -45,6 +45,7 @@ void DesktopNotifications::watch()
         if (*action == '\0' || *end != '\0' || index < 0)
             return;
         self->m_shown = 0;
+        self->m_question.reset();
         if (self->m_answered)
             self->m_answered(index);
     });
@@ -53,8 +54,8 @@ void DesktopNotifications::watch()
         [weak](sd_bus_message* message) {
             auto self = weak.lock();
             const char *name = nullptr, *from = nullptr, *to = nullptr;
-            if (self && sd_bus_message_read(message, "sss", &name, &from, &to) >= 0 && to)
-                self->m_present = *to != '\0';
+            if (self && sd_bus_message_read(message, "sss", &name, &from, &to) >= 0 && from && to)
+                self->serverChanged(*from != '\0', *to != '\0');
         });
     BusCall::call(
         *m_bus, kServiceName, kPath, kInterface, "GetServerInformation", [](sd_bus_message*) { return 0; },
@@ -65,15 +66,39 @@ void DesktopNotifications::watch()
     m_closedMatch = BusCall::match(*m_bus, signalRule("NotificationClosed"), [weak](sd_bus_message* message) {
         auto self = weak.lock();
         uint32_t id = 0;
-        if (self && sd_bus_message_read(message, "u", &id) >= 0 && id == self->m_shown)
+        // Dismissed without a choice: no answer, and not shown again.
+        if (self && sd_bus_message_read(message, "u", &id) >= 0 && id != 0 && id == self->m_shown) {
             self->m_shown = 0;
+            self->m_question.reset();
+        }
     });
+}
+
+void DesktopNotifications::serverChanged(bool vanished, bool arrived)
+{
+    m_present = arrived;
+    // Its notifications went with it; a new server knows nothing of their ids.
+    if (vanished && m_question) {
+        m_shown = 0;
+        m_lost = true;
+    }
+    if (arrived && m_lost && m_question) {
+        m_lost = false;
+        notify(*m_question, 0);
+    }
 }
 
 void DesktopNotifications::show(const std::string& title, const std::string& message, const std::vector<std::string>& buttons)
 {
-    uint32_t replaces = m_shown;
+    m_question = Question { title, message, buttons };
+    m_lost = false;
+    notify(*m_question, m_shown);
+}
+
+void DesktopNotifications::notify(const Question& question, uint32_t replaces)
+{
     m_withdrawWhenShown = false;
+    const auto& [title, message, buttons] = question;
     std::weak_ptr<DesktopNotifications> weak = weak_from_this();
     BusCall::call(
         *m_bus, kServiceName, kPath, kInterface, "Notify",
@@ -99,6 +124,8 @@ void DesktopNotifications::show(const std::string& title, const std::string& mes
                 if (!self->m_failureLogged)
                     NSLog("Session: no notification server shows the phone's questions: %s", BusCall::errorName(reply).c_str());
                 self->m_failureLogged = true;
+                // The next server to appear shows it.
+                self->m_lost = self->m_question.has_value();
                 return;
             }
             self->m_shown = id;
@@ -109,6 +136,8 @@ void DesktopNotifications::show(const std::string& title, const std::string& mes
 
 void DesktopNotifications::withdraw()
 {
+    m_question.reset();
+    m_lost = false;
     if (!m_shown) {
         m_withdrawWhenShown = true;
         return;

@@ -51,9 +51,9 @@ std::shared_ptr<FeedbackService> FeedbackService::connect(std::shared_ptr<PhoneB
 {
     std::shared_ptr<FeedbackService> service(new FeedbackService(std::move(sessionBus), std::move(handlers)));
     service->watch();
-    service->m_present = service->readLevelNow();
+    service->m_present = service->m_answeredBefore = service->readLevelNow();
     if (!service->m_present)
-        NSLog("Session: feedbackd is not on the session bus; the ringer and vibration stay the phone's own");
+        NSLog("Session: feedbackd is not on the session bus; the ringer and vibration stay the phone's own until it appears");
     return service;
 }
 
@@ -78,14 +78,17 @@ bool FeedbackService::readLevelNow()
     return true;
 }
 
-void FeedbackService::readLevel(std::function<void(std::optional<FeedbackLevel>)> done)
+void FeedbackService::readLevel(std::function<void(bool, std::optional<FeedbackLevel>)> done)
 {
-    BusCall::call(
+    bool sent = BusCall::call(
         *m_bus, kServiceName, kPath, kProperties, "Get",
         [](sd_bus_message* call) { return sd_bus_message_append(call, "ss", kInterface, "Profile"); },
-        [done = std::move(done)](sd_bus_message* reply) {
-            done(BusCall::errorName(reply).empty() ? readLevelVariant(reply) : std::nullopt);
+        [done](sd_bus_message* reply) {
+            bool reached = BusCall::errorName(reply).empty();
+            done(reached, reached ? readLevelVariant(reply) : std::nullopt);
         });
+    if (!sent)
+        done(false, std::nullopt);
 }
 
 void FeedbackService::watch()
@@ -100,27 +103,63 @@ void FeedbackService::watch()
         if (auto level = levelInPropertiesChanged(message))
             self->levelArrived(*level);
     });
-    std::string owner = std::string("type='signal',sender='org.freedesktop.DBus',interface='org.freedesktop.DBus',member='NameOwnerChanged',arg0='")
-        + kServiceName + "'";
-    m_ownerMatch = BusCall::match(*m_bus, owner, [weak](sd_bus_message* message) {
+    std::string bus = "type='signal',sender='org.freedesktop.DBus',interface='org.freedesktop.DBus',";
+    m_ownerMatch = BusCall::match(*m_bus, bus + "member='NameOwnerChanged',arg0='" + kServiceName + "'", [weak](sd_bus_message* message) {
         auto self = weak.lock();
         const char *name = nullptr, *from = nullptr, *to = nullptr;
-        if (!self || sd_bus_message_read(message, "sss", &name, &from, &to) < 0 || !to || *to)
-            return;
-        // Gone: ask again, which starts it again; what it holds then is what the phone must fix.
-        self->m_level.forgetWrites();
-        self->readLevel([weak](std::optional<FeedbackLevel> level) {
-            auto self = weak.lock();
-            if (!self || !level)
-                return;
-            if (!self->m_present)
-                NSLog("Session: feedbackd is back");
-            self->m_present = true;
-            self->m_level.read(level);
-            if (self->m_handlers.restarted)
-                self->m_handlers.restarted();
-        });
+        if (self && sd_bus_message_read(message, "sss", &name, &from, &to) >= 0 && to)
+            self->nameChanged(*to != '\0');
     });
+    // A service file installed or removed: while feedbackd is absent, the bus may now start it.
+    m_activatableMatch = BusCall::match(*m_bus, bus + "member='ActivatableServicesChanged'", [weak](sd_bus_message*) {
+        auto self = weak.lock();
+        if (self && !self->m_present && !self->m_asking)
+            self->ask();
+    });
+}
+
+void FeedbackService::nameChanged(bool owned)
+{
+    // Gone: none of our writes will be told back.
+    if (!owned)
+        m_level.forgetWrites();
+    // Nothing to learn: there and still owned (our own read started it), or absent and gone.
+    if (!m_asking && owned == m_present)
+        return;
+    // Gone: asking starts it again; appeared: it answers. What it holds then is what counts.
+    ask();
+}
+
+void FeedbackService::ask()
+{
+    uint64_t ask = m_asking = ++m_asks;
+    std::weak_ptr<FeedbackService> weak = weak_from_this();
+    readLevel([weak, ask](bool reached, std::optional<FeedbackLevel> level) {
+        auto self = weak.lock();
+        if (self && self->m_asking == ask)
+            self->answered(reached, level);
+    });
+}
+
+void FeedbackService::answered(bool reached, std::optional<FeedbackLevel> level)
+{
+    m_asking = 0;
+    bool wasPresent = m_present;
+    m_present = reached;
+    if (!reached) {
+        if (wasPresent)
+            NSLog("Session: feedbackd has left the session bus and cannot be started; the ringer and vibration stay the phone's own "
+                  "until it is back");
+        return;
+    }
+    m_level.read(level);
+    bool firstTime = !m_answeredBefore;
+    m_answeredBefore = true;
+    if (!wasPresent)
+        NSLog("Session: feedbackd %s", firstTime ? "appeared on the session bus" : "is back");
+    auto& handler = firstTime ? m_handlers.appeared : m_handlers.restarted;
+    if (handler)
+        handler();
 }
 
 void FeedbackService::levelArrived(FeedbackLevel level)
@@ -148,7 +187,7 @@ void FeedbackService::setLevel(FeedbackLevel level, std::function<void(bool)> do
                     done(false);
                 return;
             }
-            self->readLevel([weak, level, done](std::optional<FeedbackLevel> read) {
+            self->readLevel([weak, level, done](bool, std::optional<FeedbackLevel> read) {
                 if (auto self = weak.lock(); self && read)
                     self->levelArrived(*read);
                 if (done)

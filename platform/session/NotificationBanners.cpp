@@ -2,10 +2,10 @@
 
 #include "platform/foundation/NSLog.h"
 #include "platform/foundation/NSRunLoop.h"
+#include "platform/session/GLibPump.h"
 
-#include <algorithm>
-#include <future>
 #include <gio/gio.h>
+#include <string>
 
 namespace {
 
@@ -27,15 +27,9 @@ bool schemaInstalled()
 std::shared_ptr<NotificationBanners> NotificationBanners::connect(std::function<void(bool)> ownerChanged)
 {
     std::shared_ptr<NotificationBanners> banners(new NotificationBanners(std::move(ownerChanged)));
-    std::promise<std::pair<bool, bool>> started;
-    auto first = started.get_future();
-    banners->m_thread = std::thread([raw = banners.get(), &started] {
-        raw->runGLib([&started](bool present, bool shown) { started.set_value({ present, shown }); });
-    });
-    auto [present, shown] = first.get();
-    banners->m_present = present;
-    if (present)
-        banners->m_shown.read(shown);
+    banners->m_present = schemaInstalled();
+    if (banners->m_present)
+        banners->open();
     else
         NSLog("Session: GSettings has no %s schema; Do Not Disturb stays the phone's own", kSchema);
     return banners;
@@ -48,42 +42,30 @@ NotificationBanners::NotificationBanners(std::function<void(bool)> ownerChanged)
 
 NotificationBanners::~NotificationBanners()
 {
-    if (m_loop)
-        g_main_context_invoke(m_context, [](gpointer loop) -> gboolean { g_main_loop_quit(static_cast<GMainLoop*>(loop)); return G_SOURCE_REMOVE; }, m_loop);
-    if (m_thread.joinable())
-        m_thread.join();
+    if (!m_settings)
+        return;
+    g_signal_handler_disconnect(m_settings.get(), m_changedHandler);
+    // Writes still on their way reach dconf before the process may end.
+    g_settings_sync();
 }
 
-void NotificationBanners::runGLib(std::function<void(bool, bool)> started)
+void NotificationBanners::open()
 {
-    if (!schemaInstalled()) {
-        started(false, false);
-        return;
-    }
-    m_context = g_main_context_new();
-    g_main_context_push_thread_default(m_context);
+    m_pump = GLibPump::shared();
     // dconf shares GLib's session bus connection, which by default raises SIGTERM in the whole
     // process when the bus goes away; the host decides itself what the end of the session means.
-    if (GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr)) {
-        g_dbus_connection_set_exit_on_close(bus, FALSE);
-        m_sessionBus = bus;
-    }
-    m_loop = g_main_loop_new(m_context, FALSE);
-    m_settings = g_settings_new(kSchema);
-    // GSettings tells of a change only of a key read once with the handler connected.
-    g_signal_connect(m_settings, (std::string("changed::") + kKey).c_str(), G_CALLBACK(&NotificationBanners::onChanged), this);
-    started(true, g_settings_get_boolean(m_settings, kKey));
-    g_main_loop_run(m_loop);
-    // Writes still on their way reach dconf before the thread ends.
-    g_settings_sync();
-    g_object_unref(m_settings);
+    m_sessionBus.reset(g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr));
     if (m_sessionBus)
-        g_object_unref(m_sessionBus);
-    g_main_loop_unref(m_loop);
-    g_main_context_pop_thread_default(m_context);
-    g_main_context_unref(m_context);
+        g_dbus_connection_set_exit_on_close(m_sessionBus.get(), FALSE);
+    m_settings.reset(g_settings_new(kSchema));
+    // GSettings tells of a change only of a key read once with the handler connected.
+    std::string signal = std::string("changed::") + kKey;
+    m_changedHandler = g_signal_connect(m_settings.get(), signal.c_str(), G_CALLBACK(&NotificationBanners::onChanged), this);
+    m_shown.read(g_settings_get_boolean(m_settings.get(), kKey));
 }
 
+// The value is handed to the next turn, out of GLib's signal emission (and out of setShown, where
+// GSettings tells of our own write at once).
 void NotificationBanners::onChanged(GSettings* settings, const char* key, void* self)
 {
     bool shown = g_settings_get_boolean(settings, key);
@@ -96,39 +78,44 @@ void NotificationBanners::onChanged(GSettings* settings, const char* key, void* 
 
 void NotificationBanners::valueArrived(bool shown)
 {
+    // Without the session bus no other process's change can reach us: what GSettings tells then
+    // is dconf taking back a write of ours it could not deliver.
+    if (isBusClosed()) {
+        m_shown.forgetWrites();
+        m_shown.read(shown);
+        return;
+    }
     if (m_shown.arrived(shown) && m_ownerChanged)
         m_ownerChanged(shown);
+}
+
+bool NotificationBanners::isBusClosed() const
+{
+    return m_sessionBus && g_dbus_connection_is_closed(m_sessionBus.get());
 }
 
 void NotificationBanners::setShown(bool shown, std::function<void(bool)> done)
 {
     if (!m_shown.beginWrite(shown, m_present, done))
         return;
-    struct Write {
-        NotificationBanners* banners;
-        std::weak_ptr<NotificationBanners> weak;
-        bool shown;
-        std::function<void(bool)> done;
-    };
-    auto* write = new Write { this, weak_from_this(), shown, std::move(done) };
-    g_main_context_invoke_full(
-        m_context, G_PRIORITY_DEFAULT,
-        [](gpointer data) -> gboolean {
-            auto* write = static_cast<Write*>(data);
-            bool written = g_settings_set_boolean(write->banners->m_settings, kKey, write->shown);
-            // Once dconf has it, a read gives it back to every process.
-            g_settings_sync();
-            bool readBack = g_settings_get_boolean(write->banners->m_settings, kKey) == write->shown;
-            // With the session bus gone dconf drops the write and still reads back its own copy.
-            if (write->banners->m_sessionBus && g_dbus_connection_is_closed(write->banners->m_sessionBus))
-                readBack = false;
-            NSRunLoop::main().performBlock([weak = write->weak, done = write->done, ok = written && readBack, shown = write->shown] {
-                if (auto banners = weak.lock(); banners && ok)
-                    banners->valueArrived(shown);
-                if (done)
-                    done(ok);
-            });
-            return G_SOURCE_REMOVE;
-        },
-        write, [](gpointer data) { delete static_cast<Write*>(data); });
+    bool ok = write(shown);
+    NSRunLoop::main().performBlock([weak = weak_from_this(), done = std::move(done), ok, shown] {
+        if (auto banners = weak.lock(); banners && ok)
+            banners->valueArrived(shown);
+        if (done)
+            done(ok);
+    });
+}
+
+bool NotificationBanners::write(bool shown)
+{
+    bool written = g_settings_set_boolean(m_settings.get(), kKey, shown);
+    // Once dconf has it (its reply takes a round trip to dconf-service), a read gives it back to
+    // every process.
+    g_settings_sync();
+    bool readBack = g_settings_get_boolean(m_settings.get(), kKey) == shown;
+    // With the session bus gone dconf drops the write and still reads back its own copy.
+    bool busClosed = m_sessionBus
+        && (g_dbus_connection_is_closed(m_sessionBus.get()) || !g_dbus_connection_flush_sync(m_sessionBus.get(), nullptr, nullptr));
+    return written && readBack && !busClosed;
 }

@@ -1,6 +1,10 @@
 #include "platform/session/testsupport/PrivateSession.h"
 
+#include "platform/session/testsupport/ProcessTree.h"
+
+#include <chrono>
 #include <cstdlib>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <optional>
 #include <pulse/ext-stream-restore.h>
@@ -30,6 +34,53 @@ bool acceptsConnections(const std::filesystem::path& socketPath)
     close(fd);
     return connected;
 }
+
+// feedbackd mirrors its level into GSettings on its own time (a kill before that loses it), and
+// nothing tells when dconf has it: the command's answer is asked for until it is the expected one.
+bool readsEventually(const PrivateSession& session, const std::string& command, const std::string& expected)
+{
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    do {
+        if (session.runTrimmed(command) == expected)
+            return true;
+    } while (std::chrono::steady_clock::now() < deadline);
+    return false;
+}
+
+// The folders of private sessions under /tmp that this process owns.
+std::vector<std::filesystem::path> ownSessionFolders()
+{
+    std::vector<std::filesystem::path> found;
+    for (const auto& entry : std::filesystem::directory_iterator("/tmp")) {
+        long owner = 0;
+        if (entry.path().filename().string().rfind("hl-session-", 0) == 0 && std::ifstream(entry.path() / "owner") >> owner
+            && owner == getpid())
+            found.push_back(entry.path());
+    }
+    return found;
+}
+
+// PATH holding only dbus-daemon for as long as it lives: a machine without the sound server.
+class PathWithOnlyTheBus {
+public:
+    PathWithOnlyTheBus()
+        : m_before(variable("PATH").value_or(""))
+    {
+        std::string pattern = "/tmp/hl-path-XXXXXX";
+        m_dir = mkdtemp(pattern.data());
+        std::filesystem::create_symlink("/usr/bin/dbus-daemon", m_dir / "dbus-daemon");
+        setenv("PATH", m_dir.c_str(), 1);
+    }
+    ~PathWithOnlyTheBus()
+    {
+        setenv("PATH", m_before.c_str(), 1);
+        std::filesystem::remove_all(m_dir);
+    }
+
+private:
+    std::string m_before;
+    std::filesystem::path m_dir;
+};
 
 // The event role's stream-restore entry, through libpulse as a mixer reads and writes it.
 class StreamRestoreClient {
@@ -120,6 +171,7 @@ TEST(PrivateSessionTest, SessionsKeepTheirValuesApartAndLeaveNothingBehind)
     EXPECT_EQ(variable("DBUS_SESSION_BUS_ADDRESS"), before);
     EXPECT_EQ(variable("HOME"), beforeHome);
     EXPECT_FALSE(std::filesystem::exists(firstDir));
+    EXPECT_EQ(TestSession::descendantsOf(getpid()), std::vector<pid_t> {}) << "dconf, the sound server and the buses ended";
 
     auto later = PrivateSession::start(PrivateSession::Options { false, false, true });
     EXPECT_EQ(later->runTrimmed("gsettings get org.gnome.desktop.notifications show-banners"), "true");
@@ -138,6 +190,8 @@ TEST(PrivateSessionTest, FeedbackdIsActivatedOnTheSessionBusAndKeepsItsLevelThro
     std::string firstPid = session->run(pid);
 
     session->run("busctl --user set-property org.sigxcpu.Feedback /org/sigxcpu/Feedback org.sigxcpu.Feedback Profile s quiet");
+    ASSERT_TRUE(readsEventually(*session, "gsettings get org.sigxcpu.feedbackd profile", "'quiet'"))
+        << "feedbackd mirrored its level into GSettings before the kill";
     session->killFeedbackd();
     EXPECT_EQ(session->runTrimmed(get), "s \"quiet\"") << "feedbackd keeps its level in the session's GSettings";
     EXPECT_NE(session->run(pid), firstPid) << "the call after the kill started a new feedbackd";
@@ -212,4 +266,63 @@ TEST(PrivateSessionTest, TheNetworkManagerMockShowsJoinedAndSavedNetworksOnTheSy
     EXPECT_THROW(session->run(activeAccessPoint), std::runtime_error);
     session->startNetworkManager();
     EXPECT_EQ(session->runTrimmed(activeAccessPoint), "o \"/\"");
+}
+
+// The buses and NetworkManager's mock are running when the sound server turns out to be missing.
+TEST(PrivateSessionTest, AStartThatFailsHalfWayLeavesNoProcessNoFolderAndNoVariable)
+{
+    auto beforeHome = variable("HOME");
+    {
+        PathWithOnlyTheBus noSoundServer;
+        try {
+            PrivateSession::start();
+            ADD_FAILURE() << "started without pulseaudio";
+        } catch (const std::runtime_error& error) {
+            EXPECT_NE(std::string(error.what()).find("pulseaudio is not installed"), std::string::npos) << error.what();
+        }
+    }
+    EXPECT_EQ(TestSession::descendantsOf(getpid()), std::vector<pid_t> {});
+    EXPECT_EQ(ownSessionFolders(), std::vector<std::filesystem::path> {});
+    EXPECT_EQ(variable("HOME"), beforeHome);
+}
+
+TEST(PrivateSessionTest, APipeWireSessionServesThePulseProtocolWithTheTestSinkThroughARestart)
+{
+    if (!PrivateSession::isInstalled(PrivateSession::SoundServerKind::PipeWire))
+        GTEST_SKIP() << "PipeWire is not installed";
+    auto session = PrivateSession::start(
+        { .soundServer = true, .networkManager = false, .feedbackd = false, .soundServerKind = PrivateSession::SoundServerKind::PipeWire });
+    EXPECT_NE(session->run("pactl info").find("on PipeWire"), std::string::npos);
+    EXPECT_EQ(session->runTrimmed("pactl get-default-sink"), "test_sink");
+
+    session->stopSoundServer();
+    EXPECT_FALSE(session->isSoundServerRunning());
+    EXPECT_THROW(session->run("pactl info"), std::runtime_error);
+
+    session->startSoundServer();
+    EXPECT_TRUE(session->isSoundServerRunning());
+    EXPECT_EQ(session->runTrimmed("pactl get-default-sink"), "test_sink");
+}
+
+// feedbackd arriving after the start, by its package (the bus activates it from then on) or run
+// directly (our child); then the session bus crashes: the session still ends everything.
+TEST(PrivateSessionTest, FeedbackdArrivingLaterAndACrashedBusLeaveNothingBehind)
+{
+    const std::string get = "busctl --user get-property org.sigxcpu.Feedback /org/sigxcpu/Feedback org.sigxcpu.Feedback Profile";
+    {
+        auto session = PrivateSession::start({ .soundServer = false, .networkManager = false, .feedbackd = false });
+        session->installFeedbackd();
+        EXPECT_EQ(session->runTrimmed(get), "s \"full\"") << "activated from the file laid after the start";
+        session->killFeedbackd();
+
+        session->startFeedbackd();
+        EXPECT_EQ(session->runTrimmed(get), "s \"full\"");
+        session->killFeedbackd();
+        session->startFeedbackd();
+
+        session->killSessionBus();
+        EXPECT_THROW(session->run(get), std::runtime_error);
+    }
+    EXPECT_EQ(TestSession::descendantsOf(getpid()), std::vector<pid_t> {});
+    EXPECT_EQ(ownSessionFolders(), std::vector<std::filesystem::path> {});
 }

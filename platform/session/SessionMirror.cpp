@@ -67,6 +67,12 @@ void SessionMirror::agree(Part part, const PhoneValues& phone, const SessionValu
     }
 }
 
+void SessionMirror::learnLevel(FeedbackLevel level)
+{
+    if (m_ringer)
+        m_ringer->session.level = level;
+}
+
 SessionValues SessionMirror::sessionValuesFor(const PhoneValues& phone, const SessionValues& current) const
 {
     SessionValues wanted = current;

@@ -51,6 +51,8 @@ public:
     enum class Part { Ringer, Media, Banners };
     void agree(const PhoneValues&, const SessionValues&);
     void agree(Part, const PhoneValues&, const SessionValues&);
+    // feedbackd came after the agreement: its level is the owner's at the ringer's agreed point.
+    void learnLevel(FeedbackLevel);
 
     // What the session must hold for the phone's values. `current` is what it holds now: a ringer
     // of 0 leaves the event-role volume as it is, so that the owner's one tap to "full" brings the

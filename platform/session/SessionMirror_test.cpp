@@ -148,3 +148,20 @@ TEST(SessionMirrorTest, ARingerTheOwnerRaisesDuringAProfileRings)
     SessionValues owner { FeedbackLevel::Full, 0, 0, true };
     EXPECT_EQ(SessionMirror::afterOwnersRinger(owner, lowered).level, FeedbackLevel::Full) << "a ringer lowered to 0 keeps the owner's level";
 }
+
+// feedbackd answering only after the start: its level is the owner's while the phone's ringer is
+// as he left it, and a profile's ringer is written over it.
+TEST(SessionMirrorTest, ALevelLearnedLaterIsKeptAtRestAndOverriddenByAProfile)
+{
+    SessionValues desktop { std::nullopt, 32768, 65536, true };
+    PhoneValues phone = SessionMirror::phoneValuesFor(desktop, PhoneValues { { false, 0.5f, false, false }, 0.5f, false });
+    SessionMirror mirror;
+    mirror.agree(phone, desktop);
+    mirror.learnLevel(FeedbackLevel::Quiet);
+    SessionValues appeared { FeedbackLevel::Quiet, 32768, 65536, true };
+    EXPECT_EQ(mirror.sessionValuesFor(phone, appeared), appeared) << "nothing to write at rest";
+    PhoneValues meeting = phone;
+    meeting.ringer.ringerVolume = 0.0625f;
+    EXPECT_EQ(mirror.sessionValuesFor(meeting, appeared).level, FeedbackLevel::Full);
+    EXPECT_EQ(mirror.sessionValuesFor(phone, { FeedbackLevel::Full, 4096, 65536, true }), appeared) << "the owner's level after the meeting";
+}

@@ -2,8 +2,6 @@
 
 #include "platform/session/testsupport/SoundServerFixture.h"
 
-#include <csignal>
-#include <cstdlib>
 #include <vector>
 
 // The same sound server link on PipeWire (pipewire, wireplumber and pipewire-pulse, headless),
@@ -15,30 +13,14 @@ protected:
     void SetUp() override
     {
         SoundServerFixture::SetUp();
-        if (std::system("command -v pipewire-pulse >/dev/null && command -v wireplumber >/dev/null") != 0)
+        if (!PrivateSession::isInstalled(PrivateSession::SoundServerKind::PipeWire))
             GTEST_SKIP() << "PipeWire is not installed";
-        m_session = PrivateSession::start({ .soundServer = false, .networkManager = false, .feedbackd = false });
-        auto runtime = m_session->run("printf %s \"$XDG_RUNTIME_DIR\"");
-        setenv("PULSE_SERVER", ("unix:" + runtime + "/pulse/native").c_str(), 1);
-        for (const char* daemon : { "pipewire", "wireplumber", "pipewire-pulse" })
-            m_daemons.push_back(std::stoi(m_session->run(std::string(daemon) + " >/dev/null 2>&1 & echo $!")));
-        m_session->run("for i in $(seq 1 100); do pactl info >/dev/null 2>&1 && break; sleep 0.05; done; "
-                       "pactl load-module module-null-sink sink_name=test_sink >/dev/null; "
-                       "for i in $(seq 1 100); do pactl set-default-sink test_sink 2>/dev/null && break; sleep 0.05; done; "
-                       "pactl set-sink-volume test_sink 70% 35%");
+        m_session = PrivateSession::start({ .soundServer = true,
+            .networkManager = false,
+            .feedbackd = false,
+            .soundServerKind = PrivateSession::SoundServerKind::PipeWire });
+        m_session->run("pactl set-sink-volume test_sink 70% 35%");
     }
-
-    void TearDown() override
-    {
-        m_server.reset();
-        m_owner.reset();
-        for (auto it = m_daemons.rbegin(); it != m_daemons.rend(); ++it)
-            kill(*it, SIGTERM);
-        unsetenv("PULSE_SERVER");
-        SoundServerFixture::TearDown();
-    }
-
-    std::vector<pid_t> m_daemons;
 };
 
 }

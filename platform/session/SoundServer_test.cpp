@@ -61,7 +61,7 @@ TEST_F(SoundServerTest, WritesReachTheServerWithTheBalanceKeptAndAreNotTakenForT
 
     ASSERT_TRUE(write([&](auto done) { m_server->setEventRoleVolume(4096, done); }));
     EXPECT_EQ(owner().eventRoleVolume(), 4096u) << "another client reads the entry";
-    until([] { return false; }, 0.3);
+    settle(*m_server);
     EXPECT_TRUE(m_ringerChanges.empty());
     EXPECT_TRUE(m_mediaChanges.empty());
 }

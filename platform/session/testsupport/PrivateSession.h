@@ -12,22 +12,34 @@
 //   - XDG_RUNTIME_DIR, HOME, XDG_CONFIG_HOME, XDG_DATA_HOME, XDG_CACHE_HOME under the folder;
 //   - two dbus-daemons: the session bus (DBUS_SESSION_BUS_ADDRESS) and one standing in for the
 //     system bus (DBUS_SYSTEM_BUS_ADDRESS);
-//   - a real PulseAudio with a null sink "test_sink" and stream-restore (PULSE_SERVER), its
-//     stored values kept in the folder, so that a restart keeps them;
+//   - a real sound server with a null sink "test_sink" as its default sink (PULSE_SERVER):
+//     PulseAudio with stream-restore, its stored values kept in the folder, so that a restart
+//     keeps them; or PipeWire (pipewire, wireplumber, pipewire-pulse);
 //   - feedbackd and dconf-service, started by bus activation on first use;
 //   - NetworkManager through python3-dbusmock's template on the system bus.
 // start() sets those variables in this process (and the activation environment of the session
 // bus); the destructor stops exactly what it started, clients first and buses last, puts the
-// variables back and removes the folder.
+// variables back and removes the folder. A start that fails half-way leaves nothing behind.
+// The parts live beside this file, one file pair each (namespace TestSession).
 class PrivateSession {
 public:
+    enum class SoundServerKind {
+        PulseAudio,
+        // pipewire, wireplumber and pipewire-pulse, headless: the sound server of today's Phosh
+        // images.
+        PipeWire,
+    };
     struct Options {
         bool soundServer { true };
         bool networkManager { true };
         // Without it, feedbackd's service file is hidden from the session bus (a desktop
         // without feedbackd).
         bool feedbackd { true };
+        // Which sound server runs when soundServer is true.
+        SoundServerKind soundServerKind { SoundServerKind::PulseAudio };
     };
+    // Whether the sound server's programs are installed (a test of PipeWire skips without them).
+    static bool isInstalled(SoundServerKind);
     // Throws std::runtime_error, saying what did not start.
     static std::unique_ptr<PrivateSession> start(Options);
     static std::unique_ptr<PrivateSession> start() { return start(Options {}); }
@@ -38,7 +50,7 @@ public:
     const std::filesystem::path& dir() const;
     std::string sessionBusAddress() const;
     std::string systemBusAddress() const;
-    // "unix:<dir>/pulse/native" or similar: the value of PULSE_SERVER.
+    // "unix:<dir>/runtime/pulse/native": the value of PULSE_SERVER ("" without a sound server).
     std::string soundServerAddress() const;
     // Every variable the session sets, for a child process.
     std::map<std::string, std::string> environment() const;
@@ -51,14 +63,23 @@ public:
     // The sink's volume as its first two channels' raw values ("45875 22937"), as pactl says it.
     std::string sinkVolume(const std::string& sink = "test_sink") const;
 
-    // The sound server: stopping it keeps its stored values (stream-restore's database), so that
-    // start again is a restart.
+    // The sound server: stopping it keeps its stored values (PulseAudio's stream-restore database,
+    // WirePlumber's state), so that start again is a restart.
     void stopSoundServer();
     void startSoundServer();
     bool isSoundServerRunning() const;
     // Restarts a bus-activated service: kills its process; the next call activates it again.
     void killFeedbackd();
     void killDconf();
+    // feedbackd arriving after the start of a session begun without it: installFeedbackd() lays
+    // its service file where the session bus looks (the bus notices it by itself, as after a
+    // package's installation, and can start it from then on); startFeedbackd() runs it directly,
+    // its name appearing on the bus (ended with the session, or by killFeedbackd()).
+    void installFeedbackd();
+    void startFeedbackd();
+    // A crashed session: its bus dies at once (SIGKILL). The services it had started are ended
+    // with the session.
+    void killSessionBus();
 
     // NetworkManager (the mock): one Wi-Fi device "wlan0" is added at start.
     // Joins the network: an access point with the SSID, a saved connection (Settings.

@@ -31,6 +31,20 @@ protected:
         return server;
     }
 
+    // Reads of the event-role entry by the client, each once the one before is answered: the
+    // events the server had sent the client (of its own writes too) have arrived by then, and the
+    // reads they started (the server's, then its default sink's) have been answered, so that
+    // whatever they lead to has been reported. Four, as PulseAudio may send a sink's change a
+    // main-loop turn after the change; each round trip covers one step.
+    void settle(SoundServer& client)
+    {
+        for (int roundTrip = 0; roundTrip < 4; ++roundTrip) {
+            auto answered = std::make_shared<bool>(false);
+            client.refreshEventRole([answered] { *answered = true; });
+            ASSERT_TRUE(until([&] { return *answered; })) << "the sound server answered the read";
+        }
+    }
+
     // Starts a write and waits for its answer: whether it was done.
     bool write(const std::function<void(std::function<void(bool)>)>& start)
     {
