@@ -1,7 +1,7 @@
 #include "apps/phonectl/PhoneSupervisor.h"
 
 #include "apps/common/LocalTime.h"
-#include "apps/phonectl/CalendarLinks.h"
+#include "apps/phonectl/BootCalendars.h"
 #include "apps/phonectl/ControlClient.h"
 #include "apps/phonectl/SessionPhoneName.h"
 #include "apps/phonectl/SupervisorWake.h"
@@ -195,7 +195,7 @@ void bootPhone(const BootOptions& options)
         requireSessionFreeForThisPhone("boot --session");
 
     // Before the slow lay-out, so that a wrong folder is told at once.
-    linkCalendarFolders(root, options.calendars);
+    linkBootCalendars(root, options.calendars, options.session);
     installBuild(root);
     TLToneManager::installSystemTones(root);
     if (options.osVersion)

@@ -27,7 +27,8 @@ struct BootOptions {
     // The `phonectl run` process the phone belongs to: that process holds the session's phone
     // name, and the phone stops when it ends, however it ends. None for a phone of its own.
     std::optional<pid_t> foreground;
-    // Folders of vdir calendars, read in place (see CalendarFolders.h for how they become accounts).
+    // Folders of vdir calendars, read in place (see CalendarFolders.h for how they become accounts);
+    // "none", or nothing for the remembered ones (BootCalendars.h).
     std::vector<std::filesystem::path> calendars;
 };
 

@@ -32,7 +32,10 @@ constexpr const char* kUsage = R"(usage: phonectl [--root DIR] COMMAND ...
                                                            --session its hardware is your session (feedbackd,
                                                            the sound server, Do Not Disturb, NetworkManager);
                                                            each DIR is a folder of vdir calendars (one account)
-                                                           or of vdirsyncer pairs (an account each), read in place
+                                                           or of vdirsyncer pairs (an account each), read in place;
+                                                           with --session they are remembered in
+                                                           ~/.config/hushline/calendars for the boots without
+                                                           --calendars (--calendars none forgets them)
   run --session [--calendars DIR]... [--clock ...]         boot and stay in the foreground (a user service):
                                                            ready once linked; its phone stops with SIGTERM,
                                                            with the session, or when run is killed

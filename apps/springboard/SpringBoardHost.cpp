@@ -4,8 +4,10 @@
 #include "apps/common/LocalTime.h"
 #include "apps/springboard/MidnightWatch.h"
 #include "apps/springboard/PhoneControlService.h"
+#include "apps/springboard/ResumeWatch.h"
 #include "apps/springboard/SessionLink.h"
 #include "apps/springboard/SubstrateLoader.h"
+#include "apps/springboard/WakeTimerReport.h"
 #include "platform/eventkit/CalendarCache.h"
 #include "platform/eventkit/EKEventStore.h"
 #include "platform/device/PhoneControl.h"
@@ -16,6 +18,7 @@
 #include "platform/foundation/NSBundle.h"
 #include "platform/foundation/NSLog.h"
 #include "platform/foundation/NSRunLoop.h"
+#include "platform/persistentconnection/WakeUpTimerQueue.h"
 #include "platform/phonebus/PhoneBusConnection.h"
 #include "platform/foundation/SharedClock.h"
 #include "platform/springboard/SBWiFiManager.h"
@@ -50,6 +53,17 @@ void installClock(const std::filesystem::path& root, const std::optional<std::st
         start = date->timeIntervalSince1970();
     }
     Clock::install(SharedClock::open(root, start ? &*start : nullptr));
+}
+
+// What a change of the wall clock makes the phone do, done after a wake-up from a suspend: the
+// work and wake-ups whose time came while it slept run now, and a day that ended meanwhile is a
+// midnight passed.
+void checkWhatBecameDue(MidnightWatch* midnight)
+{
+    NSRunLoop::main().runPending();
+    WakeUpTimerQueue::shared().fireDueTimers();
+    if (midnight)
+        midnight->clockWasSet();
 }
 
 }
@@ -90,15 +104,20 @@ int runSpringBoardHost(const SpringBoardHostOptions& options)
         session->phoneStarted();
     midnight = std::make_unique<MidnightWatch>([springBoard] { springBoard->_midnightPassed(); });
     midnight->start();
+    std::unique_ptr<ResumeWatch> resume;
+    if (session)
+        resume = ResumeWatch::start([&midnight] { checkWhatBecameDue(midnight.get()); });
 
     std::string why;
     if (!writeFileAtomically(launched, std::to_string(getpid()) + "\n", &why))
         throw std::runtime_error("cannot write " + launched.string() + ": " + why);
     NSLog("SpringBoard: launched with %zu plug-in(s) on the %s clock", plugins, Clock::process().isVirtual() ? "virtual" : "system");
+    NSLog("%s", wakeTimerReport().c_str());
 
     NSRunLoop::main().run();
 
     std::filesystem::remove(launched, error);
+    resume.reset();
     if (session) {
         session->giveBackOwnersValues(kGiveBackSeconds);
         session.reset();

@@ -11,8 +11,10 @@
 //   3. the plug-ins of /Library/MobileSubstrate/DynamicLibraries whose filter names the bundle
 //      are loaded (their constructors start them);
 //   4. applicationDidFinishLaunching: through its hookable slot, the midnight watch
-//      (_midnightPassed), and the "launched" file (PhoneControl::launchedPath) with the host's
-//      process id, which phonectl waits for;
+//      (_midnightPassed), with --session the resume watch (ResumeWatch: what became due while
+//      the machine slept is checked at its wake-up), and the "launched" file
+//      (PhoneControl::launchedPath) with the host's process id, which phonectl waits for; one log
+//      line says whether the wake-up timers are real wake timers (WakeTimerReport);
 //   5. the main run loop, until SIGTERM, SIGINT or SIGHUP.
 //
 // Clock: with `clock` the host owns the phone's shared virtual clock (SharedClock), started at

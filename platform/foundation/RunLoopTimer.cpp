@@ -74,6 +74,15 @@ RunLoopTimer::RunLoopTimer(TimerClock clock, Handler handler, NSRunLoop& loop)
 
 RunLoopTimer::~RunLoopTimer() = default;
 
+std::optional<std::string> RunLoopTimer::alarmClockRefusal()
+{
+    std::string reason;
+    FileDescriptor probe(openAlarmTimer(reason));
+    if (probe.get() >= 0)
+        return std::nullopt;
+    return reason;
+}
+
 double RunLoopTimer::now(TimerClock clock)
 {
     if (isWallClock(clock))

@@ -51,6 +51,9 @@ public:
 
     // The present time on the clock, in its own count (see TimerClock).
     static double now(TimerClock);
+    // Why this process's alarm timers cannot use the alarm clock (none when they can): asks the
+    // kernel once, as the first alarm timer does.
+    static std::optional<std::string> alarmClockRefusal();
 
     // Arms the timer at the time, replacing an earlier arming. A time that has passed fires on
     // the next turn. False, with errno set, when no timerfd could be created or armed.
