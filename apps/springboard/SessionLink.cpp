@@ -523,7 +523,9 @@ void SessionLink::ownerChangedLevel(FeedbackLevel level)
         phone.ringer.silentVibrate = level == FeedbackLevel::Quiet;
     else if (phone.ringer.ringerVolume == 0 && m_sound->eventRoleVolume())
         phone.ringer.ringerVolume = phoneVolume(*m_sound->eventRoleVolume());
-    ownerChanged(SessionControl::Level, SessionMirror::Part::Ringer, phone, sessionValues());
+    SessionValues session = willHold();
+    session.level = level;
+    ownerChanged(SessionControl::Level, SessionMirror::Part::Ringer, phone, session);
 }
 
 void SessionLink::ownerChangedEventRole(uint32_t volume)
@@ -532,23 +534,31 @@ void SessionLink::ownerChangedEventRole(uint32_t volume)
     phone.ringer.ringerVolume = phoneVolume(volume);
     if (!m_feedback->isPresent() && volume > 0)
         phone.ringer.switchOnSilent = false;
-    ownerChanged(SessionControl::EventRole, SessionMirror::Part::Ringer, phone, SessionMirror::afterOwnersRinger(sessionValues(), phone));
+    SessionValues session = willHold();
+    session.eventRoleVolume = volume;
+    ownerChanged(SessionControl::EventRole, SessionMirror::Part::Ringer, phone, SessionMirror::afterOwnersRinger(session, phone));
 }
 
 void SessionLink::ownerChangedMedia(uint32_t volume)
 {
     PhoneValues phone = phoneValues();
     phone.mediaVolume = phoneVolume(volume);
-    ownerChanged(SessionControl::Media, SessionMirror::Part::Media, phone, sessionValues());
+    SessionValues session = willHold();
+    session.mediaVolume = volume;
+    ownerChanged(SessionControl::Media, SessionMirror::Part::Media, phone, session);
 }
 
 void SessionLink::ownerChangedBanners(bool shown)
 {
     PhoneValues phone = phoneValues();
     phone.doNotDisturb = !shown;
-    ownerChanged(SessionControl::Banners, SessionMirror::Part::Banners, phone, sessionValues());
+    SessionValues session = willHold();
+    session.showBanners = shown;
+    ownerChanged(SessionControl::Banners, SessionMirror::Part::Banners, phone, session);
 }
 
+// The session's values agreed on are what it will hold once our writes on their way have landed,
+// with the owner's new value in place: a write of ours that has not come back yet is not undone.
 void SessionLink::ownerChanged(SessionControl control, SessionMirror::Part part, const PhoneValues& phone, const SessionValues& session)
 {
     // The owner set the control: the session holds his own value, nothing is left to give back.

@@ -51,8 +51,9 @@ std::shared_ptr<FeedbackService> FeedbackService::connect(std::shared_ptr<PhoneB
 {
     std::shared_ptr<FeedbackService> service(new FeedbackService(std::move(sessionBus), std::move(handlers)));
     service->watch();
-    service->m_present = service->m_answeredBefore = service->readLevelNow();
-    if (!service->m_present)
+    service->m_answeredBefore = service->readLevelNow();
+    service->m_level.setPresent(service->m_answeredBefore);
+    if (!service->isPresent())
         NSLog("Session: feedbackd is not on the session bus; the ringer and vibration stay the phone's own until it appears");
     return service;
 }
@@ -113,18 +114,18 @@ void FeedbackService::watch()
     // A service file installed or removed: while feedbackd is absent, the bus may now start it.
     m_activatableMatch = BusCall::match(*m_bus, bus + "member='ActivatableServicesChanged'", [weak](sd_bus_message*) {
         auto self = weak.lock();
-        if (self && !self->m_present && !self->m_asking)
+        if (self && !self->isPresent() && !self->m_asking)
             self->ask();
     });
 }
 
 void FeedbackService::nameChanged(bool owned)
 {
-    // Gone: none of our writes will be told back.
+    // Gone: none of our writes will be told back; their writers hear they did not land.
     if (!owned)
         m_level.forgetWrites();
     // Nothing to learn: there and still owned (our own read started it), or absent and gone.
-    if (!m_asking && owned == m_present)
+    if (!m_asking && owned == isPresent())
         return;
     // Gone: asking starts it again; appeared: it answers. What it holds then is what counts.
     ask();
@@ -144,8 +145,8 @@ void FeedbackService::ask()
 void FeedbackService::answered(bool reached, std::optional<FeedbackLevel> level)
 {
     m_asking = 0;
-    bool wasPresent = m_present;
-    m_present = reached;
+    bool wasPresent = isPresent();
+    m_level.setPresent(reached);
     if (!reached) {
         if (wasPresent)
             NSLog("Session: feedbackd has left the session bus and cannot be started; the ringer and vibration stay the phone's own "
@@ -170,37 +171,44 @@ void FeedbackService::levelArrived(FeedbackLevel level)
 
 void FeedbackService::setLevel(FeedbackLevel level, std::function<void(bool)> done)
 {
-    if (!m_level.beginWrite(level, m_present, done))
+    auto write = m_level.beginWrite(level, std::move(done));
+    if (!write)
         return;
     std::weak_ptr<FeedbackService> weak = weak_from_this();
     bool sent = BusCall::call(
         *m_bus, kServiceName, kPath, kProperties, "Set",
         [level](sd_bus_message* call) { return sd_bus_message_append(call, "ssv", kInterface, "Profile", "s", feedbackLevelName(level)); },
-        [weak, level, done](sd_bus_message* reply) {
-            auto self = weak.lock();
-            if (!self)
-                return;
-            if (!BusCall::errorName(reply).empty()) {
-                self->m_level.refused(level);
-                NSLog("Session: feedbackd refused the level %s: %s", feedbackLevelName(level), BusCall::errorName(reply).c_str());
-                if (done)
-                    done(false);
-                return;
-            }
-            self->readLevel([weak, level, done](bool, std::optional<FeedbackLevel> read) {
-                if (auto self = weak.lock(); self && read)
-                    self->levelArrived(*read);
-                if (done)
-                    done(read == level);
-            });
+        [weak, write, level](sd_bus_message* reply) {
+            if (auto self = weak.lock())
+                self->levelWritten(write, level, BusCall::errorName(reply));
         });
-    if (!sent && done)
-        done(false);
+    if (!sent)
+        m_level.refused(write);
+}
+
+// feedbackd took the write: a read gives it back, unless its PropertiesChanged already did. A
+// write still pending after the read was overtaken by the owner's level (or feedbackd is gone).
+void FeedbackService::levelWritten(RemoteValue<FeedbackLevel>::Write write, FeedbackLevel level, const std::string& error)
+{
+    if (!error.empty()) {
+        NSLog("Session: feedbackd refused the level %s: %s", feedbackLevelName(level), error.c_str());
+        m_level.refused(write);
+        return;
+    }
+    std::weak_ptr<FeedbackService> weak = weak_from_this();
+    readLevel([weak, write](bool, std::optional<FeedbackLevel> read) {
+        auto self = weak.lock();
+        if (!self)
+            return;
+        if (read)
+            self->levelArrived(*read);
+        self->m_level.finish(write, false);
+    });
 }
 
 void FeedbackService::vibrate()
 {
-    if (!m_present)
+    if (!isPresent())
         return;
     BusCall::call(
         *m_bus, kServiceName, kPath, kInterface, "TriggerFeedback",

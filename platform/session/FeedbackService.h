@@ -1,12 +1,13 @@
 #pragma once
 
 #include "platform/session/BusCall.h"
-#include "platform/session/EchoedValue.h"
 #include "platform/session/FeedbackLevel.h"
+#include "platform/session/RemoteValue.h"
 
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 
 class PhoneBusConnection;
 
@@ -16,7 +17,7 @@ class PhoneBusConnection;
 //
 // A level that comes back (PropertiesChanged or a read) equal to one of our writes still pending
 // is ours; any other new level is the owner's, even one that arrives while our write is on its
-// way.
+// way. When feedbackd's name goes away, the writes on their way are told they did not land.
 //
 // feedbackd is followed by its name. It is bus-activated: when its name goes away (a restart, a
 // crash), the level is read again at once, which starts it again, and `restarted` lets the
@@ -41,11 +42,12 @@ public:
     static std::shared_ptr<FeedbackService> connect(std::shared_ptr<PhoneBusConnection> sessionBus, Handlers);
     ~FeedbackService();
 
-    bool isPresent() const { return m_present; }
+    bool isPresent() const { return m_level.isPresent(); }
     std::optional<FeedbackLevel> level() const { return m_level.value(); }
 
-    // Writes the level (nothing when it already holds it); `done` is told once feedbackd has
-    // it and a read gave it back, or false when it refused.
+    // Writes the level (nothing when it already holds it); `done` is told true once feedbackd
+    // tells it back (its PropertiesChanged, or a read after the write), false when it refused, a
+    // level of the owner's came back instead, or feedbackd went away.
     void setLevel(FeedbackLevel, std::function<void(bool)> done = {});
     // A vibration at the start or end of a profile: an event that vibrates at the "quiet" level.
     void vibrate();
@@ -58,6 +60,7 @@ private:
     // `done` is told whether feedbackd answered, and the level it named.
     void readLevel(std::function<void(bool answered, std::optional<FeedbackLevel>)>);
     void levelArrived(FeedbackLevel);
+    void levelWritten(RemoteValue<FeedbackLevel>::Write, FeedbackLevel, const std::string& error);
     void watch();
     void nameChanged(bool owned);
     void ask();
@@ -65,13 +68,12 @@ private:
 
     std::shared_ptr<PhoneBusConnection> m_bus;
     Handlers m_handlers;
-    bool m_present { false };
     // Whether feedbackd ever answered: its next answer is a restart's, not a first appearance's.
     bool m_answeredBefore { false };
     // The read that decides presence, on its way; a later one replaces it (0: none).
     uint64_t m_asking { 0 };
     uint64_t m_asks { 0 };
-    EchoedValue<FeedbackLevel> m_level;
+    RemoteValue<FeedbackLevel> m_level;
     BusCall::Slot m_changedMatch;
     BusCall::Slot m_ownerMatch;
     BusCall::Slot m_activatableMatch;

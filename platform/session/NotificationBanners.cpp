@@ -27,8 +27,8 @@ bool schemaInstalled()
 std::shared_ptr<NotificationBanners> NotificationBanners::connect(std::function<void(bool)> ownerChanged)
 {
     std::shared_ptr<NotificationBanners> banners(new NotificationBanners(std::move(ownerChanged)));
-    banners->m_present = schemaInstalled();
-    if (banners->m_present)
+    banners->m_shown.setPresent(schemaInstalled());
+    if (banners->isPresent())
         banners->open();
     else
         NSLog("Session: GSettings has no %s schema; Do Not Disturb stays the phone's own", kSchema);
@@ -96,14 +96,24 @@ bool NotificationBanners::isBusClosed() const
 
 void NotificationBanners::setShown(bool shown, std::function<void(bool)> done)
 {
-    if (!m_shown.beginWrite(shown, m_present, done))
-        return;
-    bool ok = write(shown);
-    NSRunLoop::main().performBlock([weak = weak_from_this(), done = std::move(done), ok, shown] {
-        if (auto banners = weak.lock(); banners && ok)
-            banners->valueArrived(shown);
+    // The writer hears on a later turn, out of GSettings' signal emission and out of this call.
+    auto later = [done = std::move(done)](bool ok) {
         if (done)
-            done(ok);
+            NSRunLoop::main().performBlock([done, ok] { done(ok); });
+    };
+    auto written = m_shown.beginWrite(shown, std::move(later));
+    if (!written)
+        return;
+    if (!write(shown)) {
+        m_shown.refused(written);
+        // What GSettings tells of the write it could not deliver is no change of the owner's.
+        m_shown.read(g_settings_get_boolean(m_settings.get(), kKey));
+        return;
+    }
+    // GSettings may have told of the write already; else this is its echo.
+    NSRunLoop::main().performBlock([weak = weak_from_this(), shown] {
+        if (auto banners = weak.lock())
+            banners->valueArrived(shown);
     });
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/session/EchoedValue.h"
 #include "platform/session/GObjectRef.h"
+#include "platform/session/RemoteValue.h"
 
 #include <functional>
 #include <memory>
@@ -28,10 +28,11 @@ public:
     NotificationBanners(const NotificationBanners&) = delete;
     NotificationBanners& operator=(const NotificationBanners&) = delete;
 
-    bool isPresent() const { return m_present; }
+    bool isPresent() const { return m_shown.isPresent(); }
     std::optional<bool> areShown() const { return m_shown.value(); }
     // `done` runs on a later turn of the main run loop: true once dconf has the value and it was
-    // read back, false when it was refused (the session bus has closed, say).
+    // read back (or it held it already), false when it was refused (the session bus has closed,
+    // say) or the setting is absent.
     void setShown(bool shown, std::function<void(bool)> done = {});
 
 private:
@@ -43,8 +44,7 @@ private:
     static void onChanged(GSettings*, const char* key, void* self);
 
     std::function<void(bool)> m_ownerChanged;
-    bool m_present { false };
-    EchoedValue<bool> m_shown;
+    RemoteValue<bool> m_shown;
     // Declared before the GLib objects, so that it turns the context until they are gone.
     std::shared_ptr<GLibPump> m_pump;
     GObjectRef<GDBusConnection> m_sessionBus;

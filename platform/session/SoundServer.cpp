@@ -1,6 +1,7 @@
 #include "platform/session/SoundServer.h"
 
 #include "platform/session/RouteSettingsWatch.h"
+#include "platform/session/SameVolume.h"
 
 #include "platform/foundation/FileWatch.h"
 #include "platform/foundation/NSLog.h"
@@ -38,17 +39,8 @@ struct SoundServer::Request {
 
 namespace {
 
-// A server may keep volumes in its own form and give back a value a unit or so off what was
-// written (PipeWire keeps floats: 4096 reads back as 4095). Values this close are the same; the
-// smallest step of any volume control is far larger (1 % is 655).
-constexpr uint32_t kSameVolume = 32;
 // How often a write's entry is read again before the write counts as overtaken.
 constexpr int kReadBackAttempts = 50;
-
-bool sameVolume(uint32_t a, uint32_t b)
-{
-    return (a > b ? a - b : b - a) <= kSameVolume;
-}
 
 std::vector<uint32_t> channelsOf(const pa_cvolume& volume)
 {
@@ -108,6 +100,12 @@ std::unique_ptr<SoundServer::Request> SoundServer::take(Request* request)
     return taken;
 }
 
+SoundServer::SoundServer()
+    : m_eventRole(sameVolume)
+    , m_media(sameVolume)
+{
+}
+
 std::shared_ptr<SoundServer> SoundServer::connect(Handlers handlers)
 {
     std::shared_ptr<SoundServer> server(new SoundServer());
@@ -154,7 +152,7 @@ void SoundServer::stateChanged()
 
 void SoundServer::connected()
 {
-    m_connected = true;
+    setConnected(true);
     m_socketWatch.reset();
     if (m_absenceLogged)
         NSLog("Session: the sound server is back");
@@ -185,13 +183,11 @@ void SoundServer::disconnected()
 {
     m_routeWatch.reset();
     bool wasConnected = m_connected;
-    m_connected = false;
     m_announced = false;
     // The values of a server that comes back are its own again, not changes of the owner.
-    m_eventRole.reset();
-    m_media.reset();
-    finishPending(m_pendingEventRole, false);
-    finishPending(m_pendingMedia, false);
+    m_eventRole.read(std::nullopt);
+    m_media.read(std::nullopt);
+    setConnected(false);
     if (!m_absenceLogged) {
         NSLog("Session: no sound server (%s); the volumes stay the phone's own until it is there",
             pa_strerror(pa_context_errno(m_context)));
@@ -200,6 +196,15 @@ void SoundServer::disconnected()
     if (wasConnected && m_handlers.connectionChanged)
         m_handlers.connectionChanged(false);
     watchForServer();
+}
+
+// Both values can be written while connected; the writes on their way when the server goes are
+// told they did not land.
+void SoundServer::setConnected(bool connected)
+{
+    m_connected = connected;
+    m_eventRole.setPresent(connected);
+    m_media.setPresent(connected);
 }
 
 void SoundServer::watchForServer()
@@ -270,17 +275,16 @@ void SoundServer::readEventRole(std::function<void()> after)
     readStarted(operation, request);
 }
 
-void SoundServer::readBackEventRole(uint32_t volume, int attemptsLeft)
+void SoundServer::readBackEventRole(Volume::Write write, int attemptsLeft)
 {
-    readEventRole([this, volume, attemptsLeft] {
+    readEventRole([this, write, attemptsLeft] {
         // PipeWire's pulse server may answer with the entry as it was before the write it has just
         // confirmed: the entry is read again a few times while the write is not seen. A write
         // overtaken by the owner's before it came back is done all the same.
-        bool seen = std::none_of(m_pendingEventRole.begin(), m_pendingEventRole.end(), [volume](const PendingWrite& write) { return write.volume == volume; });
-        if (!seen && attemptsLeft > 0)
-            readBackEventRole(volume, attemptsLeft - 1);
+        if (m_eventRole.isPending(write) && attemptsLeft > 0)
+            readBackEventRole(write, attemptsLeft - 1);
         else
-            finishWrite(m_pendingEventRole, volume, true);
+            m_eventRole.finish(write, true);
     });
 }
 
@@ -348,122 +352,64 @@ void SoundServer::readSink(const std::string& name, std::function<void(SoundServ
     readStarted(operation, request);
 }
 
-std::optional<uint32_t> SoundServer::takePending(std::deque<PendingWrite>& pending, uint32_t volume)
-{
-    auto ours = std::find_if(pending.begin(), pending.end(), [volume](const PendingWrite& write) { return sameVolume(write.volume, volume); });
-    if (ours == pending.end())
-        return std::nullopt;
-    uint32_t written = ours->volume;
-    std::vector<std::function<void(bool)>> done;
-    for (auto it = pending.begin(); it != ours + 1; ++it)
-        done.push_back(std::move(it->done));
-    pending.erase(pending.begin(), ours + 1);
-    for (auto& callback : done)
-        if (callback)
-            callback(true);
-    return written;
-}
-
-void SoundServer::finishWrite(std::deque<PendingWrite>& pending, uint32_t volume, bool ok)
-{
-    auto it = std::find_if(pending.begin(), pending.end(), [volume](const PendingWrite& write) { return write.volume == volume; });
-    if (it == pending.end())
-        return;
-    auto done = std::move(it->done);
-    pending.erase(it);
-    if (done)
-        done(ok);
-}
-
-void SoundServer::finishPending(std::deque<PendingWrite>& pending, bool ok)
-{
-    std::deque<PendingWrite> finished;
-    finished.swap(pending);
-    for (auto& write : finished)
-        if (write.done)
-            write.done(ok);
-}
-
 void SoundServer::announceWhenRead()
 {
-    if (m_announced || !m_eventRole || !m_media)
+    if (m_announced || !m_eventRole.value() || !m_media.value())
         return;
     m_announced = true;
     if (m_handlers.connectionChanged)
         m_handlers.connectionChanged(true);
 }
 
+// The first value read from a server is what it holds, no change of the owner's.
 void SoundServer::eventRoleArrived(uint32_t volume)
 {
-    // The value is in place before a writer is told its write is done; a value read back from
-    // our write counts as exactly what we wrote.
-    std::optional<uint32_t> before = m_eventRole;
-    auto ours = std::find_if(m_pendingEventRole.begin(), m_pendingEventRole.end(),
-        [volume](const PendingWrite& write) { return sameVolume(write.volume, volume); });
-    m_eventRole = ours != m_pendingEventRole.end() ? ours->volume : volume;
-    if (takePending(m_pendingEventRole, volume) || !before) {
-        announceWhenRead();
-        return;
-    }
-    if (sameVolume(*before, volume)) {
-        m_eventRole = before;
-        return;
-    }
-    if (m_handlers.ownerChangedRinger)
+    bool first = !m_eventRole.value();
+    bool owners = m_eventRole.arrived(volume) && !first;
+    announceWhenRead();
+    if (owners && m_handlers.ownerChangedRinger)
         m_handlers.ownerChangedRinger(volume);
 }
 
 void SoundServer::mediaArrived(uint32_t volume, const std::string& sink, const std::string& port)
 {
-    std::optional<uint32_t> before = m_media;
-    bool otherSink = before && (sink != *m_sink || port != m_port);
-    auto ours = std::find_if(m_pendingMedia.begin(), m_pendingMedia.end(), [volume](const PendingWrite& write) { return sameVolume(write.volume, volume); });
-    m_media = ours != m_pendingMedia.end() && !otherSink ? ours->volume : volume;
+    bool first = !m_media.value();
+    bool otherSink = !first && (m_sink != sink || port != m_port);
     m_sink = sink;
     m_port = port;
-    if (!before) {
-        takePending(m_pendingMedia, volume);
-        announceWhenRead();
-        return;
-    }
     if (otherSink) {
         // Another sink or route: its volume is what the media volume is now, nobody changed it.
-        finishPending(m_pendingMedia, true);
+        // The writes to the one before are done with.
+        m_media.read(volume);
+        m_media.endWrites(true);
         if (m_handlers.defaultSinkChanged)
             m_handlers.defaultSinkChanged(sink);
         return;
     }
-    if (takePending(m_pendingMedia, volume))
-        return;
-    if (sameVolume(*before, volume)) {
-        m_media = before;
-        return;
-    }
-    if (m_handlers.ownerChangedMedia)
+    bool owners = m_media.arrived(volume) && !first;
+    announceWhenRead();
+    if (owners && m_handlers.ownerChangedMedia)
         m_handlers.ownerChangedMedia(volume);
 }
 
 void SoundServer::setEventRoleVolume(uint32_t volume, std::function<void(bool)> done)
 {
-    if (!m_connected) {
-        if (done)
-            done(false);
+    auto write = m_eventRole.beginWrite(volume, std::move(done));
+    if (!write)
         return;
-    }
-    m_pendingEventRole.push_back({ volume, std::move(done) });
     pa_ext_stream_restore_info info {};
     info.name = kEventRoleEntry;
     pa_channel_map_init_mono(&info.channel_map);
     pa_cvolume_set(&info.volume, 1, volume);
     info.device = nullptr;
     info.mute = m_eventRoleMuted;
-    auto* request = newRequest([volume](SoundServer& server, bool ok) {
+    auto* request = newRequest([write](SoundServer& server, bool ok) {
         if (!ok) {
-            server.finishWrite(server.m_pendingEventRole, volume, false);
+            server.m_eventRole.refused(write);
             return;
         }
         // Read back, as a server may tell of no change of this entry (PipeWire before 1.1.81).
-        server.readBackEventRole(volume, kReadBackAttempts);
+        server.readBackEventRole(write, kReadBackAttempts);
     });
     auto* operation = pa_ext_stream_restore_write(m_context, PA_UPDATE_REPLACE, &info, 1, 1, &Request::succeeded, request);
     if (operation)
@@ -479,14 +425,16 @@ std::vector<uint32_t> SoundServer::mediaChannels() const
 
 void SoundServer::setMediaVolume(uint32_t volume, std::function<void(bool)> done)
 {
-    if (!m_connected || !m_sink) {
+    if (!m_sink) {
         if (done)
             done(false);
         return;
     }
+    auto write = m_media.beginWrite(volume, std::move(done));
+    if (!write)
+        return;
     auto balance = m_balance.find(*m_sink);
-    std::vector<uint32_t> channels = balance != m_balance.end() ? balance->second : m_channels;
-    writeSink(*m_sink, channels, volume, std::move(done));
+    writeSink(*m_sink, balance != m_balance.end() ? balance->second : m_channels, volume, write);
 }
 
 void SoundServer::setSinkChannels(const std::string& sink, const std::vector<uint32_t>& channels, std::function<void(bool)> done)
@@ -496,10 +444,32 @@ void SoundServer::setSinkChannels(const std::string& sink, const std::vector<uin
             done(false);
         return;
     }
-    writeSink(sink, channels, loudest(channels), std::move(done));
+    uint32_t volume = loudest(channels);
+    // Another sink than the media volume's: nothing of it is followed.
+    if (sink != m_sink) {
+        sendSinkVolume(sink, channels, volume, [done = std::move(done)](SoundServer&, bool ok) {
+            if (done)
+                done(ok);
+        });
+        return;
+    }
+    // The channels may differ where the loudest does not: written even at the same volume.
+    writeSink(sink, channels, volume, m_media.beginWriteAnyway(volume, std::move(done)));
 }
 
-void SoundServer::writeSink(const std::string& sink, std::vector<uint32_t> channels, uint32_t volume, std::function<void(bool)> done)
+// A write of the media volume, done once a read of the sink gave it back.
+void SoundServer::writeSink(const std::string& sink, std::vector<uint32_t> channels, uint32_t volume, Volume::Write write)
+{
+    sendSinkVolume(sink, std::move(channels), volume, [write](SoundServer& server, bool ok) {
+        if (!ok) {
+            server.m_media.refused(write);
+            return;
+        }
+        server.readServer([&server, write] { server.m_media.finish(write, true); });
+    });
+}
+
+void SoundServer::sendSinkVolume(const std::string& sink, std::vector<uint32_t> channels, uint32_t volume, std::function<void(SoundServer&, bool)> finished)
 {
     if (channels.empty())
         channels = { volume, volume };
@@ -508,22 +478,7 @@ void SoundServer::writeSink(const std::string& sink, std::vector<uint32_t> chann
     std::copy_n(channels.begin(), levels.channels, levels.values);
     // Every channel scaled alike: the loudest becomes the volume, the balance stays.
     pa_cvolume_scale(&levels, volume);
-    if (sink == m_sink)
-        m_pendingMedia.push_back({ volume, std::move(done) });
-    bool tracked = sink == m_sink;
-    std::function<void(bool)> untracked = tracked ? nullptr : done;
-    auto* request = newRequest([volume, tracked, untracked](SoundServer& server, bool ok) {
-        if (!tracked) {
-            if (untracked)
-                untracked(ok);
-            return;
-        }
-        if (!ok) {
-            server.finishWrite(server.m_pendingMedia, volume, false);
-            return;
-        }
-        server.readServer([&server, volume] { server.finishWrite(server.m_pendingMedia, volume, true); });
-    });
+    auto* request = newRequest(std::move(finished));
     auto* operation = pa_context_set_sink_volume_by_name(m_context, sink.c_str(), &levels, &Request::succeeded, request);
     if (operation)
         pa_operation_unref(operation);

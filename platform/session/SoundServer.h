@@ -1,10 +1,10 @@
 #pragma once
 
 #include "platform/session/PulseLoop.h"
+#include "platform/session/RemoteValue.h"
 
 #include <chrono>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -31,7 +31,9 @@ class RouteSettingsWatch;
 // floats) is that write.
 //
 // A value that comes back equal to one of our pending writes is ours; any other new value is the
-// owner's, even one that arrives while our write is on its way. A new default sink (a headset,
+// owner's, even one that arrives while our write is on its way. A write of what the server will
+// hold anyway is done at once; the writes on their way when the server goes are told they did not
+// land. A new default sink (a headset,
 // Bluetooth, a call's route) or a new active port is no change of the owner's: the media volume is
 // then that sink's, reported through defaultSinkChanged.
 //
@@ -53,8 +55,8 @@ public:
     SoundServer& operator=(const SoundServer&) = delete;
 
     bool isConnected() const { return m_connected; }
-    std::optional<uint32_t> eventRoleVolume() const { return m_eventRole; }
-    std::optional<uint32_t> mediaVolume() const { return m_media; }
+    std::optional<uint32_t> eventRoleVolume() const { return m_eventRole.value(); }
+    std::optional<uint32_t> mediaVolume() const { return m_media.value(); }
     std::optional<std::string> mediaSink() const { return m_sink; }
     // When the server last told of a change (its subscription events): a measure of how long the
     // phone then takes.
@@ -74,13 +76,10 @@ public:
     static constexpr const char* kEventRoleEntry = "sink-input-by-media-role:event";
 
 private:
-    struct PendingWrite {
-        uint32_t volume;
-        std::function<void(bool)> done;
-    };
+    using Volume = RemoteValue<uint32_t>;
     struct Request;
 
-    SoundServer() = default;
+    SoundServer();
     Request* newRequest(std::function<void(SoundServer&, bool)> finished = {});
     // A read's request: `after` runs once the read is done, whatever it found.
     Request* newRead(std::function<void()> after);
@@ -92,21 +91,19 @@ private:
     void stateChanged();
     void connected();
     void disconnected();
+    void setConnected(bool);
     void watchForServer();
     void readEventRole(std::function<void()> after = {});
-    // Reads the entry until the write of `volume` is seen there, at most `attemptsLeft` more times.
-    void readBackEventRole(uint32_t volume, int attemptsLeft);
+    // Reads the entry until the write is seen there, at most `attemptsLeft` more times.
+    void readBackEventRole(Volume::Write, int attemptsLeft);
     void readServer(std::function<void()> after = {});
     void readSink(const std::string& name, std::function<void(SoundServer&, bool)> after);
     void serverNamed(const std::string& name);
-    // Tells the writer of a write still pending (refused, or overtaken before it came back).
-    void finishWrite(std::deque<PendingWrite>&, uint32_t volume, bool ok);
     void eventRoleArrived(uint32_t);
     void mediaArrived(uint32_t, const std::string& sink, const std::string& port);
-    // The write the value read back comes from (its value as written), its writer told.
-    static std::optional<uint32_t> takePending(std::deque<PendingWrite>&, uint32_t);
-    static void finishPending(std::deque<PendingWrite>&, bool ok);
-    void writeSink(const std::string& sink, std::vector<uint32_t> channels, uint32_t volume, std::function<void(bool)> done);
+    void writeSink(const std::string& sink, std::vector<uint32_t> channels, uint32_t volume, Volume::Write);
+    // Sends the sink's new channels; `finished` is told whether the server took them.
+    void sendSinkVolume(const std::string& sink, std::vector<uint32_t> channels, uint32_t volume, std::function<void(SoundServer&, bool)> finished);
     void reconnectSoon();
     void announceWhenRead();
 
@@ -115,8 +112,8 @@ private:
     pa_context* m_context { nullptr };
     bool m_connected { false };
     bool m_absenceLogged { false };
-    std::optional<uint32_t> m_eventRole;
-    std::optional<uint32_t> m_media;
+    Volume m_eventRole;
+    Volume m_media;
     std::optional<std::string> m_sink;
     std::string m_port;
     std::vector<uint32_t> m_channels;
@@ -124,8 +121,6 @@ private:
     bool m_announced { false };
     // Per sink, its channels when last above 0: a volume set after 0 gets its balance back.
     std::map<std::string, std::vector<uint32_t>> m_balance;
-    std::deque<PendingWrite> m_pendingEventRole;
-    std::deque<PendingWrite> m_pendingMedia;
     std::unique_ptr<FileWatch> m_socketWatch;
     std::unique_ptr<RouteSettingsWatch> m_routeWatch;
     bool m_routeWatchMissingLogged { false };
