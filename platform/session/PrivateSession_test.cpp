@@ -3,6 +3,7 @@
 #include "platform/session/testsupport/ProcessTree.h"
 
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -58,6 +59,15 @@ std::vector<std::filesystem::path> ownSessionFolders()
             found.push_back(entry.path());
     }
     return found;
+}
+
+// Gone, or ended and waiting only to be reaped by a parent that does not (a zombie).
+bool hasEnded(pid_t pid)
+{
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    size_t close = text.rfind(')');
+    return close == std::string::npos || text.compare(close + 1, 3, " Z ") == 0;
 }
 
 // PATH holding only dbus-daemon for as long as it lives: a machine without the sound server.
@@ -325,4 +335,27 @@ TEST(PrivateSessionTest, FeedbackdArrivingLaterAndACrashedBusLeaveNothingBehind)
     }
     EXPECT_EQ(TestSession::descendantsOf(getpid()), std::vector<pid_t> {});
     EXPECT_EQ(ownSessionFolders(), std::vector<std::filesystem::path> {});
+}
+
+// A service that takes its name and then ignores the end of its bus: dbus-daemon started it
+// through a double fork (it is no descendant of the bus by then), and the session still ends it.
+TEST(PrivateSessionTest, AnActivatedServiceThatOutlivesItsBusIsEndedWithTheSession)
+{
+    pid_t service = 0;
+    {
+        auto session = PrivateSession::start({ .soundServer = false, .networkManager = false, .feedbackd = false });
+        auto file = session->dir() / "services" / "org.example.Lingering.service";
+        std::ofstream(file.string() + ".partial") << "[D-BUS Service]\nName=org.example.Lingering\nExec=/usr/bin/python3 -c \"import dbus, "
+                                                     "time; bus = dbus.SessionBus(); bus.request_name('org.example.Lingering'); "
+                                                     "time.sleep(600)\"\n";
+        std::filesystem::rename(file.string() + ".partial", file);
+        // Answered once the service holds its name.
+        session->run("busctl --user call org.freedesktop.DBus /org/freedesktop/DBus org.freedesktop.DBus StartServiceByName su "
+                     "org.example.Lingering 0");
+        service = std::stoi(session->runTrimmed("busctl --user call org.freedesktop.DBus /org/freedesktop/DBus org.freedesktop.DBus "
+                                                "GetConnectionUnixProcessID s org.example.Lingering | cut -d' ' -f2"));
+    }
+    EXPECT_TRUE(hasEnded(service));
+    if (!hasEnded(service))
+        kill(service, SIGKILL);
 }

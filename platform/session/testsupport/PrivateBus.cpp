@@ -6,6 +6,7 @@
 #include "platform/session/testsupport/SessionEnvironment.h"
 #include "platform/session/testsupport/SessionFolder.h"
 
+#include <csignal>
 #include <fstream>
 #include <stdexcept>
 
@@ -37,23 +38,26 @@ PrivateBus::PrivateBus(const Setup& setup, const SessionFolder& folder, const Se
         "private session (" + setup.name + ")");
     // Started by the machinery, which waits for its address; owned from then on.
     m_daemon = OwnedProcess::adopt(daemon.pid);
+    m_group = daemon.pid;
     m_address = daemon.address;
 }
 
-std::vector<pid_t> PrivateBus::activated() const
+PrivateBus::~PrivateBus()
 {
-    return m_daemon.pid() > 0 ? descendantsOf(m_daemon.pid()) : std::vector<pid_t> {};
-}
-
-void PrivateBus::endActivated()
-{
-    endProcesses(activated());
-}
-
-void PrivateBus::stop()
-{
-    endActivated();
     m_daemon.stop();
+    // What was starting as the bus ended, and the services of a killed bus. Nothing is asked of
+    // /proc when the group is empty.
+    if (m_group > 0 && ::kill(-m_group, 0) == 0)
+        endServices();
+}
+
+void PrivateBus::endServices()
+{
+    if (m_group <= 0)
+        return;
+    std::vector<pid_t> services = processGroupMembers(m_group);
+    std::erase(services, m_daemon.pid());
+    endProcesses(services);
 }
 
 }

@@ -73,7 +73,7 @@ void PrivateSession::Impl::endClients()
     if (services)
         services->terminate();
     if (sessionBus)
-        sessionBus->endActivated();
+        sessionBus->endServices();
     networkManager.reset();
     sound.reset();
     services.reset();
@@ -280,10 +280,9 @@ void PrivateSession::startFeedbackd()
 }
 
 // The session's own connection stays, closed by the bus's end, so that a later call fails as a
-// client's would.
+// client's would. The services the bus started end with the session.
 void PrivateSession::killSessionBus()
 {
-    m_impl->services->adoptOrphans(m_impl->sessionBus->activated());
     m_impl->sessionBus->kill();
 }
 

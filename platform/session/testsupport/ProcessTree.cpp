@@ -4,7 +4,6 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <optional>
 #include <sstream>
 
 namespace TestSession {
@@ -26,10 +25,16 @@ const char* fieldsAfterName(const std::string& stat)
     return close == std::string::npos ? nullptr : stat.c_str() + close + 1;
 }
 
-// Every process's children, from the parent field of every /proc/<pid>/stat.
-std::map<pid_t, std::vector<pid_t>> childrenByParent()
+struct ProcessIds {
+    pid_t pid;
+    pid_t parent;
+    pid_t group;
+};
+
+// Every process's ids, from its /proc/<pid>/stat ("pid (comm) state ppid pgrp ...").
+std::vector<ProcessIds> everyProcess()
 {
-    std::map<pid_t, std::vector<pid_t>> children;
+    std::vector<ProcessIds> processes;
     std::error_code error;
     for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
         std::string name = entry.path().filename().string();
@@ -38,53 +43,40 @@ std::map<pid_t, std::vector<pid_t>> childrenByParent()
         std::string stat = statOf(name);
         const char* fields = fieldsAfterName(stat);
         char state;
-        long parent;
-        if (fields && sscanf(fields, " %c %ld", &state, &parent) == 2)
-            children[static_cast<pid_t>(parent)].push_back(static_cast<pid_t>(std::stol(name)));
+        long parent, group;
+        if (fields && sscanf(fields, " %c %ld %ld", &state, &parent, &group) == 3)
+            processes.push_back({ static_cast<pid_t>(std::stol(name)), static_cast<pid_t>(parent), static_cast<pid_t>(group) });
     }
-    return children;
-}
-
-// The children of one process, from its threads' /proc/<pid>/task/<tid>/children (far quicker
-// than reading every process); none when the kernel has no such files.
-std::optional<std::vector<pid_t>> childrenOf(pid_t pid)
-{
-    std::vector<pid_t> children;
-    std::error_code error;
-    std::filesystem::path tasks = "/proc/" + std::to_string(pid) + "/task";
-    for (const auto& task : std::filesystem::directory_iterator(tasks, error)) {
-        std::ifstream file(task.path() / "children");
-        if (!file)
-            return std::nullopt;
-        for (long child; file >> child;)
-            children.push_back(static_cast<pid_t>(child));
-    }
-    return children;
+    return processes;
 }
 
 }
 
 std::vector<pid_t> descendantsOf(pid_t root)
 {
-    // Read from every process only when the kernel does not list children.
-    std::optional<std::map<pid_t, std::vector<pid_t>>> everyParent;
+    std::map<pid_t, std::vector<pid_t>> children;
+    for (const auto& process : everyProcess())
+        children[process.parent].push_back(process.pid);
     std::vector<pid_t> found;
     std::vector<pid_t> next { root };
     while (!next.empty()) {
         pid_t pid = next.back();
         next.pop_back();
-        std::optional<std::vector<pid_t>> children = everyParent ? std::nullopt : childrenOf(pid);
-        if (!children) {
-            if (!everyParent)
-                everyParent = childrenByParent();
-            children = (*everyParent)[pid];
-        }
-        for (pid_t child : *children) {
+        for (pid_t child : children[pid]) {
             found.push_back(child);
             next.push_back(child);
         }
     }
     return found;
+}
+
+std::vector<pid_t> processGroupMembers(pid_t group)
+{
+    std::vector<pid_t> members;
+    for (const auto& process : everyProcess())
+        if (process.group == group)
+            members.push_back(process.pid);
+    return members;
 }
 
 std::string processStartTime(pid_t pid)

@@ -6,7 +6,6 @@
 #include "platform/session/testsupport/SessionFolder.h"
 
 #include <algorithm>
-#include <csignal>
 #include <stdexcept>
 #include <unistd.h>
 
@@ -36,7 +35,6 @@ SessionServices::~SessionServices()
 {
     terminate();
     m_started.clear();
-    endProcesses(m_orphans);
 }
 
 void SessionServices::install(const char* file, const char* package)
@@ -74,17 +72,10 @@ void SessionServices::kill(BusClient& bus, const char* name)
         throw std::runtime_error(std::string("private session: ") + name + " kept its name after its process ended");
 }
 
-void SessionServices::adoptOrphans(const std::vector<pid_t>& orphans)
-{
-    m_orphans.insert(m_orphans.end(), orphans.begin(), orphans.end());
-}
-
 void SessionServices::terminate()
 {
     for (auto& process : m_started)
         process.terminate();
-    for (pid_t orphan : m_orphans)
-        ::kill(orphan, SIGTERM);
 }
 
 }

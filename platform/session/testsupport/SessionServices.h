@@ -8,8 +8,8 @@
 
 // The services of the session bus (dconf-service, feedbackd). The bus starts only those laid
 // into the session's own service folder, so that a desktop without feedbackd can be played and
-// nothing else of the machine's is activated. A service may also be started directly (our
-// child), and the services a killed bus had started live on until the session ends.
+// nothing else of the machine's is activated (the bus ends those it started, see PrivateBus). A
+// service may also be started directly: our child, ended with this object.
 namespace TestSession {
 
 class BusClient;
@@ -33,16 +33,13 @@ public:
     // that the caller's next call activates the service again instead of reaching the old one.
     // Nothing when no process owns it.
     void kill(BusClient& bus, const char* name);
-    // The services a killed bus had started: ended with the session.
-    void adoptOrphans(const std::vector<pid_t>&);
-    // Asks the directly started services and the orphans to end, without waiting.
+    // Asks the services started directly to end, without waiting.
     void terminate();
 
 private:
     const SessionFolder& m_folder;
     const SessionEnvironment& m_environment;
     std::vector<OwnedProcess> m_started;
-    std::vector<pid_t> m_orphans;
 };
 
 }
