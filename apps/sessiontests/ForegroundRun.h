@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/session/testsupport/ProcessTree.h"
+
 // `phonectl run --session` as a service manager starts it, and what a test sees around it: who
 // says what on the notify socket, the phone's processes and their environment (tests only).
 
@@ -94,34 +96,7 @@ inline bool processGone(pid_t pid)
     return close == std::string::npos || text.compare(close + 1, 3, " Z ") == 0;
 }
 
-// Every process whose parent chain leads to the process, read from /proc.
-inline std::vector<pid_t> descendantsOf(pid_t root)
-{
-    std::map<pid_t, std::vector<pid_t>> children;
-    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
-        std::string name = entry.path().filename().string();
-        if (name.find_first_not_of("0123456789") != std::string::npos)
-            continue;
-        std::ifstream stat(entry.path() / "stat");
-        std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
-        size_t close = text.rfind(')');
-        char state;
-        long parent;
-        if (close != std::string::npos && sscanf(text.c_str() + close + 1, " %c %ld", &state, &parent) == 2)
-            children[static_cast<pid_t>(parent)].push_back(static_cast<pid_t>(std::stol(name)));
-    }
-    std::vector<pid_t> found;
-    std::vector<pid_t> next { root };
-    while (!next.empty()) {
-        pid_t pid = next.back();
-        next.pop_back();
-        for (pid_t child : children[pid]) {
-            found.push_back(child);
-            next.push_back(child);
-        }
-    }
-    return found;
-}
+using TestSession::descendantsOf;
 
 // The names of the process's environment variables.
 inline std::vector<std::string> environmentNamesOf(pid_t pid)
