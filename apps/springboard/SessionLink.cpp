@@ -38,12 +38,6 @@ constexpr const char* kSpringBoardDomain = "com.apple.springboard";
 // holds again: a revert's last steps (the playback volume after the end tone) come 1.8 s late.
 constexpr double kSettleAfterRest = 2.5;
 
-template<class T>
-void overlay(std::optional<T>& value, const std::optional<T>& over)
-{
-    if (value && over)
-        value = over;
-}
 
 // The Sounds settings' way of changing a vibrate setting: the springboard domain's key, then its
 // change notification.
@@ -186,12 +180,7 @@ void SessionLink::giveBackOwnersValues(double seconds)
 
 SessionValues SessionLink::ownersValues() const
 {
-    SessionValues owner = sessionValues();
-    overlay(owner.level, m_record.values.level);
-    overlay(owner.eventRoleVolume, m_record.values.eventRoleVolume);
-    overlay(owner.mediaVolume, m_record.values.mediaVolume);
-    overlay(owner.showBanners, m_record.values.showBanners);
-    return owner;
+    return overlaid(sessionValues(), m_record.values);
 }
 
 void SessionLink::takeStateFromSession()
@@ -368,10 +357,10 @@ void SessionLink::writeToSession()
 {
     SessionValues holds = willHold();
     SessionValues wanted = m_mirror.sessionValuesFor(phoneValues(), holds);
+    bool atRest = !isAnyProfileApplied();
     if (!(wanted == holds)) {
         // While a profile holds the phone its writes override the owner's values, which are
         // recorded first; at rest the phone writes the owner's own values.
-        bool atRest = !isAnyProfileApplied();
         if (!atRest) {
             m_record.recordBefore(holds, wanted, m_sound->mediaSink(), m_sound->mediaChannels());
             m_record.save();
@@ -388,17 +377,12 @@ void SessionLink::writeToSession()
         if (wanted.showBanners != holds.showBanners)
             write(SessionControl::Banners, wanted);
     }
-    noteRest();
+    noteRest(atRest);
 }
 
 SessionValues SessionLink::willHold() const
 {
-    SessionValues holds = sessionValues();
-    overlay(holds.level, m_inFlight.level);
-    overlay(holds.eventRoleVolume, m_inFlight.eventRoleVolume);
-    overlay(holds.mediaVolume, m_inFlight.mediaVolume);
-    overlay(holds.showBanners, m_inFlight.showBanners);
-    return holds;
+    return overlaid(sessionValues(), m_inFlight);
 }
 
 // Every write is counted until it lands or is refused; one that cannot reach its service (gone,
@@ -406,35 +390,24 @@ SessionValues SessionLink::willHold() const
 void SessionLink::write(SessionControl control, const SessionValues& wanted)
 {
     ++m_writesInFlight;
+    copyValue(m_inFlight, wanted, control);
     auto done = [this, control, wanted](bool ok) { writeDone(control, wanted, ok); };
+    if (!hasValue(wanted, control)) {
+        done(false);
+        return;
+    }
     switch (control) {
     case SessionControl::Level:
-        m_inFlight.level = wanted.level;
-        if (wanted.level)
-            m_feedback->setLevel(*wanted.level, done);
-        else
-            done(false);
+        m_feedback->setLevel(*wanted.level, done);
         break;
     case SessionControl::EventRole:
-        m_inFlight.eventRoleVolume = wanted.eventRoleVolume;
-        if (wanted.eventRoleVolume)
-            m_sound->setEventRoleVolume(*wanted.eventRoleVolume, done);
-        else
-            done(false);
+        m_sound->setEventRoleVolume(*wanted.eventRoleVolume, done);
         break;
     case SessionControl::Media:
-        m_inFlight.mediaVolume = wanted.mediaVolume;
-        if (wanted.mediaVolume)
-            m_sound->setMediaVolume(*wanted.mediaVolume, done);
-        else
-            done(false);
+        m_sound->setMediaVolume(*wanted.mediaVolume, done);
         break;
     case SessionControl::Banners:
-        m_inFlight.showBanners = wanted.showBanners;
-        if (wanted.showBanners)
-            m_banners->setShown(*wanted.showBanners, done);
-        else
-            done(false);
+        m_banners->setShown(*wanted.showBanners, done);
         break;
     }
 }
@@ -442,24 +415,8 @@ void SessionLink::write(SessionControl control, const SessionValues& wanted)
 void SessionLink::writeDone(SessionControl control, const SessionValues& written, bool ok)
 {
     --m_writesInFlight;
-    auto landed = [](auto& inFlight, const auto& value) {
-        if (inFlight == value)
-            inFlight.reset();
-    };
-    switch (control) {
-    case SessionControl::Level:
-        landed(m_inFlight.level, written.level);
-        break;
-    case SessionControl::EventRole:
-        landed(m_inFlight.eventRoleVolume, written.eventRoleVolume);
-        break;
-    case SessionControl::Media:
-        landed(m_inFlight.mediaVolume, written.mediaVolume);
-        break;
-    case SessionControl::Banners:
-        landed(m_inFlight.showBanners, written.showBanners);
-        break;
-    }
+    if (sameValue(m_inFlight, written, control))
+        clearValue(m_inFlight, control);
     std::erase(m_failed, control);
     if (!ok)
         m_failed.push_back(control);
@@ -473,20 +430,15 @@ void SessionLink::writeDone(SessionControl control, const SessionValues& written
 std::vector<SessionControl> SessionLink::unsettledControls() const
 {
     std::vector<SessionControl> controls = m_failed;
-    if (m_inFlight.level)
-        controls.push_back(SessionControl::Level);
-    if (m_inFlight.eventRoleVolume)
-        controls.push_back(SessionControl::EventRole);
-    if (m_inFlight.mediaVolume)
-        controls.push_back(SessionControl::Media);
-    if (m_inFlight.showBanners)
-        controls.push_back(SessionControl::Banners);
+    for (SessionControl control : kSessionControls)
+        if (hasValue(m_inFlight, control))
+            controls.push_back(control);
     return controls;
 }
 
-void SessionLink::noteRest()
+void SessionLink::noteRest(bool atRest)
 {
-    if (m_starting || isAnyProfileApplied()) {
+    if (m_starting || !atRest) {
         m_restSince.reset();
         return;
     }

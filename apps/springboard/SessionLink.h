@@ -77,7 +77,7 @@ private:
     void writeDone(SessionControl, const SessionValues& written, bool ok);
     // The phone is at rest (no profile applied) or not; once it has rested a while with every
     // write landed, the record keeps only what could not be written.
-    void noteRest();
+    void noteRest(bool atRest);
     void settleIfAtRest();
     // The controls whose last write was refused or has not landed.
     std::vector<SessionControl> unsettledControls() const;

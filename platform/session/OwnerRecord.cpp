@@ -123,43 +123,22 @@ void OwnerRecord::dropReturned(const SessionValues& current)
 
 void OwnerRecord::forget(SessionControl control)
 {
-    switch (control) {
-    case SessionControl::Level:
-        values.level.reset();
-        break;
-    case SessionControl::EventRole:
-        values.eventRoleVolume.reset();
-        break;
-    case SessionControl::Media:
-        values.mediaVolume.reset();
+    clearValue(values, control);
+    if (control == SessionControl::Media) {
         mediaSink.reset();
         mediaChannels.clear();
         otherSinks.clear();
-        break;
-    case SessionControl::Banners:
-        values.showBanners.reset();
-        break;
     }
 }
 
 bool OwnerRecord::holds(SessionControl control) const
 {
-    switch (control) {
-    case SessionControl::Level:
-        return values.level.has_value();
-    case SessionControl::EventRole:
-        return values.eventRoleVolume.has_value();
-    case SessionControl::Media:
-        return values.mediaVolume.has_value();
-    case SessionControl::Banners:
-        return values.showBanners.has_value();
-    }
-    return false;
+    return hasValue(values, control);
 }
 
 void OwnerRecord::settle(const std::vector<SessionControl>& failed)
 {
-    for (SessionControl control : { SessionControl::Level, SessionControl::EventRole, SessionControl::Media, SessionControl::Banners })
+    for (SessionControl control : kSessionControls)
         if (std::find(failed.begin(), failed.end(), control) == failed.end())
             forget(control);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/session/SessionControl.h"
 #include "platform/session/SessionMirror.h"
 
 #include <filesystem>
@@ -19,9 +20,6 @@
 // units), "mediaSink" (the sink the media volume was read from) with "mediaChannels" (its
 // channels then, so that the balance comes back too), "otherSinks" (a dictionary of sink names to
 // their channels) and "showBanners" (boolean).
-// The session's controls that the phone writes.
-enum class SessionControl { Level, EventRole, Media, Banners };
-
 // How the record changes is a function of the event alone (the file aside), so that the link
 // only carries it out:
 //   - the phone is about to write while a profile holds it: each control it changes is recorded

@@ -62,3 +62,12 @@ TEST_F(OwnerRecordTest, TheFileKeepsWhatAFailedWriteLeftAndGoesWhenNothingIsLeft
     ASSERT_TRUE(read.save());
     EXPECT_FALSE(std::filesystem::exists(OwnerRecord::path()));
 }
+
+TEST(SessionControlTest, TheOwnersValuesStandInForWhatTheSessionHoldsOnlyWhereItHoldsTheControl)
+{
+    SessionValues session { std::nullopt, 4096, 0, false };
+    SessionValues recorded { FeedbackLevel::Full, kNorm * 3 / 8, std::nullopt, true };
+    EXPECT_EQ(overlaid(session, recorded), (SessionValues { std::nullopt, kNorm * 3 / 8, 0, true })) << "feedbackd gone stays gone";
+    EXPECT_TRUE(sameValue(session, { FeedbackLevel::Quiet, 4096, 1, true }, SessionControl::EventRole));
+    EXPECT_FALSE(sameValue(session, { FeedbackLevel::Quiet, 4096, 1, true }, SessionControl::Media));
+}
