@@ -44,13 +44,6 @@ void recordIfChanging(std::optional<T>& recorded, const std::optional<T>& curren
         recorded = current;
 }
 
-template<class T>
-void dropIfBack(std::optional<T>& recorded, const std::optional<T>& current)
-{
-    if (recorded && current && *recorded == *current)
-        recorded.reset();
-}
-
 }
 
 std::filesystem::path OwnerRecord::path()
@@ -106,19 +99,6 @@ void OwnerRecord::recordBefore(const SessionValues& current, const SessionValues
         mediaChannels = channels;
     }
     recordIfChanging(values.showBanners, current.showBanners, wanted.showBanners);
-}
-
-void OwnerRecord::dropReturned(const SessionValues& current)
-{
-    dropIfBack(values.level, current.level);
-    dropIfBack(values.eventRoleVolume, current.eventRoleVolume);
-    dropIfBack(values.mediaVolume, current.mediaVolume);
-    dropIfBack(values.showBanners, current.showBanners);
-    if (!values.mediaVolume) {
-        mediaSink.reset();
-        mediaChannels.clear();
-        otherSinks.clear();
-    }
 }
 
 void OwnerRecord::forget(SessionControl control)

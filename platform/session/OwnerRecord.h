@@ -49,8 +49,6 @@ public:
         const std::vector<uint32_t>& channels);
     // A sink that became the default while the media volume is recorded, with its channels now.
     void recordSink(const std::string& sink, const std::vector<uint32_t>& channels);
-    // Drops the values the session holds again.
-    void dropReturned(const SessionValues& current);
     // The owner set the control himself.
     void forget(SessionControl);
     // The phone is at rest and our writes are done: only the controls whose write failed stay.
