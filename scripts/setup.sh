@@ -5,7 +5,13 @@ HUSHLINE_PACKAGES=(cmake ninja-build g++ pkg-config ccache libgtest-dev libgmock
     # The user's session for the tests of the phone linked to it: real daemons on private buses.
     feedbackd pulseaudio pulseaudio-utils libcanberra-pulse sound-theme-freedesktop dconf-service dconf-cli
     gsettings-desktop-schemas libglib2.0-bin python3-dbusmock dbus-bin desktop-file-utils systemd
-    pipewire pipewire-pulse wireplumber)
+    pipewire pipewire-pulse wireplumber
+    # GNOME Calendar's calendars: Evolution Data Server on a private bus, and python3-gi playing
+    # GNOME Calendar in the tests.
+    evolution-data-server libecal2.0-dev libsoup-3.0-dev libsecret-1-dev libjson-glib-dev
+    gir1.2-ecal-2.0 gir1.2-edataserver-1.2 python3-gi
+    # The Debian package and the checks of what it installs.
+    debhelper dpkg-dev lintian fakeroot appstream)
 
 hushline_install_packages() {
     local missing=()
