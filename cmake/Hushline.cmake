@@ -16,6 +16,9 @@ endfunction()
 # hushline_tests(NAME LIBS... DIRS dir...) builds one test program from the _test.cpp and
 # Fixture.cpp files of the folders and registers every test case with CTest, one process per case.
 function(hushline_tests name)
+  if(NOT HUSHLINE_TESTS)
+    return()
+  endif()
   cmake_parse_arguments(T "" "" "LIBS;DIRS" ${ARGN})
   set(files)
   foreach(dir IN LISTS T_DIRS)

@@ -30,12 +30,12 @@ hushline_install_packages() {
 
 # The settings page's npm packages (Ionic; esbuild; playwright-core for its browser tests), exactly
 # as the committed lockfile pins them. Runs `npm ci` when they are missing or the lockfile changed;
-# its postinstall bundles Ionic's widgets into page/dist/ (bundle/build.mjs), made again when a
-# file of bundle/ is newer than the bundle.
+# its postinstall bundles Ionic's widgets and styles into page/dist/ (bundle/build.mjs), made again
+# when a file of bundle/ is newer than the bundle's manifest.
 hushline_install_page_packages() {
     local web=apps/settings/web
     if [ -f "$web/node_modules/.package-lock.json" ] && [ "$web/node_modules/.package-lock.json" -nt "$web/package-lock.json" ]; then
-        if [ -f "$web/page/dist/ionic.js" ] && [ -z "$(find "$web/bundle" -newer "$web/page/dist/ionic.js" -name '*.mjs')" ]; then
+        if [ -f "$web/page/dist/manifest.json" ] && [ -z "$(find "$web/bundle" -type f -newer "$web/page/dist/manifest.json")" ]; then
             return 0
         fi
         echo "Bundling the settings page's Ionic widgets" >&2

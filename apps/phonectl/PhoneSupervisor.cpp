@@ -3,6 +3,7 @@
 #include "apps/common/LocalTime.h"
 #include "apps/phonectl/BootCalendars.h"
 #include "apps/phonectl/ControlClient.h"
+#include "apps/phonectl/PhonePayload.h"
 #include "apps/phonectl/SessionPhoneName.h"
 #include "apps/phonectl/SupervisorWake.h"
 #include "platform/device/PhoneControl.h"
@@ -90,16 +91,6 @@ bool validVersion(const std::string& version)
             return false;
     }
     return true;
-}
-
-void installBuild(const std::filesystem::path& root)
-{
-    std::string command = std::string("bash '") + HUSHLINE_SOURCE_DIR + "/scripts/install-root.sh' '" + HUSHLINE_BUILD_DIR + "' '"
-        + root.string() + "' >/dev/null";
-    if (root.string().find('\'') != std::string::npos)
-        throw PhonectlError("the device root's path may not hold a quote: " + root.string());
-    if (std::system(command.c_str()) != 0)
-        throw PhonectlError("cannot lay out the build into " + root.string() + " (scripts/install-root.sh failed)");
 }
 
 void writeSystemVersion(const std::filesystem::path& root, const std::string& version)
@@ -194,9 +185,9 @@ void bootPhone(const BootOptions& options)
     if (options.session)
         requireSessionFreeForThisPhone("boot --session");
 
-    // Before the slow lay-out, so that a wrong folder is told at once.
+    // Before the lay-out, so that a wrong folder is told at once.
     linkBootCalendars(root, options.calendars, options.session);
-    installBuild(root);
+    PhonePayload(InstalledFiles::fromPhonectl()).layOut(root);
     TLToneManager::installSystemTones(root);
     if (options.osVersion)
         writeSystemVersion(root, *options.osVersion);
@@ -326,7 +317,7 @@ private:
 
     void startHost(bool first)
     {
-        std::vector<std::string> arguments { HUSHLINE_SPRINGBOARD_HOST, "--root", m_root.string() };
+        std::vector<std::string> arguments { InstalledFiles::fromPhonectl().springBoardHost().string(), "--root", m_root.string() };
         if (m_session)
             arguments.push_back("--session");
         if (m_clock) {

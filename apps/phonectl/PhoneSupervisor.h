@@ -6,8 +6,8 @@
 #include <vector>
 #include <sys/types.h>
 
-// Keeping a simulated phone running (phonectl boot / stop). Booting lays the build out into the
-// device root (scripts/install-root.sh), then starts a supervisor in the background: a phonectl
+// Keeping a simulated phone running (phonectl boot / stop). Booting lays Hushline's installed
+// files out into the device root (PhonePayload), then starts a supervisor in the background: a phonectl
 // process of its own session that starts the phone's bus, starts the home-screen host and starts
 // it again whenever it exits (the settings reset kills it on purpose), as launchd would. The bus
 // belongs to the supervisor's main thread, which lives as long as the phone. Boot returns once

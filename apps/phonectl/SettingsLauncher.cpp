@@ -1,6 +1,7 @@
 #include "apps/phonectl/SettingsLauncher.h"
 
 #include "apps/phonectl/PhoneSupervisor.h"
+#include "apps/common/InstalledFiles.h"
 #include "apps/phonectl/ControlClient.h"
 #include "apps/phonectl/DesktopNotice.h"
 #include "platform/machinery/AtomicFile.h"
@@ -10,9 +11,6 @@
 #include <cstdlib>
 #include <thread>
 
-#ifndef HUSHLINE_SETTINGS_HOST
-#error "HUSHLINE_SETTINGS_HOST names the Settings host program"
-#endif
 
 namespace {
 
@@ -61,7 +59,9 @@ std::string startSettings(const std::filesystem::path& root, uint16_t port)
     std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
     if (!error)
         setenv("HUSHLINE_PHONECTL", self.c_str(), 1);
-    pid_t host = startDetachedProcess({ HUSHLINE_SETTINGS_HOST, "--root", root.string(), "--port", std::to_string(port) }, logPath(root));
+    auto files = InstalledFiles::fromPhonectl();
+    pid_t host = startDetachedProcess({ files.settingsHost().string(), "--root", root.string(), "--port", std::to_string(port),
+        "--web", files.webFolder().string() }, logPath(root));
     auto deadline = Clock::now() + kStartTimeout;
     for (;;) {
         if (auto address = runningAddress(root, host))

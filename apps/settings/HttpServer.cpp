@@ -1,5 +1,7 @@
 #include "apps/settings/HttpServer.h"
 
+#include "apps/settings/AssetManifest.h"
+#include "apps/settings/ContentNegotiation.h"
 #include "apps/settings/RequestGuard.h"
 #include "platform/machinery/AtomicFile.h"
 #include "platform/machinery/DeviceRoot.h"
@@ -39,6 +41,14 @@ const char* contentTypeOf(const std::filesystem::path& path)
     if (extension == ".json" || extension == ".map")
         return "application/json";
     return "application/octet-stream";
+}
+
+void addPageHeaders(MHD_Response* response, const char* contentType)
+{
+    MHD_add_response_header(response, "Content-Type", contentType);
+    MHD_add_response_header(response, "X-Content-Type-Options", "nosniff");
+    MHD_add_response_header(response, "Content-Security-Policy",
+        "default-src 'self'; style-src 'self' 'unsafe-inline'; img-src 'self' data:; connect-src 'self'; frame-ancestors 'none'");
 }
 
 // A path inside the folder, or nothing for a path that would leave it.
@@ -223,27 +233,65 @@ void HttpServer::broadcast(const std::string& state)
         serve();
 }
 
-int HttpServer::respond(MHD_Connection* connection, unsigned status, const std::string& body, const char* contentType, bool cacheable)
+int HttpServer::respond(MHD_Connection* connection, unsigned status, const std::string& body, const char* contentType)
 {
     auto* response = MHD_create_response_from_buffer(body.size(), const_cast<char*>(body.data()), MHD_RESPMEM_MUST_COPY);
-    MHD_add_response_header(response, "Content-Type", contentType);
-    MHD_add_response_header(response, "X-Content-Type-Options", "nosniff");
-    // The npm packages are pinned by the lockfile, so a browser may keep them; the rest changes.
-    MHD_add_response_header(response, "Cache-Control", cacheable ? "max-age=86400" : "no-store");
-    MHD_add_response_header(response, "Content-Security-Policy",
-        "default-src 'self'; style-src 'self' 'unsafe-inline'; img-src 'self' data:; connect-src 'self'; frame-ancestors 'none'");
+    addPageHeaders(response, contentType);
+    // The state and the answers to taps change with every action.
+    MHD_add_response_header(response, "Cache-Control", "no-store");
     auto result = MHD_queue_response(connection, status, response);
     MHD_destroy_response(response);
     return result == MHD_YES;
 }
 
-int HttpServer::serveFile(MHD_Connection* connection, const std::filesystem::path& base, const std::string& relative, bool cacheable)
+int HttpServer::serveAsset(MHD_Connection* connection, const Asset& asset, const std::filesystem::path& name)
+{
+    bool gzipped = !asset.gzipped.empty() && acceptsCoding(header(connection, "Accept-Encoding"), "gzip");
+    const std::string& entityTag = gzipped ? asset.gzippedEntityTag : asset.entityTag;
+    bool current = matchesEntityTag(header(connection, "If-None-Match"), entityTag);
+    static const std::string nothing;
+    const std::string& body = current ? nothing : gzipped ? asset.gzipped : asset.bytes;
+    auto* response = MHD_create_response_from_buffer(body.size(), const_cast<char*>(body.data()), MHD_RESPMEM_MUST_COPY);
+    if (!current) {
+        addPageHeaders(response, contentTypeOf(name));
+        if (gzipped)
+            MHD_add_response_header(response, "Content-Encoding", "gzip");
+    }
+    // A 304 repeats what a cache keeps: the tag, how long, and what the choice of form hangs on.
+    MHD_add_response_header(response, "ETag", entityTag.c_str());
+    MHD_add_response_header(response, "Vary", "Accept-Encoding");
+    MHD_add_response_header(response, "Cache-Control",
+        AssetManifest::isContentHashed(name.filename().string()) ? "public, max-age=31536000, immutable" : "no-cache");
+    auto result = MHD_queue_response(connection, current ? MHD_HTTP_NOT_MODIFIED : MHD_HTTP_OK, response);
+    MHD_destroy_response(response);
+    return result == MHD_YES;
+}
+
+int HttpServer::serveFile(MHD_Connection* connection, const std::filesystem::path& base, const std::string& relative)
 {
     auto path = inside(base, relative);
-    std::string bytes;
-    if (!path || !std::filesystem::is_regular_file(*path) || !readFile(*path, bytes))
+    auto asset = path ? m_assets.file(*path) : nullptr;
+    if (!asset)
         return respond(connection, MHD_HTTP_NOT_FOUND, "not found\n", "text/plain");
-    return respond(connection, MHD_HTTP_OK, bytes, contentTypeOf(*path), cacheable);
+    return serveAsset(connection, *asset, *path);
+}
+
+int HttpServer::serveIndex(MHD_Connection* connection)
+{
+    auto index = m_webFolder / "page" / "index.html";
+    auto manifest = m_webFolder / "page" / "dist" / "manifest.json";
+    auto asset = m_assets.made("<index>", { index, manifest }, [&]() -> std::optional<std::string> {
+        std::string html;
+        if (!readFile(index, html))
+            return std::nullopt;
+        // Before a build there is no manifest, and the page keeps its plain names.
+        std::string json;
+        readFile(manifest, json);
+        return AssetManifest(json).rewrite(std::move(html));
+    });
+    if (!asset)
+        return respond(connection, MHD_HTTP_NOT_FOUND, "not found\n", "text/plain");
+    return serveAsset(connection, *asset, index);
 }
 
 int HttpServer::openStream(MHD_Connection* connection)
@@ -279,16 +327,14 @@ int HttpServer::handle(MHD_Connection* connection, const std::string& url, const
     }
     if (method != "GET" && method != "HEAD")
         return respond(connection, MHD_HTTP_METHOD_NOT_ALLOWED, "method not allowed\n", "text/plain");
-    if (url == "/" || url == "/index.html")
-        return serveFile(connection, m_webFolder / "page", "index.html");
+    if (url == "/" || url == "/index.html" || url == "/page/index.html")
+        return serveIndex(connection);
     if (url == "/state")
         return respond(connection, MHD_HTTP_OK, m_handlers.state ? m_handlers.state() : "{}", "application/json");
     if (url == "/events")
         return openStream(connection);
     if (url.starts_with("/page/"))
         return serveFile(connection, m_webFolder / "page", url.substr(6));
-    if (url.starts_with("/node_modules/"))
-        return serveFile(connection, m_webFolder / "node_modules", url.substr(14), true);
     if (url.starts_with("/phone/") && url.ends_with(".png")) {
         std::string phonePath = url.substr(7);
         if (phonePath.starts_with("Library/PreferenceBundles/") || phonePath.starts_with("System/Library/"))

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "apps/settings/AssetCache.h"
 #include "platform/foundation/RunLoopSource.h"
 #include "platform/foundation/RunLoopTimer.h"
 
@@ -16,15 +17,18 @@ struct MHD_Connection;
 // The Settings host's web server: libmicrohttpd on the main run loop (its epoll descriptor is a
 // source of the loop, so every request is handled on the main thread, where the screens live,
 // and no thread is started). It serves
-//   GET  /                      the page (index.html of the page folder)
-//   GET  /page/<file>           the page's scripts and styles
-//   GET  /node_modules/<file>   the page's npm packages (Ionic)
+//   GET  /                      the page (index.html of the page folder, naming the build's
+//                               bundles by their hashed names)
+//   GET  /page/<file>           the page's scripts, styles and icon, and its bundled widgets
+//                               (page/dist/, made by bundle/build.mjs): nothing else is served
 //   GET  /phone/<path>.png      an image of the phone (the settings bundle, the system's images)
 //   GET  /state                 the screen as JSON
 //   GET  /events                the screen as Server-Sent Events: now, and after every change
 //   POST /action                a tap (JSON), answered as the action handler says
 // Requests for another host or from another origin get 403, malformed ones 400; neither changes
-// anything.
+// anything. Files go gzipped to a client that takes it, with an entity tag: a file named after a
+// hash of its content may be kept for a year unasked, any other is asked about again each time
+// (a 304 when the client's copy is current), so an edit of the page shows at the next load.
 class HttpServer {
 public:
     struct Reply {
@@ -56,9 +60,11 @@ private:
     struct Callbacks;
 
     int handle(MHD_Connection*, const std::string& url, const std::string& method, Request&);
-    int serveFile(MHD_Connection*, const std::filesystem::path& base, const std::string& relative, bool cacheable = false);
+    int serveFile(MHD_Connection*, const std::filesystem::path& base, const std::string& relative);
+    int serveIndex(MHD_Connection*);
+    int serveAsset(MHD_Connection*, const Asset&, const std::filesystem::path& name);
     int openStream(MHD_Connection*);
-    int respond(MHD_Connection*, unsigned status, const std::string& body, const char* contentType, bool cacheable = false);
+    int respond(MHD_Connection*, unsigned status, const std::string& body, const char* contentType);
     void serve();
     void armTimeout();
     void setHeartbeat(bool on);
@@ -66,6 +72,7 @@ private:
 
     std::filesystem::path m_webFolder;
     Handlers m_handlers;
+    AssetCache m_assets;
     MHD_Daemon* m_daemon { nullptr };
     uint16_t m_port { 0 };
     RunLoopSource m_source;

@@ -11,8 +11,10 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <zlib.h>
 
 using ::testing::HasSubstr;
+using ::testing::Not;
 using ::testing::StartsWith;
 
 namespace {
@@ -56,6 +58,42 @@ private:
     std::string m_received;
 };
 
+// An answer split into its head and its body.
+struct Answer {
+    std::string head;
+    std::string body;
+};
+
+Answer split(const std::string& received)
+{
+    auto end = received.find("\r\n\r\n");
+    return end == std::string::npos ? Answer { received, "" } : Answer { received.substr(0, end + 2), received.substr(end + 4) };
+}
+
+std::string gunzip(const std::string& compressed)
+{
+    z_stream stream { };
+    inflateInit2(&stream, 15 + 16);
+    std::string out(1 << 20, '\0');
+    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(compressed.data()));
+    stream.avail_in = static_cast<uInt>(compressed.size());
+    stream.next_out = reinterpret_cast<Bytef*>(out.data());
+    stream.avail_out = static_cast<uInt>(out.size());
+    int result = inflate(&stream, Z_FINISH);
+    out.resize(stream.total_out);
+    inflateEnd(&stream);
+    return result == Z_STREAM_END ? out : "(not gzip)";
+}
+
+std::string headerOf(const Answer& answer, const std::string& name)
+{
+    auto at = answer.head.find("\r\n" + name + ": ");
+    if (at == std::string::npos)
+        return "";
+    at += name.size() + 4;
+    return answer.head.substr(at, answer.head.find("\r\n", at) - at);
+}
+
 }
 
 class HttpServerTest : public RunLoopFixture {
@@ -86,6 +124,10 @@ protected:
         client.send(request);
         return client.readUntil("\r\n\r\n\x01");
     }
+    Answer get(const std::string& path, const std::string& extraHeaders = "")
+    {
+        return split(exchange("GET " + path + " HTTP/1.1\r\nHost: " + m_host + "\r\nConnection: close\r\n" + extraHeaders + "\r\n"));
+    }
     std::string post(const std::string& body, const std::string& extraHeaders = "Content-Type: application/json\r\n")
     {
         return exchange("POST /action HTTP/1.1\r\nHost: " + m_host + "\r\nConnection: close\r\n" + extraHeaders
@@ -107,7 +149,11 @@ TEST_F(HttpServerTest, ServesThePageAndTheStateButNothingOutsideThePageFolder)
     EXPECT_THAT(page, HasSubstr("<title>page</title>"));
     EXPECT_THAT(exchange("GET /state HTTP/1.1\r\nHost: localhost:" + std::to_string(m_server->port()) + "\r\nConnection: close\r\n\r\n"),
         HasSubstr("{\"screen\":1}"));
-    for (const char* path : { "/page/../secret.txt", "/page/%2e%2e/secret.txt", "/page/", "/phone/etc/passwd.png", "/nothing" })
+    // The npm packages are not served: the page runs on its bundles alone.
+    std::filesystem::create_directories(m_web / "node_modules" / "@ionic");
+    std::ofstream(m_web / "node_modules" / "@ionic" / "core.css") << "a package";
+    for (const char* path : { "/page/../secret.txt", "/page/%2e%2e/secret.txt", "/page/dist/../../secret.txt", "/page/", "/phone/etc/passwd.png",
+             "/nothing", "/node_modules/@ionic/core.css" })
         EXPECT_THAT(exchange(std::string("GET ") + path + " HTTP/1.1\r\nHost: " + m_host + "\r\nConnection: close\r\n\r\n"),
             StartsWith("HTTP/1.1 404")) << path;
 }
@@ -139,4 +185,71 @@ TEST_F(HttpServerTest, AnEventStreamGetsTheStateAtOnceAndEveryBroadcastAfter)
     const auto& received = stream.readUntil("data: {\"screen\":4}\n\n");
     EXPECT_THAT(received, HasSubstr("data: {\"screen\":3}\n\n"));
     EXPECT_LT(received.find("{\"screen\":3}"), received.find("{\"screen\":4}"));
+}
+
+TEST_F(HttpServerTest, FilesGoGzippedToAClientThatTakesItAndAsTheyAreToOthers)
+{
+    std::string script;
+    for (int line = 0; line < 200; ++line)
+        script += "console.log('line " + std::to_string(line) + "');\n";
+    std::ofstream(m_web / "page" / "app.js") << script;
+
+    auto gzipped = get("/page/app.js", "Accept-Encoding: deflate, gzip;q=0.8, br\r\n");
+    EXPECT_THAT(gzipped.head, StartsWith("HTTP/1.1 200"));
+    EXPECT_EQ(headerOf(gzipped, "Content-Encoding"), "gzip");
+    EXPECT_EQ(headerOf(gzipped, "Vary"), "Accept-Encoding");
+    EXPECT_LT(gzipped.body.size(), script.size() / 4);
+    EXPECT_EQ(gunzip(gzipped.body), script);
+    for (const char* refusing : { "", "Accept-Encoding: identity\r\n", "Accept-Encoding: gzip;q=0\r\n", "Accept-Encoding: *, gzip;q=0\r\n" }) {
+        auto plain = get("/page/app.js", refusing);
+        EXPECT_EQ(headerOf(plain, "Content-Encoding"), "") << refusing;
+        EXPECT_EQ(headerOf(plain, "Vary"), "Accept-Encoding") << refusing;
+        EXPECT_EQ(plain.body, script) << refusing;
+        // The two forms are different bytes: a cache must not take one tag for the other.
+        EXPECT_NE(headerOf(plain, "ETag"), headerOf(gzipped, "ETag")) << refusing;
+    }
+}
+
+TEST_F(HttpServerTest, AFileIsAskedAboutAgainAndA304AnswersACurrentCopyUntilTheFileChanges)
+{
+    std::ofstream(m_web / "page" / "style.css") << "body { color: red; }";
+    auto first = get("/page/style.css");
+    auto tag = headerOf(first, "ETag");
+    EXPECT_THAT(tag, StartsWith("\""));
+    EXPECT_EQ(headerOf(first, "Cache-Control"), "no-cache");
+
+    auto current = get("/page/style.css", "If-None-Match: \"other\", " + tag + "\r\n");
+    EXPECT_THAT(current.head, StartsWith("HTTP/1.1 304"));
+    EXPECT_EQ(current.body, "");
+    EXPECT_EQ(headerOf(current, "ETag"), tag);
+    EXPECT_EQ(headerOf(current, "Vary"), "Accept-Encoding");
+    EXPECT_EQ(headerOf(current, "Cache-Control"), "no-cache");
+    EXPECT_THAT(get("/page/style.css", "If-None-Match: W/" + tag + "\r\n").head, StartsWith("HTTP/1.1 304"));
+
+    // An edit while the host runs shows at the next load, under a new tag.
+    std::ofstream(m_web / "page" / "style.css") << "body { color: blue; margin: 0; }";
+    auto edited = get("/page/style.css", "If-None-Match: " + tag + "\r\n");
+    EXPECT_THAT(edited.head, StartsWith("HTTP/1.1 200"));
+    EXPECT_EQ(edited.body, "body { color: blue; margin: 0; }");
+    EXPECT_NE(headerOf(edited, "ETag"), tag);
+}
+
+TEST_F(HttpServerTest, BundlesNamedAfterTheirContentAreKeptForGoodAndTheIndexNamesThem)
+{
+    std::filesystem::create_directories(m_web / "page" / "dist");
+    std::ofstream(m_web / "page" / "dist" / "ionic.0123456789ab.css") << "ion-app { display: block; }";
+    std::ofstream(m_web / "page" / "dist" / "ionic.js") << "export * from '/page/dist/ionic.0123456789ab.js';";
+    EXPECT_EQ(headerOf(get("/page/dist/ionic.0123456789ab.css"), "Cache-Control"), "public, max-age=31536000, immutable");
+    EXPECT_EQ(headerOf(get("/page/dist/ionic.js"), "Cache-Control"), "no-cache");
+
+    std::ofstream(m_web / "page" / "index.html") << R"(<link rel="stylesheet" href="/page/dist/ionic.css"><script src="/page/dist/ionic.css.map"></script>)";
+    EXPECT_THAT(get("/").body, HasSubstr(R"(href="/page/dist/ionic.css")"));
+    std::ofstream(m_web / "page" / "dist" / "manifest.json") << R"({"/page/dist/ionic.css": "/page/dist/ionic.0123456789ab.css"})";
+    auto index = get("/");
+    EXPECT_EQ(index.body, R"(<link rel="stylesheet" href="/page/dist/ionic.0123456789ab.css"><script src="/page/dist/ionic.css.map"></script>)");
+    EXPECT_EQ(headerOf(index, "Cache-Control"), "no-cache");
+    // A new build renames the bundle: the index follows without a restart.
+    std::ofstream(m_web / "page" / "dist" / "manifest.json")
+        << R"({"/page/dist/ionic.css": "/page/dist/ionic.ba9876543210.css", "/page/dist/ionic.js": "/page/dist/ionic.ba9876543210.js"})";
+    EXPECT_THAT(get("/").body, HasSubstr(R"(href="/page/dist/ionic.ba9876543210.css")"));
 }

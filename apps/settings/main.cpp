@@ -2,11 +2,12 @@
 //
 //   Settings [--root DIR] [--port N] [--web DIR]
 //
-// --root names the device root (else HUSHLINE_DEVICE_ROOT); --web the folder of the page and
-// its npm packages (the source tree's apps/settings/web by default). Prints the page's address.
+// --root names the device root (else HUSHLINE_DEVICE_ROOT); --web the folder that holds the page
+// (Hushline's data folder beside this program by default). Prints the page's address.
 // The Today screen runs the phonectl named by $HUSHLINE_PHONECTL (phonectl settings sets it).
 
 #include "apps/common/HostMain.h"
+#include "apps/common/InstalledFiles.h"
 #include "apps/settings/SettingsHost.h"
 
 #include <cstdio>
@@ -27,7 +28,7 @@ int usage(const std::string& problem)
 
 int main(int argc, char** argv)
 {
-    SettingsHostOptions options { .port = 0, .webFolder = HUSHLINE_SETTINGS_WEB_DIR, .launched = nullptr };
+    SettingsHostOptions options { .port = 0, .webFolder = InstalledFiles::fromHost().webFolder(), .launched = nullptr };
     for (int i = 1; i < argc; ++i) {
         std::string argument = argv[i];
         if ((argument == "--root" || argument == "--port" || argument == "--web") && i + 1 >= argc)

@@ -3,6 +3,8 @@
 #include "apps/springboard/AppliedProfiles.h"
 
 #include "platform/celestial/AVSystemController.h"
+#include "platform/eventkit/CalendarMirror.h"
+#include "platform/eventkit/EKEventStore.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/DarwinNotifyCenter.h"
 #include "platform/foundation/DispatchQueue.h"
@@ -14,6 +16,7 @@
 #include "platform/mobilewifi/WiFiState.h"
 #include "platform/phonebus/PhoneBusConnection.h"
 #include "platform/session/DesktopNotifications.h"
+#include "platform/session/evolution/EvolutionCalendars.h"
 #include "platform/session/FeedbackService.h"
 #include "platform/session/NetworkManagerWatch.h"
 #include "platform/session/NotificationBanners.h"
@@ -33,6 +36,8 @@ SessionLink* g_current = nullptr;
 constexpr double kConnectSeconds = 3.0;
 
 constexpr const char* kSpringBoardDomain = "com.apple.springboard";
+// The mark of the calendar folders the session's Evolution Data Server fills.
+constexpr const char* kEvolutionService = "evolution-data-server";
 
 // How long the phone rests (no profile applied) before the record lets go of what the session
 // holds again: a revert's last steps (the playback volume after the end tone) come 1.8 s late.
@@ -126,6 +131,14 @@ void SessionLink::connect()
         .availabilityChanged = [this](bool) { m_networkAnswered = true; },
     });
     NSRunLoop::main().runUntilCondition([this] { return m_networkAnswered || m_network->hasLooked(); }, kConnectSeconds);
+    // The session's calendars fill the mirror as the service answers: a phone that holds them
+    // from before reads those meanwhile; a phone that has none yet waits a moment for them, so
+    // that its first start (a default profile follows every calendar there is) knows them.
+    CalendarMirror mirror(EKEventStore::calendarsFolder(), kEvolutionService);
+    bool mirrored = !mirror.calendars().empty();
+    m_calendars = EvolutionCalendars::start(std::move(mirror));
+    if (!mirrored)
+        NSRunLoop::main().runUntilCondition([this] { return m_calendars->hasLooked(); }, kConnectSeconds);
 }
 
 SessionValues SessionLink::sessionValues() const
@@ -612,7 +625,8 @@ void SessionLink::answerAlert(int64_t buttonIndex)
 PlistDictionary SessionLink::linkedParts() const
 {
     return { { "feedbackd", m_feedback->isPresent() }, { "soundServer", m_sound->isConnected() },
-        { "notifications", m_notifications->isPresent() }, { "gsettings", m_banners->isPresent() }, { "networkManager", m_network->isPresent() } };
+        { "notifications", m_notifications->isPresent() }, { "gsettings", m_banners->isPresent() }, { "networkManager", m_network->isPresent() },
+        { "evolutionDataServer", m_calendars && m_calendars->isPresent() } };
 }
 
 void SessionLink::writeMarker() const

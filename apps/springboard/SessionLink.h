@@ -12,6 +12,7 @@
 #include <vector>
 
 class DesktopNotifications;
+class EvolutionCalendars;
 class FeedbackService;
 class NetworkManagerWatch;
 class NotificationBanners;
@@ -20,7 +21,8 @@ class SessionSounds;
 class SoundServer;
 
 // The phone's hardware as the user's own session (phonectl boot --session): the home-screen
-// host's link to feedbackd, the sound server, GSettings and NetworkManager. It owns no policy:
+// host's link to feedbackd, the sound server, GSettings and NetworkManager, and the calendars the
+// session keeps in Evolution Data Server, mirrored into the phone's calendar database. It owns no policy:
 // what the phone does reaches the session, and what the owner does on the session enters the
 // phone as the same action on the phone would (the volume display, the ring/silent switch, the
 // Sounds settings, Control Center, a Wi-Fi join), for the system's code to decide about.
@@ -40,7 +42,8 @@ public:
     // The link of this process while it runs (the control service reports it), or nullptr.
     static SessionLink* current();
 
-    // Which services are linked: "feedbackd", "soundServer", "notifications", "networkManager".
+    // Which services are linked: "feedbackd", "soundServer", "notifications", "networkManager",
+    // "evolutionDataServer".
     PlistDictionary linkedParts() const;
     // Where a booted phone notes that it is linked (phonectl refuses the commands that stand in
     // for hardware the session owns); removed when the link ends.
@@ -103,6 +106,7 @@ private:
     std::shared_ptr<NetworkManagerWatch> m_network;
     std::shared_ptr<DesktopNotifications> m_notifications;
     std::unique_ptr<SessionSounds> m_sounds;
+    std::unique_ptr<EvolutionCalendars> m_calendars;
     // The phone's own answer of an alert, which withdraws the notification, is not the owner's.
     bool m_answering { false };
     SessionMirror m_mirror;

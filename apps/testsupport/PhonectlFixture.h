@@ -46,11 +46,19 @@ protected:
         DeviceFixture::TearDown();
     }
 
+    // The phonectl under test: the build's, or an installed one that HUSHLINE_TEST_PHONECTL names
+    // (the package's check runs the phone's tests against the unpacked package).
+    static std::string program()
+    {
+        const char* installed = std::getenv("HUSHLINE_TEST_PHONECTL");
+        return installed && *installed ? installed : HUSHLINE_PHONECTL;
+    }
+
     PhonectlResult phonectl(std::vector<std::string> arguments, bool withRoot = true)
     {
         if (withRoot)
             arguments.insert(arguments.begin(), { "--root", m_root.string() });
-        arguments.insert(arguments.begin(), HUSHLINE_PHONECTL);
+        arguments.insert(arguments.begin(), program());
         auto out = m_root.parent_path() / (m_root.filename().string() + ".out");
         auto err = m_root.parent_path() / (m_root.filename().string() + ".err");
         posix_spawn_file_actions_t files;

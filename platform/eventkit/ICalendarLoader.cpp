@@ -95,6 +95,8 @@ std::string unreadablePropertyName(const char* error)
 struct EventProperties {
     std::string uid, summary;
     int status { 0 };
+    // The calendar owner's own answer to the invitation, when the file says it.
+    std::optional<int> participation;
     std::optional<ICalendarTime> start, end, recurrenceId;
     std::optional<icaldurationtype> duration;
     std::vector<icalrecurrencetype> rules;
@@ -243,6 +245,22 @@ int statusOf(icalproperty* prop)
     }
 }
 
+// The owner's answer read as the status it makes of the event for him: he attends what he
+// accepted, maybe attends what he holds tentatively, and not what he declined; an invitation not
+// yet answered is no answer.
+int participationStatusOf(icalproperty* prop)
+{
+    const char* value = icalproperty_get_x(prop);
+    std::string answer = value ? value : "";
+    if (answer == "ACCEPTED")
+        return 1;
+    if (answer == "TENTATIVE")
+        return 2;
+    if (answer == "DECLINED")
+        return 3;
+    return 0;
+}
+
 void FileReader::readEvent(icalcomponent* vevent, size_t position)
 {
     // Every property is read in one walk: the component's property cursor is shared by all of
@@ -280,6 +298,10 @@ void FileReader::readProperty(icalproperty* prop, EventProperties& p, std::strin
         break;
     case ICAL_DURATION_PROPERTY:
         p.duration = icalproperty_get_duration(prop);
+        break;
+    case ICAL_X_PROPERTY:
+        if (const char* name = icalproperty_get_x_name(prop); name && std::string_view(name) == kParticipationProperty)
+            p.participation = participationStatusOf(prop);
         break;
     case ICAL_XLICERROR_PROPERTY:
         // What libical could not parse it drops and names: "... in RRULE property. ...".
@@ -347,7 +369,8 @@ ICalendarEvent FileReader::makeEvent(const EventProperties& p, size_t position)
     ICalendarEvent event;
     event.uid = p.uid;
     event.summary = p.summary;
-    event.status = p.status;
+    // A cancelled event is off for everyone; otherwise the owner's answer says what it is to him.
+    event.status = p.status == 3 || !p.participation ? p.status : *p.participation;
     event.position = position;
     event.allDay = p.start->kind == ICalendarTimeKind::Date;
     event.start = p.start->seconds();

@@ -10,11 +10,18 @@
 #include <string_view>
 #include <vector>
 
+// The property a VEVENT may carry with its calendar owner's participation (an ATTENDEE PARTSTAT
+// value): a calendar file knows its attendees but not which of them is the owner, so whoever
+// writes the file for a calendar that knows it (Evolution Data Server's) notes it here.
+inline constexpr const char* kParticipationProperty = "X-HUSHLINE-PARTICIPATION";
+
 // One VEVENT of a calendar file, read once into what the calendar database needs.
 struct ICalendarEvent {
     std::string uid;     // UID; empty when the event has none
     std::string summary; // SUMMARY
-    int status { 0 };    // STATUS: CONFIRMED 1, TENTATIVE 2, CANCELLED 3, none 0
+    // STATUS: CONFIRMED 1, TENTATIVE 2, CANCELLED 3, none 0; an event not cancelled takes the
+    // owner's participation when the file notes it: ACCEPTED 1, TENTATIVE 2, DECLINED 3, else 0.
+    int status { 0 };
     bool allDay { false };
     int64_t start { 0 }; // the first (or only) occurrence, seconds since 1970
     int64_t end { 0 };   // for whole days, the last second of the last day

@@ -303,3 +303,18 @@ TEST_F(ICalendarLoaderTest, AZoneTheFileDefinesIsReadByThatDefinitionNotAsLocalT
 }
 
 } // namespace
+
+TEST_F(ICalendarLoaderTest, TheOwnersParticipationIsTheStatusOfAnEventNotCancelled)
+{
+    auto answered = [](const std::string& status, const std::string& participation) {
+        return vevent("UID:invitation\r\nDTSTART:20261208T120000Z\r\n" + (status.empty() ? "" : "STATUS:" + status + "\r\n")
+            + (participation.empty() ? "" : std::string(kParticipationProperty) + ":" + participation + "\r\n"));
+    };
+    auto file = load(answered("CONFIRMED", "DECLINED") + answered("", "ACCEPTED") + answered("CONFIRMED", "TENTATIVE")
+        + answered("CONFIRMED", "NEEDS-ACTION") + answered("CANCELLED", "ACCEPTED") + answered("TENTATIVE", ""));
+    ASSERT_EQ(file->events.size(), 6u);
+    std::vector<int> statuses;
+    for (const auto& event : file->events)
+        statuses.push_back(event.status);
+    EXPECT_EQ(statuses, (std::vector<int> { 3, 1, 2, 0, 3, 2 }));
+}

@@ -8,6 +8,7 @@
 // HushlineAlertToneController.
 
 #include "apps/common/HostMain.h"
+#include "apps/common/InstalledFiles.h"
 #include "apps/settings/SettingsHost.h"
 #include "core/profile/HLProfilesManager.h"
 #include "core/schedule/HLEventManager.h"
@@ -60,7 +61,7 @@ void openPicker(PSListController& rootList, const std::string& className)
 
 int main(int argc, char** argv)
 {
-    SettingsHostOptions options { .port = 0, .webFolder = HUSHLINE_SETTINGS_WEB_DIR, .launched = nullptr };
+    SettingsHostOptions options { .port = 0, .webFolder = InstalledFiles::fromHost().webFolder(), .launched = nullptr };
     std::string className;
     for (int i = 1; i + 1 < argc; i += 2) {
         std::string argument = argv[i];

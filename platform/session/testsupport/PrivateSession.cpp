@@ -50,6 +50,9 @@ namespace {
 
 constexpr const char* kFeedbackdName = "org.sigxcpu.Feedback";
 constexpr const char* kFeedbackdServiceFile = "org.sigxcpu.Feedback.service";
+constexpr const char* kRegistryName = "org.gnome.evolution.dataserver.Sources5";
+constexpr const char* kCalendarFactoryName = "org.gnome.evolution.dataserver.Calendar8";
+constexpr const char* kEvolutionPackage = "evolution-data-server";
 
 }
 
@@ -101,6 +104,8 @@ void PrivateSession::Impl::setFolderVariables()
         environment.set("PULSE_SERVER", "unix:" + folder->soundSocket().string());
     // GSettings goes through dconf, as on the phone's desktop, whatever the test runner set.
     environment.set("GSETTINGS_BACKEND", "dconf");
+    // GIO's local files only: no virtual file system daemon of the machine's is reached.
+    environment.set("GIO_USE_VFS", "local");
 }
 
 // The system bus first: the session's services may look for it as they start. NetworkManager's
@@ -170,6 +175,10 @@ std::unique_ptr<PrivateSession> PrivateSession::start(Options options)
     impl->services->install("ca.desrt.dconf.service", "dconf-service");
     if (options.feedbackd)
         impl->services->install(kFeedbackdServiceFile, "feedbackd");
+    if (options.evolutionDataServer) {
+        impl->services->install((std::string(kRegistryName) + ".service").c_str(), kEvolutionPackage);
+        impl->services->install((std::string(kCalendarFactoryName) + ".service").c_str(), kEvolutionPackage);
+    }
     impl->startBuses();
     if (options.soundServer)
         impl->startSoundServer();
@@ -277,6 +286,18 @@ void PrivateSession::installFeedbackd()
 void PrivateSession::startFeedbackd()
 {
     m_impl->services->startDirectly("/usr/libexec/feedbackd", "feedbackd", kFeedbackdName, *m_impl->sessionClient);
+}
+
+void PrivateSession::installEvolutionDataServer()
+{
+    m_impl->services->install((std::string(kRegistryName) + ".service").c_str(), kEvolutionPackage);
+    m_impl->services->install((std::string(kCalendarFactoryName) + ".service").c_str(), kEvolutionPackage);
+}
+
+void PrivateSession::killEvolutionDataServer()
+{
+    m_impl->services->kill(*m_impl->sessionClient, kCalendarFactoryName);
+    m_impl->services->kill(*m_impl->sessionClient, kRegistryName);
 }
 
 // The session's own connection stays, closed by the bus's end, so that a later call fails as a

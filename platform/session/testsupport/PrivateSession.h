@@ -37,6 +37,9 @@ public:
         bool feedbackd { true };
         // Which sound server runs when soundServer is true.
         SoundServerKind soundServerKind { SoundServerKind::PulseAudio };
+        // Evolution Data Server's registry and calendar factory, started by bus activation on
+        // first use (GNOME Calendar's calendars); their files under the session's folder.
+        bool evolutionDataServer { false };
     };
     // Whether the sound server's programs are installed (a test of PipeWire skips without them).
     static bool isInstalled(SoundServerKind);
@@ -77,6 +80,11 @@ public:
     // its name appearing on the bus (ended with the session, or by killFeedbackd()).
     void installFeedbackd();
     void startFeedbackd();
+    // Evolution Data Server arriving after the start of a session begun without it (its
+    // services become activatable, as after a package's installation), and its end as a crash
+    // ends it (the calendar factory and the registry killed; the next client activates them).
+    void installEvolutionDataServer();
+    void killEvolutionDataServer();
     // A crashed session: its bus dies at once (SIGKILL). The services it had started are ended
     // with the session.
     void killSessionBus();

@@ -28,7 +28,8 @@ SessionEnvironment::Variables processEnvironment()
 const std::vector<const char*>& SessionEnvironment::names()
 {
     static const std::vector<const char*> names { "XDG_RUNTIME_DIR", "HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME",
-        "DBUS_SESSION_BUS_ADDRESS", "DBUS_SYSTEM_BUS_ADDRESS", "PULSE_SERVER", "GSETTINGS_BACKEND" };
+        "DBUS_SESSION_BUS_ADDRESS", "DBUS_SYSTEM_BUS_ADDRESS", "PULSE_SERVER", "GSETTINGS_BACKEND",
+        "GIO_USE_VFS" };
     return names;
 }
 

@@ -1,5 +1,6 @@
 // Figures of the settings page (not a test): the time from opening the page to the root list
-// drawn, a switch's round trip (tap, POST, the host's change, SSE, drawn) as the median of 50,
+// drawn and the bytes moved until then, as the median of 10 fresh loads (each with an empty
+// cache), a switch's round trip (tap, POST, the host's change, SSE, drawn) as the median of 50,
 // a volume slider's round trip on an applied profile (let go on the page to the phone's new
 // ringer volume, as `phonectl watch` reports it) as the median of 20, and the Settings host's
 // memory. Run by bench/settings_page.sh against an optimised build.
@@ -9,8 +10,16 @@ import { Phone } from '../test/phone.mjs';
 
 const median = (values) => values.slice().sort((a, b) => a - b)[Math.floor(values.length / 2)];
 
+// The bytes the page moved until the first screen: the document and every response finished by
+// then, headers included, as received (compressed or not). The event stream is still open and
+// its few bytes are left out.
+const transferred = (page) => page.evaluate(() =>
+  performance.getEntriesByType('navigation').concat(performance.getEntriesByType('resource'))
+    .reduce((sum, entry) => sum + entry.transferSize, 0));
+
 async function firstScreen(phone, times) {
   const results = [];
+  const bytes = [];
   for (let i = 0; i < times; ++i) {
     const context = await phone.browser.newContext({ viewport: { width: 390, height: 844 } });
     const page = await context.newPage();
@@ -19,9 +28,10 @@ async function firstScreen(phone, times) {
     await page.getByRole('switch', { name: 'Enabled' }).waitFor();
     await page.getByText('Miscellaneous', { exact: true }).waitFor();
     results.push(Date.now() - start);
+    bytes.push(await transferred(page));
     await context.close();
   }
-  return results;
+  return { results, bytes };
 }
 
 // Measured inside the page: from the tap to the frame after the host's new state was drawn.
@@ -97,12 +107,13 @@ const phone = await Phone.boot({
 try {
   await phone.startSettings();
   const page = await phone.openPage();
-  const first = await firstScreen(phone, 10);
+  const { results: first, bytes } = await firstScreen(phone, 10);
   const trips = await roundTrips(page, 50);
   await phone.waitForState((state) => state.profiles[0].applied, 'the default profile applied', 30);
   const sliders = await sliderRoundTrips(phone, page, 20);
   const rss = await residentKilobytes(phone.settings.pid);
   console.log(`first screen (open to root list drawn): median ${median(first)} ms of ${first.length} (min ${Math.min(...first)}, max ${Math.max(...first)})`);
+  console.log(`transfer until the first screen: median ${(median(bytes) / 1024).toFixed(1)} KB of ${bytes.length} (min ${(Math.min(...bytes) / 1024).toFixed(1)}, max ${(Math.max(...bytes) / 1024).toFixed(1)})`);
   console.log(`switch round trip (tap, POST, SSE, drawn): median ${median(trips).toFixed(1)} ms of ${trips.length} (min ${Math.min(...trips).toFixed(1)}, max ${Math.max(...trips).toFixed(1)})`);
   console.log(`ringer slider round trip on an applied profile (let go, POST, stored, home screen, phone's ringer): median ${median(sliders).toFixed(1)} ms of ${sliders.length} (min ${Math.min(...sliders).toFixed(1)}, max ${Math.max(...sliders).toFixed(1)})`);
   console.log(`Settings host resident memory: ${(rss / 1024).toFixed(1)} MB`);

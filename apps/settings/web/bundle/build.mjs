@@ -1,11 +1,18 @@
-// Bundles the page's Ionic widgets into page/dist/: ionic.js, the first screen's
-// (bundle/ionic.mjs), and ionic-more.js, the others (bundle/ionic-more.mjs). The first screen waits
-// for ionic.js alone, one request. ionic-more.js holds no copy of the Ionic modules that ionic.js
-// holds: it imports what it uses of them from ionic.js, which re-exports just that under names of
-// its own. So both run on one Ionic runtime (one configuration, one registry of overlays and
-// gestures). Run by `npm ci` (the package's postinstall) and by scripts/setup.sh when an entry is
-// newer than the bundle.
+// Bundles the page's Ionic widgets and styles into page/dist/: ionic.js, the first screen's
+// widgets (bundle/ionic.mjs), ionic-more.js, the others (bundle/ionic-more.mjs), and ionic.css,
+// Ionic's styles with its dark palette (bundle/ionic.css). The first screen waits for ionic.js
+// alone, one request. ionic-more.js holds no copy of the Ionic modules that ionic.js holds: it
+// imports what it uses of them from ionic.js, which re-exports just that under names of its own.
+// So both run on one Ionic runtime (one configuration, one registry of overlays and gestures).
+//
+// Each bundle is written under a name that holds a hash of its content (ionic.<hash>.js), which
+// a browser may keep for good. manifest.json maps each plain address to the hashed one: the host
+// puts the hashed names into index.html as it serves it. The plain ionic.js and ionic-more.js
+// re-export the hashed modules, so page/app.js imports them by their plain names and still gets
+// the one module that index.html loads. Run by `npm ci` (the package's postinstall) and by
+// scripts/setup.sh when a file of bundle/ is newer than the manifest.
 import { build } from 'esbuild';
+import { createHash } from 'node:crypto';
 import { mkdirSync, rmSync, writeFileSync } from 'node:fs';
 import path from 'node:path';
 import { fileURLToPath } from 'node:url';
@@ -55,7 +62,28 @@ const firstWithExports = await build({ ...options, stdin: {
   contents: ["import './bundle/ionic.mjs';", ...reexports].join('\n'),
 } });
 
+const styles = await build({ ...options, entryPoints: ['bundle/ionic.css'] });
+
+// Each output under its hashed name; ionic-more.js imports ionic.js by its hashed name too.
+const hashed = (name, contents) => {
+  const hash = createHash('sha256').update(contents).digest('hex').slice(0, 12);
+  return name.replace(/\.(\w+)$/, `.${hash}.$1`);
+};
+const outputs = {};
+const firstCode = firstWithExports.outputFiles[0].text;
+outputs['ionic.js'] = { name: hashed('ionic.js', firstCode), contents: firstCode };
+const moreLinked = moreCode.replaceAll(JSON.stringify(firstUrl), JSON.stringify(`/page/dist/${outputs['ionic.js'].name}`));
+outputs['ionic-more.js'] = { name: hashed('ionic-more.js', moreLinked), contents: moreLinked };
+const css = styles.outputFiles[0].text;
+outputs['ionic.css'] = { name: hashed('ionic.css', css), contents: css };
+
 rmSync(dist, { recursive: true, force: true });
 mkdirSync(dist, { recursive: true });
-writeFileSync(path.join(dist, 'ionic.js'), firstWithExports.outputFiles[0].contents);
-writeFileSync(path.join(dist, 'ionic-more.js'), moreCode);
+const manifest = {};
+for (const [plain, { name, contents }] of Object.entries(outputs)) {
+  writeFileSync(path.join(dist, name), contents);
+  manifest[`/page/dist/${plain}`] = `/page/dist/${name}`;
+}
+for (const plain of ['ionic.js', 'ionic-more.js'])
+  writeFileSync(path.join(dist, plain), `export * from ${JSON.stringify(manifest[`/page/dist/${plain}`])};\n`);
+writeFileSync(path.join(dist, 'manifest.json'), `${JSON.stringify(manifest, null, 2)}\n`);

@@ -109,7 +109,7 @@ describe('Reset Profiles and a second tab', () => {
   before(async () => {
     ({ phone, page } = await Phone.withPage());
     await addProfile(page, 'Gym');
-    second = await phone.browser.newPage({ viewport: { width: 390, height: 844 } });
+    second = await phone.newTab();
     await second.goto(phone.address);
     await second.getByText('Gym', { exact: true }).waitFor();
   });

@@ -88,12 +88,18 @@ export class Phone {
   // Resolves once the page shows its first screen (`ready` waits for it; the root list by default).
   async openPage(ready = (page) => page.getByRole('switch', { name: 'Enabled' }).waitFor()) {
     this.browser = await chromium.launch({ executablePath: '/usr/bin/chromium' });
-    this.page = await this.browser.newPage({ viewport: { width: 390, height: 844 } });
+    this.page = await this.newTab();
     this.pageErrors = [];
     this.page.on('pageerror', (error) => this.pageErrors.push(error.message));
     await this.page.goto(this.address);
     await ready(this.page);
     return this.page;
+  }
+
+  // A tab at the phone's size. Screens change without their slide (the tests of the slides ask
+  // for motion themselves), so that a screen that goes is gone at once.
+  newTab() {
+    return this.browser.newPage({ viewport: { width: 390, height: 844 }, reducedMotion: 'reduce' });
   }
 
   async shutdown() {

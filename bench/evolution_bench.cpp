@@ -1,0 +1,232 @@
+// The phone linked to a private session with Evolution Data Server (GNOME Calendar's calendars):
+//   - an event created through EDS to the phone's wake-up timer armed for it, median of 10, with
+//     EDS's own part (until its view told the phone, the event's file in the mirror) apart; the
+//     phone's debounce runs on its virtual clock, advanced at once;
+//   - `phonectl boot --session` warm (the mirror and the calendar cache made by a boot before)
+//     with EDS holding no events and 10,000 events, in the same run;
+//   - the home-screen host's RSS with EDS read, and the context switches of all its threads
+//     (EDS's library's included) over idle seconds.
+#include "platform/machinery/AtomicFile.h"
+#include "platform/session/testsupport/GnomeCalendar.h"
+#include "platform/session/testsupport/PrivateSession.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <fcntl.h>
+#include <filesystem>
+#include <functional>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr int kRounds = 10;
+constexpr int kManyEvents = 10000;
+const char* const kPersonal = "var/mobile/Calendars/local-stub/system-calendar";
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0 : values[values.size() / 2];
+}
+
+double millisecondsBetween(Clock::time_point from, Clock::time_point to)
+{
+    return std::chrono::duration<double, std::milli>(to - from).count();
+}
+
+bool waitFor(const std::function<bool()>& condition, double seconds = 60)
+{
+    auto deadline = Clock::now() + std::chrono::duration<double>(seconds);
+    while (!condition()) {
+        if (Clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+}
+
+// phonectl's exit status and its output.
+std::pair<int, std::string> phonectl(const std::filesystem::path& root, std::vector<std::string> arguments)
+{
+    arguments.insert(arguments.begin(), { HUSHLINE_PHONECTL, "--root", root.string() });
+    std::vector<char*> argv;
+    for (auto& argument : arguments)
+        argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    auto out = root.parent_path() / (root.filename().string() + ".out");
+    posix_spawn_file_actions_t files;
+    posix_spawn_file_actions_init(&files);
+    posix_spawn_file_actions_addopen(&files, STDOUT_FILENO, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    pid_t pid = -1;
+    int status = -1;
+    if (posix_spawn(&pid, argv[0], &files, nullptr, argv.data(), environ) == 0)
+        waitpid(pid, &status, 0);
+    posix_spawn_file_actions_destroy(&files);
+    std::string text;
+    readFile(out, text);
+    std::filesystem::remove(out);
+    return { status, text };
+}
+
+long field(const std::filesystem::path& status, const std::string& name)
+{
+    std::string text;
+    if (!readFile(status, text))
+        return 0;
+    auto at = text.find(name + ":");
+    return at == std::string::npos ? 0 : std::strtol(text.c_str() + at + name.size() + 1, nullptr, 10);
+}
+
+long switchesOfAllThreads(const std::string& pid)
+{
+    long total = 0;
+    std::error_code error;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/" + pid + "/task", error))
+        total += field(task.path() / "status", "voluntary_ctxt_switches") + field(task.path() / "status", "nonvoluntary_ctxt_switches");
+    return total;
+}
+
+size_t filesIn(const std::filesystem::path& folder)
+{
+    size_t count = 0;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error))
+        count += entry.path().extension() == ".ics";
+    return count;
+}
+
+class Phone {
+public:
+    explicit Phone(const char* name) : m_root(std::filesystem::temp_directory_path() / name)
+    {
+        std::filesystem::remove_all(m_root);
+        std::filesystem::create_directories(m_root);
+    }
+    ~Phone() { std::filesystem::remove_all(m_root); }
+
+    // The time `phonectl boot --session` takes.
+    double boot()
+    {
+        auto start = Clock::now();
+        int status = phonectl(m_root, { "boot", "--session", "--clock", "2026-12-08T08:00:00", "--os", "13.7" }).first;
+        double took = millisecondsBetween(start, Clock::now());
+        if (status != 0)
+            std::printf("the phone did not boot\n");
+        return took;
+    }
+    void stop() { phonectl(m_root, { "stop" }); }
+    std::string state() { return phonectl(m_root, { "state" }).second; }
+    std::string pid()
+    {
+        std::string text;
+        readFile(m_root / "var/run/springboard.launched", text);
+        return text.substr(0, text.find('\n'));
+    }
+    std::filesystem::path personal() const { return m_root / kPersonal; }
+    void advance(const char* seconds) { phonectl(m_root, { "clock", "advance", seconds }); }
+
+private:
+    std::filesystem::path m_root;
+};
+
+void eventToWakeUp(PrivateSession& session)
+{
+    Phone phone("hushline-bench-evolution-timer");
+    phone.boot();
+    waitFor([&] { return std::filesystem::exists(phone.personal() / "displayname"); });
+    GnomeCalendar gnome(session);
+    std::vector<double> view, armed;
+    for (int round = 0; round < kRounds; ++round) {
+        // Each event earlier than the last: the wake-up timer moves to it.
+        int hour = 20 - round;
+        char start[32], end[32], time[16], uid[16];
+        std::snprintf(start, sizeof start, "2026-12-08T%02d:00:00", hour);
+        std::snprintf(end, sizeof end, "2026-12-08T%02d:30:00", hour);
+        std::snprintf(time, sizeof time, "%02d:00:00", hour);
+        std::snprintf(uid, sizeof uid, "timed-%d", round);
+        gnome.run({ "add-event", "system-calendar", GnomeCalendar::event(uid, "Timed", start, end) });
+        auto created = Clock::now();
+        waitFor([&] { return std::filesystem::exists(phone.personal() / (std::string(uid) + ".ics")); });
+        auto mirrored = Clock::now();
+        // The debounce of the phone's clock passes at once.
+        phone.advance("3");
+        waitFor([&] { return phone.state().find(time) != std::string::npos; });
+        view.push_back(millisecondsBetween(created, mirrored));
+        armed.push_back(millisecondsBetween(created, Clock::now()));
+    }
+    std::printf("event created through EDS to wake-up timer armed (median of %d): %.0f ms, of which EDS's view %.0f ms\n", kRounds, median(armed),
+        median(view));
+    phone.stop();
+}
+
+// Boots warm: the first boot made the mirror and the calendar cache.
+double warmBoots(Phone& phone, size_t events)
+{
+    phone.boot();
+    waitFor([&] { return filesIn(phone.personal()) >= events; }, 600);
+    phone.stop();
+    std::vector<double> boots;
+    for (int round = 0; round < 5; ++round) {
+        boots.push_back(phone.boot());
+        phone.stop();
+    }
+    return median(boots);
+}
+
+void bootsAndHost(PrivateSession& session, int idleSeconds)
+{
+    Phone phone("hushline-bench-evolution-boot");
+    double empty = warmBoots(phone, 0);
+    auto events = session.dir() / "many.ics";
+    std::string text = "BEGIN:VCALENDAR\r\nVERSION:2.0\r\n";
+    for (int i = 0; i < kManyEvents; ++i) {
+        char event[320];
+        int day = i % 365;
+        std::snprintf(event, sizeof event,
+            "BEGIN:VEVENT\r\nUID:many-%d\r\nSUMMARY:Event %d\r\nDTSTART;VALUE=DATE-TIME:2026%02d%02dT%02d0000Z\r\nDURATION:PT30M\r\nEND:VEVENT\r\n", i,
+            i, 1 + day / 31 % 12, 1 + day % 28, 6 + i % 12);
+        text += event;
+    }
+    writeFileAtomically(events, text + "END:VCALENDAR\r\n");
+    GnomeCalendar(session).run({ "add-events", "system-calendar", events.string() });
+    double many = warmBoots(phone, kManyEvents);
+    std::printf("warm boot --session (median of 5): EDS without events %.0f ms, with %d events %.0f ms (%+.0f ms)\n", empty, kManyEvents, many,
+        many - empty);
+
+    phone.boot();
+    auto start = Clock::now();
+    waitFor([&] { return filesIn(phone.personal()) >= static_cast<size_t>(kManyEvents); }, 600);
+    std::string pid = phone.pid();
+    // The mirror is compared with EDS's view once the view has told of every event.
+    std::this_thread::sleep_for(std::chrono::seconds(5));
+    long rss = field("/proc/" + pid + "/status", "VmRSS");
+    long peak = field("/proc/" + pid + "/status", "VmHWM");
+    long before = switchesOfAllThreads(pid);
+    std::this_thread::sleep_for(std::chrono::seconds(idleSeconds));
+    long idle = switchesOfAllThreads(pid) - before;
+    std::printf("home-screen host with EDS read (%d events, mirror checked in %.0f ms): RSS %.1f MB (peak %.1f MB); context switches of all "
+                "threads over %d idle seconds: %ld\n",
+        kManyEvents, millisecondsBetween(start, Clock::now()) - 5000, rss / 1024.0, peak / 1024.0, idleSeconds, idle);
+    phone.stop();
+}
+
+}
+
+int main(int argc, char** argv)
+{
+    int idleSeconds = argc > 1 ? std::atoi(argv[1]) : 30;
+    PrivateSession::Options options;
+    options.networkManager = false;
+    options.evolutionDataServer = true;
+    auto session = PrivateSession::start(options);
+    eventToWakeUp(*session);
+    bootsAndHost(*session, idleSeconds);
+    return 0;
+}
