@@ -4,7 +4,11 @@
 //   - cold: the cache is removed before each boot (the first boot, or one after a time-zone change);
 //   - no cache: neither $XDG_CACHE_HOME nor $HOME is set, so the home screen parses every file,
 //     as it did before it read the cache;
-//   - empty: the same profiles on a phone without calendars.
+//   - empty: the same profiles on a phone without calendars;
+//   - installed: the empty phone booted by the phonectl of an install of this build
+//     (`cmake --install` into a scratch folder), whose boot links the payload into the phone.
+// Then the empty phone's boot from the build tree and from the install, median of 20 each, taken
+// in turns.
 // Then, for each, the home-screen host's memory (RSS) after the boot and after a whole day run with
 // `clock advance 86400`, and its context switches over 5 idle seconds.
 #include "bench/BenchProfiles.h"
@@ -13,6 +17,7 @@
 #include "platform/foundation/PropertyList.h"
 #include "platform/machinery/AtomicFile.h"
 
+#include <algorithm>
 #include <benchmark/benchmark.h>
 #include <chrono>
 #include <cstdio>
@@ -32,9 +37,26 @@ struct Setup {
     bool calendars;
     bool cache;
     bool removeCacheFirst;
+    bool installed;
 };
 
-const Setup kSetups[] = { { "warm", true, true, false }, { "cold", true, true, true }, { "no cache", true, false, false }, { "empty", false, true, false } };
+const Setup kSetups[] = { { "warm", true, true, false, false }, { "cold", true, true, true, false },
+    { "no cache", true, false, false, false }, { "empty", false, true, false, false }, { "installed", false, true, false, true } };
+
+std::filesystem::path installFolder() { return bench::database().root.string() + "-install"; }
+
+// This build installed into a scratch folder (once); its phonectl.
+const std::string& installedPhonectl()
+{
+    static const std::string program = [] {
+        std::filesystem::remove_all(installFolder());
+        std::string command = "DESTDIR='" + installFolder().string() + "' cmake --install '" HUSHLINE_BUILD_DIR "' >/dev/null";
+        if (std::system(command.c_str()) != 0)
+            std::fprintf(stderr, "cannot install the build into %s\n", installFolder().c_str());
+        return (installFolder() / (HUSHLINE_INSTALL_BINDIR "/phonectl").substr(1)).string();
+    }();
+    return program;
+}
 
 std::filesystem::path cacheHome() { return bench::database().root.string() + "-cache"; }
 std::filesystem::path emptyRoot() { return bench::database().root.string() + "-empty"; }
@@ -44,7 +66,7 @@ std::filesystem::path rootOf(const Setup& setup) { return setup.calendars ? benc
 // Runs phonectl on the setup's phone, with the setup's cache folder (or none); its exit status.
 int phonectl(const Setup& setup, std::vector<std::string> arguments)
 {
-    arguments.insert(arguments.begin(), { HUSHLINE_PHONECTL, "--root", rootOf(setup).string() });
+    arguments.insert(arguments.begin(), { setup.installed ? installedPhonectl() : HUSHLINE_PHONECTL, "--root", rootOf(setup).string() });
     std::vector<char*> argv;
     for (auto& argument : arguments)
         argv.push_back(argument.data());
@@ -92,7 +114,7 @@ void BM_Boot(benchmark::State& state)
             state.SkipWithError("phonectl boot failed");
     }
 }
-BENCHMARK(BM_Boot)->DenseRange(0, 3)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(10);
+BENCHMARK(BM_Boot)->DenseRange(0, 4)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(10);
 
 // A field of /proc/<pid>/status, as a number (kB for memory).
 long statusField(const std::string& pid, const std::string& field)
@@ -125,6 +147,30 @@ void reportHost(const Setup& setup)
         bootRss / 1024.0, dayRss / 1024.0, idle);
 }
 
+// The empty phone's boot from the build tree and from the install, in turns: median of 20 each.
+void reportBootMedians()
+{
+    std::vector<double> build, installed;
+    for (int i = 0; i < 20; ++i) {
+        for (const Setup* setup : { &kSetups[3], &kSetups[4] }) {
+            auto start = std::chrono::steady_clock::now();
+            int status = boot(*setup);
+            double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+            phonectl(*setup, { "stop" });
+            if (status == 0)
+                (setup->installed ? installed : build).push_back(ms);
+        }
+    }
+    auto median = [](std::vector<double> values) {
+        if (values.empty())
+            return -1.0;
+        std::sort(values.begin(), values.end());
+        return (values[(values.size() - 1) / 2] + values[values.size() / 2]) / 2;
+    };
+    printf("empty phone's boot to ready, median of 20: from the build tree %.1f ms, from the installed files %.1f ms\n",
+        median(build), median(installed));
+}
+
 }
 
 int main(int argc, char** argv)
@@ -140,9 +186,11 @@ int main(int argc, char** argv)
     benchmark::RunSpecifiedBenchmarks();
     boot(kSetups[1]);
     phonectl(kSetups[1], { "stop" });
+    reportBootMedians();
     for (const auto& setup : kSetups)
         reportHost(setup);
     benchmark::Shutdown();
+    std::filesystem::remove_all(installFolder());
     std::filesystem::remove_all(cacheHome());
     std::filesystem::remove_all(emptyRoot());
     return 0;

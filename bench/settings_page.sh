@@ -7,5 +7,7 @@ cd "$(dirname "$0")/.."
 build=${1:-build/release}
 source scripts/setup.sh
 hushline_install_page_packages
+# The hosts are built into the build's library folder, where the installed ones go.
+settings=$(find "$PWD/$build" -path '*/hushline/Settings' -type f | head -n 1)
 cd apps/settings/web
-HUSHLINE_PHONECTL="$OLDPWD/$build/apps/phonectl" HUSHLINE_SETTINGS="$OLDPWD/$build/apps/Settings" node bench/figures.mjs 2> >(grep -v 'unexpected operator' >&2)
+HUSHLINE_PHONECTL="$OLDPWD/$build/apps/phonectl" HUSHLINE_SETTINGS="$settings" node bench/figures.mjs 2> >(grep -v 'unexpected operator' >&2)

@@ -34,6 +34,9 @@ SessionLink* g_current = nullptr;
 // How long a start waits for each service's first values, and for the owner's values to be back
 // at the session before the phone reads it.
 constexpr double kConnectSeconds = 3.0;
+// How long a phone without any of the session's calendars yet waits for EDS to start and be read
+// (bus activation of the registry and the calendar factory included).
+constexpr double kFirstCalendarsSeconds = 10.0;
 
 constexpr const char* kSpringBoardDomain = "com.apple.springboard";
 // The mark of the calendar folders the session's Evolution Data Server fills.
@@ -138,7 +141,7 @@ void SessionLink::connect()
     bool mirrored = !mirror.calendars().empty();
     m_calendars = EvolutionCalendars::start(std::move(mirror));
     if (!mirrored)
-        NSRunLoop::main().runUntilCondition([this] { return m_calendars->hasLooked(); }, kConnectSeconds);
+        NSRunLoop::main().runUntilCondition([this] { return m_calendars->hasLooked(); }, kFirstCalendarsSeconds);
 }
 
 SessionValues SessionLink::sessionValues() const

@@ -226,14 +226,13 @@ void EvolutionCalendar::readOnlyChanged(GObject* client, GParamSpec*, gpointer d
     self->m_mirror.describe(self->m_calendar);
 }
 
-// The calendar factory ended: connecting again starts it (bus activation), as GNOME Calendar's
-// next look would; the mirror keeps what it held meanwhile.
+// The calendar factory ended: the mirror keeps what it held until the factory is back on the bus
+// (its owner's next look starts it), when the calendar connects again.
 void EvolutionCalendar::backendDied(EClient*, gpointer data)
 {
     auto* self = static_cast<EvolutionCalendar*>(data);
-    NSLog("Calendars: the calendar factory left \"%s\"; connecting again", self->m_calendar.title.c_str());
+    NSLog("Calendars: the calendar factory left \"%s\"; it is read again when the factory is back", self->m_calendar.title.c_str());
     self->disconnect();
-    self->connect();
 }
 
 EvolutionEventFile::Addresses EvolutionCalendar::owner() const

@@ -35,7 +35,7 @@ public:
     void describe(CalendarMirror::Calendar);
     // The owner's addresses of the session's mail identities changed: every file is made again.
     void setIdentities(EvolutionEventFile::Addresses);
-    // Connects (again): the factory came back, or left and is started again by the connection.
+    // Connects (again): at first, or when the calendar factory is back on the bus.
     void connect();
     void disconnect();
 

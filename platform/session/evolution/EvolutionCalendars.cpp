@@ -21,6 +21,20 @@ std::string text(const char* value, const char* otherwise = "")
     return value && *value ? value : otherwise;
 }
 
+bool hasOwner(GDBusConnection* bus, const char* name)
+{
+    if (!bus)
+        return false;
+    GVariant* reply = g_dbus_connection_call_sync(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "NameHasOwner",
+        g_variant_new("(s)", name), G_VARIANT_TYPE("(b)"), G_DBUS_CALL_FLAGS_NONE, -1, nullptr, nullptr);
+    if (!reply)
+        return false;
+    gboolean owned = FALSE;
+    g_variant_get(reply, "(b)", &owned);
+    g_variant_unref(reply);
+    return owned;
+}
+
 template<class T>
 void forEachSource(GList* sources, T&& each)
 {
@@ -88,10 +102,15 @@ void EvolutionCalendars::registryOpened(GObject*, GAsyncResult* result, gpointer
     auto* self = static_cast<EvolutionCalendars*>(data);
     self->m_opening.reset();
     self->m_answered = true;
+    // A registry is made also where no service answers (nothing to activate): it is empty then.
+    if (registry && !hasOwner(self->m_bus.get(), kRegistryName)) {
+        g_object_unref(registry);
+        registry = nullptr;
+    }
     if (!registry) {
         if (!self->m_saidAbsent)
-            NSLog("Calendars: Evolution Data Server is not on the session bus (%s); GNOME Calendar's calendars are read once it starts",
-                error.message());
+            NSLog("Calendars: Evolution Data Server is not on the session bus%s%s; GNOME Calendar's calendars are read once it starts",
+                error ? ": " : "", error.message());
         self->m_saidAbsent = true;
         return;
     }

@@ -47,6 +47,20 @@ const context = (bar) => ({ bar, send: sendFromRow, sendScreen });
 const screens = new NavigationView(screenHost, context);
 const modal = new NavigationView(modalHost, context);
 
+// A screen closed from elsewhere (another tab, another process) while text typed on it was not
+// yet stored: the user is told what was not kept, rather than the text vanishing.
+async function droppedWithTyping(view) {
+  const field = [...view.querySelectorAll('ion-input')].find((input) => String(input.value ?? '') !== (input.dataset.stored ?? ''));
+  if (!field) return;
+  const { alertController } = await moreWidgets();
+  const alert = await alertController.create({ header: 'Not Saved',
+    message: `"${view.screen?.title || 'The screen'}" was closed elsewhere before the text you typed was saved: "${field.value}".`,
+    buttons: ['OK'] });
+  await alert.present();
+}
+screens.onDropped = droppedWithTyping;
+modal.onDropped = droppedWithTyping;
+
 // States are numbered by their host; one older than the state on show (it came by the slower
 // road) is dropped. A host started anew numbers from the start again. A tap's answer is drawn
 // even when it is the state on show, so that a control the user moved goes back to what the

@@ -49,6 +49,7 @@ export class NavigationView {
     }
     this.top = view;
     for (const [id] of this.views) if (!ids.includes(id)) this.views.delete(id);
+    if (previous && previous !== view && !ids.includes(previous.dataset.screen)) this.onDropped?.(previous);
     if (previous && previous !== view) {
       const swiped = this.swipedAway === previous;
       this.swipedAway = null;

@@ -32,10 +32,10 @@ function paneRows(screen, table, context) {
     table.rows.map((row) => {
       const choose = () => context.sendScreen({ type: 'select', screen: screen.id, row: row.index });
       const selected = row.index === table.selected;
-      return el('ion-item', { detail: 'false', class: selected ? 'selected choice' : 'choice', role: 'radio', tabindex: '0',
-        'aria-checked': String(selected), 'data-row': String(row.index), onclick: choose,
-        onkeydown: (event) => { if (event.key === ' ' || event.key === 'Enter') { event.preventDefault(); choose(); } } },
-      paint(el('ion-label', { class: `align-${row.align}` }, row.text), row.color, { text: true }));
+      return el('ion-item', { detail: 'false', class: selected ? 'selected choice' : 'choice', onclick: choose },
+        el('div', { class: 'choice-target', role: 'radio', tabindex: '0', 'aria-checked': String(selected), 'data-row': String(row.index),
+          onkeydown: (event) => { if (event.key === ' ' || event.key === 'Enter') { event.preventDefault(); choose(); } } },
+        paint(el('ion-label', { class: `align-${row.align}` }, row.text), row.color, { text: true })));
     }));
 }
 
@@ -74,7 +74,7 @@ export function updatePane(body, screen, context) {
   const datetime = body.querySelector('ion-datetime');
   const oldTable = body.querySelector('.pane-table');
   if (!datetime || !oldTable || !screen.pane.table || !screen.pane.picker) return false;
-  const focusedRow = document.activeElement?.closest?.('.pane-table ion-item')?.dataset.row;
+  const focusedRow = document.activeElement?.closest?.('.pane-table [data-row]')?.dataset.row;
   const table = paneRows(screen, screen.pane.table, context);
   oldTable.replaceWith(table);
   if (focusedRow !== undefined) table.querySelector(`[data-row="${focusedRow}"]`)?.focus();

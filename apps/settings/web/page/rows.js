@@ -61,23 +61,24 @@ export function updateRow(ref, row, { force = false } = {}) {
 }
 
 // One tint for every checkmark: the app's, readable in both modes.
-function checkmark(row) {
-  return row.checked ? el('span', { slot: 'end', class: 'checkmark', 'aria-hidden': 'true' }, '✓') : null;
+function checkmark(row, slot = 'end') {
+  return row.checked ? el('span', { slot, class: 'checkmark', 'aria-hidden': 'true' }, '✓') : null;
 }
 
 // A row of a list to choose from: a radio (one choice) or a checkbox (several), taken with a
-// tap, Space or Enter.
+// tap, Space or Enter. The role is on the row's content: Ionic gives the row itself the role of
+// a list item.
 function choiceRow(ref, act, icon, role) {
   const { row } = ref;
   const choose = () => act('select');
-  return el('ion-item', { class: 'choice', role, tabindex: '0', 'aria-checked': String(!!row.checked), detail: 'false',
-    onclick: choose,
-    onkeydown: (event) => {
-      if (event.key !== ' ' && event.key !== 'Enter') return;
-      event.preventDefault();
-      choose();
-    } },
-  icon, paint(el('ion-label', {}, row.title), row.titleColor, { text: true }), checkmark(row));
+  return el('ion-item', { class: 'choice', detail: 'false', onclick: choose },
+    el('div', { class: 'choice-target', role, tabindex: '0', 'aria-checked': String(!!row.checked),
+      onkeydown: (event) => {
+        if (event.key !== ' ' && event.key !== 'Enter') return;
+        event.preventDefault();
+        choose();
+      } },
+    icon, paint(el('ion-label', {}, row.title), row.titleColor, { text: true }), checkmark(row)));
 }
 
 // A volume as on the phone: its title over a slider in the app's tint, between the speaker
@@ -117,6 +118,7 @@ function textRow(ref, act) {
     },
     onkeydown: (event) => { if (event.key === 'Enter') input.getInputElement().then((field) => field.blur()); } });
   ref.setValue = (value) => {
+    input.dataset.stored = value ?? '';
     if (!input.contains(document.activeElement)) input.value = value ?? '';
   };
   return el('ion-item', {}, input);

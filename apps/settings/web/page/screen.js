@@ -69,7 +69,9 @@ function toolbar(screen, context) {
   } else title = screen.title;
   const node = el('ion-toolbar', { class: bar && bar.barTint ? 'tinted' : '' }, start, el('ion-title', {}, title), end);
   if (bar && bar.barTint) {
-    node.style.setProperty('--background', bar.barTint.css || `url("${bar.barTint.image}")`);
+    // The tint stands behind its pattern, so that the bar's white text stays readable while the
+    // pattern loads.
+    node.style.setProperty('--background', bar.barTint.css || `url("${bar.barTint.image}") var(--app-tint)`);
     node.style.setProperty('--color', (bar.tint && bar.tint.css) || '#fff');
   }
   return el('ion-header', {}, node);

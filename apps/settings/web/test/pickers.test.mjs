@@ -9,8 +9,8 @@ import { Phone, screenshots } from './phone.mjs';
 const profilesPath = 'var/mobile/Library/Preferences/com.velloq.hushline.profiles.plist';
 const title = (page, text) => page.getByText(text, { exact: true });
 
-// The checkmark of the row with the title, as the page draws it.
-const checkmarkOf = (page, text) => page.locator('ion-item', { has: title(page, text) }).getByRole('img', { name: 'selected' });
+// The checkmark of the row with the title, as the page draws it, on a row a screen reader calls chosen.
+const checkmarkOf = (page, text) => page.locator('[aria-checked="true"]', { has: title(page, text) }).locator('.checkmark');
 
 describe('the calendar and event-status pickers', () => {
   let phone;
@@ -63,7 +63,8 @@ describe('the calendar and event-status pickers', () => {
     await checkmarkOf(page, 'All').waitFor();
     await title(page, 'Tentative').click();
     await checkmarkOf(page, 'Tentative').waitFor();
-    assert.equal(await page.getByRole('img', { name: 'selected' }).count(), 1);
+    assert.equal(await page.getByRole('radio', { checked: true }).count(), 1);
+    assert.equal(await page.locator('.checkmark').count(), 1);
     await phone.waitForState(async () => /<key>applyProfileEventStatus<\/key>\s*<integer>2<\/integer>/.test(await phone.file(profilesPath) ?? ''),
       'the status 2 stored');
     await page.screenshot({ path: path.join(screenshots, 'settings-event-status-picker.png') });
