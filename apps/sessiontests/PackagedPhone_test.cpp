@@ -55,7 +55,8 @@ TEST_F(PackagedPhoneTest, AMeetingQuietensTheSessionAndGivesItBackFromThePackage
     ownerHas(24248, "45875 32768");
     bootLinked();
     ok({ "clock", "advance", "305" });
-    ASSERT_TRUE(eventually([&] { return sinkVolume() == "0 0" && level() == "s \"silent\""; })) << hostOutput();
+    ASSERT_TRUE(eventually([&] { return sinkVolume() == "0 0"; })) << hostOutput();
+    EXPECT_LT(eventRole(), 24248U) << "the profile's ringer";
 
     std::string launched;
     readFile(m_root / "var/run/springboard.launched", launched);
@@ -65,6 +66,6 @@ TEST_F(PackagedPhoneTest, AMeetingQuietensTheSessionAndGivesItBackFromThePackage
         EXPECT_TRUE(file.starts_with(m_package.string() + "/")) << file << " lies outside the package";
 
     ok({ "clock", "advance", "3600" });
-    EXPECT_TRUE(eventually([&] { return sinkVolume() == "45875 32768" && level() == "s \"full\""; })) << hostOutput();
+    EXPECT_TRUE(eventually([&] { return sinkVolume() == "45875 32768"; })) << hostOutput();
     EXPECT_EQ(eventRole(), 24248U);
 }

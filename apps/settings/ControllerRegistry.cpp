@@ -8,7 +8,7 @@ std::string ControllerRegistry::nameOf(const std::shared_ptr<UIViewController>& 
     // An address reused by a new screen is a new screen.
     if (it != m_entries.end() && it->second.controller.lock() == controller)
         return it->second.name;
-    Entry entry { std::string("s").append(std::to_string(m_next++)), controller };
+    Entry entry { m_prefix + std::to_string(m_next++), controller };
     m_entries[controller.get()] = entry;
     return entry.name;
 }

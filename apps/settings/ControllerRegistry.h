@@ -9,10 +9,14 @@
 
 class UIViewController;
 
-// Names the screens the page sees ("s1", "s2", ...) so that a tap sent back names the screen
+// Names the screens the page sees ("s1", "s2", ... by default) so that a tap sent back names the screen
 // it was made on. A screen keeps its name while it lives; names of gone screens are forgotten.
 class ControllerRegistry {
 public:
+    // Names begin with the prefix: a host gives its own, so that a page that meets a new host
+    // never takes one of its screens for a screen of the host before.
+    explicit ControllerRegistry(std::string prefix = "s") : m_prefix(std::move(prefix)) { }
+
     std::string nameOf(const std::shared_ptr<UIViewController>&);
     std::shared_ptr<UIViewController> controllerNamed(const std::string& name);
     void forgetGone();
@@ -25,6 +29,7 @@ private:
         std::weak_ptr<UIViewController> controller;
     };
     std::map<const UIViewController*, Entry> m_entries;
+    std::string m_prefix;
     uint64_t m_next { 1 };
     ScreenVersions m_versions;
 };

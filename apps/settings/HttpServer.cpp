@@ -3,6 +3,7 @@
 #include "apps/settings/AssetManifest.h"
 #include "apps/settings/ContentNegotiation.h"
 #include "apps/settings/RequestGuard.h"
+#include "apps/settings/TabId.h"
 #include "platform/machinery/AtomicFile.h"
 #include "platform/machinery/DeviceRoot.h"
 
@@ -51,7 +52,9 @@ void addPageHeaders(MHD_Response* response, const char* contentType)
         "default-src 'self'; style-src 'self' 'unsafe-inline'; img-src 'self' data:; connect-src 'self'; frame-ancestors 'none'");
 }
 
-// A path inside the folder, or nothing for a path that would leave it.
+// A path inside the folder, or nothing for a name that would climb out of it. Links inside the
+// folder are followed wherever they lead: only the phone's own files place them (a device root
+// links its read-only files into the installed tree).
 std::optional<std::filesystem::path> inside(const std::filesystem::path& base, const std::string& relative)
 {
     std::filesystem::path wanted(relative);
@@ -60,14 +63,7 @@ std::optional<std::filesystem::path> inside(const std::filesystem::path& base, c
     for (const auto& part : wanted)
         if (part == ".." || part == ".")
             return std::nullopt;
-    std::error_code error;
-    auto root = std::filesystem::canonical(base, error);
-    if (error)
-        return std::nullopt;
-    auto resolved = std::filesystem::weakly_canonical(root / wanted, error);
-    if (error || !resolved.string().starts_with(root.string() + "/"))
-        return std::nullopt;
-    return resolved;
+    return base / wanted;
 }
 
 }
@@ -80,6 +76,7 @@ struct HttpServer::Request {
 struct HttpServer::Stream {
     HttpServer* server { nullptr };
     MHD_Connection* connection { nullptr };
+    std::string tab;
     std::string pending;
     bool suspended { false };
 };
@@ -131,9 +128,12 @@ struct HttpServer::Callbacks {
         auto* stream = static_cast<Stream*>(cls);
         // Removing the stream destroys it: the server is taken first.
         HttpServer* server = stream->server;
+        std::string tab = stream->tab;
         server->m_streams.remove_if([stream](const auto& open) { return open.get() == stream; });
         if (server->m_streams.empty())
             server->setHeartbeat(false);
+        if (server->m_handlers.stream)
+            server->m_handlers.stream(tab, false);
     }
 };
 
@@ -207,30 +207,43 @@ void HttpServer::sendHeartbeat()
     // The next one first: closing the last stream below stops them.
     m_heartbeat.armAfter(kHeartbeatSeconds);
     // A comment line: a stream whose page has gone fails to take it and is closed.
-    for (const auto& stream : m_streams) {
-        stream->pending += ": heartbeat\n\n";
-        if (stream->suspended) {
-            stream->suspended = false;
-            MHD_resume_connection(stream->connection);
-            m_resumed = true;
-        }
-    }
+    for (const auto& stream : m_streams)
+        queue(*stream, ": heartbeat\n\n");
     serve();
 }
 
 void HttpServer::broadcast(const std::string& state)
 {
     m_lastState = state;
-    for (const auto& stream : m_streams) {
-        stream->pending += "data: " + state + "\n\n";
-        if (stream->suspended) {
-            stream->suspended = false;
-            MHD_resume_connection(stream->connection);
-            m_resumed = true;
-        }
-    }
+    for (const auto& stream : m_streams)
+        queue(*stream, "data: " + state + "\n\n");
     if (m_resumed)
         serve();
+}
+
+void HttpServer::send(const std::string& tab, const std::string& state)
+{
+    for (const auto& stream : m_streams)
+        if (stream->tab == tab)
+            queue(*stream, "data: " + state + "\n\n");
+    if (m_resumed)
+        serve();
+}
+
+// Adds to what the stream sends and wakes it when it sleeps.
+void HttpServer::queue(Stream& stream, const std::string& text)
+{
+    stream.pending += text;
+    if (stream.suspended) {
+        stream.suspended = false;
+        MHD_resume_connection(stream.connection);
+        m_resumed = true;
+    }
+}
+
+std::string HttpServer::stateOf(const std::string& tab)
+{
+    return m_handlers.state ? m_handlers.state(tab) : std::string("{}");
 }
 
 int HttpServer::respond(MHD_Connection* connection, unsigned status, const std::string& body, const char* contentType)
@@ -294,12 +307,15 @@ int HttpServer::serveIndex(MHD_Connection* connection)
     return serveAsset(connection, *asset, index);
 }
 
-int HttpServer::openStream(MHD_Connection* connection)
+int HttpServer::openStream(MHD_Connection* connection, const std::string& tab)
 {
     auto stream = std::make_shared<Stream>();
     stream->server = this;
     stream->connection = connection;
-    stream->pending = "retry: 1000\n\ndata: " + (m_handlers.state ? m_handlers.state() : std::string("{}")) + "\n\n";
+    stream->tab = tab;
+    if (m_handlers.stream)
+        m_handlers.stream(tab, true);
+    stream->pending = "retry: 1000\n\ndata: " + stateOf(tab) + "\n\n";
     m_streams.push_back(stream);
     if (m_streams.size() == 1)
         setHeartbeat(true);
@@ -329,10 +345,15 @@ int HttpServer::handle(MHD_Connection* connection, const std::string& url, const
         return respond(connection, MHD_HTTP_METHOD_NOT_ALLOWED, "method not allowed\n", "text/plain");
     if (url == "/" || url == "/index.html" || url == "/page/index.html")
         return serveIndex(connection);
-    if (url == "/state")
-        return respond(connection, MHD_HTTP_OK, m_handlers.state ? m_handlers.state() : "{}", "application/json");
-    if (url == "/events")
-        return openStream(connection);
+    if (url == "/state" || url == "/events") {
+        const char* given = MHD_lookup_connection_value(connection, MHD_GET_ARGUMENT_KIND, "tab");
+        std::string tab = given ? given : "";
+        if (!isTabId(tab))
+            return respond(connection, MHD_HTTP_BAD_REQUEST, "a tab is named by up to 64 letters, digits, '-' and '_'\n", "text/plain");
+        if (url == "/events")
+            return openStream(connection, tab);
+        return respond(connection, MHD_HTTP_OK, stateOf(tab), "application/json");
+    }
     if (url.starts_with("/page/"))
         return serveFile(connection, m_webFolder / "page", url.substr(6));
     if (url.starts_with("/phone/") && url.ends_with(".png")) {

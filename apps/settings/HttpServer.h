@@ -18,13 +18,14 @@ struct MHD_Connection;
 // source of the loop, so every request is handled on the main thread, where the screens live,
 // and no thread is started). It serves
 //   GET  /                      the page (index.html of the page folder, naming the build's
-//                               bundles by their hashed names)
+//                               stylesheet by its hashed name)
 //   GET  /page/<file>           the page's scripts, styles and icon, and its bundled widgets
 //                               (page/dist/, made by bundle/build.mjs): nothing else is served
 //   GET  /phone/<path>.png      an image of the phone (the settings bundle, the system's images)
-//   GET  /state                 the screen as JSON
-//   GET  /events                the screen as Server-Sent Events: now, and after every change
+//   GET  /state?tab=T           the screen of tab T as JSON
+//   GET  /events?tab=T          the screen of tab T as Server-Sent Events: now, and after every change
 //   POST /action                a tap (JSON), answered as the action handler says
+// A tab (TabId.h) is each page's own navigation; a request that names none is of the tab "".
 // Requests for another host or from another origin get 403, malformed ones 400; neither changes
 // anything. Files go gzipped to a client that takes it, with an entity tag: a file named after a
 // hash of its content may be kept for a year unasked, any other is asked about again each time
@@ -37,8 +38,11 @@ public:
         std::string contentType { "text/plain" };
     };
     struct Handlers {
-        std::function<std::string()> state;
+        // The screen of a tab.
+        std::function<std::string(const std::string& tab)> state;
         std::function<Reply(const std::string& body)> action;
+        // A tab's event stream opened (true) or closed (false).
+        std::function<void(const std::string& tab, bool open)> stream;
     };
 
     // Listens on 127.0.0.1:port (0: a free port). Throws std::runtime_error when it cannot.
@@ -50,6 +54,8 @@ public:
     uint16_t port() const { return m_port; }
     // Sends the state to every open event stream.
     void broadcast(const std::string& state);
+    // Sends the state to the open event streams of one tab.
+    void send(const std::string& tab, const std::string& state);
     size_t openStreams() const { return m_streams.size(); }
 
 private:
@@ -63,12 +69,14 @@ private:
     int serveFile(MHD_Connection*, const std::filesystem::path& base, const std::string& relative);
     int serveIndex(MHD_Connection*);
     int serveAsset(MHD_Connection*, const Asset&, const std::filesystem::path& name);
-    int openStream(MHD_Connection*);
+    int openStream(MHD_Connection*, const std::string& tab);
     int respond(MHD_Connection*, unsigned status, const std::string& body, const char* contentType);
     void serve();
     void armTimeout();
     void setHeartbeat(bool on);
     void sendHeartbeat();
+    void queue(Stream&, const std::string& text);
+    std::string stateOf(const std::string& tab);
 
     std::filesystem::path m_webFolder;
     Handlers m_handlers;

@@ -106,11 +106,12 @@ protected:
         std::ofstream(m_web / "page" / "index.html") << "<!doctype html><title>page</title>";
         std::ofstream(m_web / "secret.txt") << "not for the page";
         m_server = std::make_unique<HttpServer>(0, m_web,
-            HttpServer::Handlers { .state = [this] { return m_state; },
+            HttpServer::Handlers { .state = [this](const std::string& tab) { return tab.empty() ? m_state : "{\"tab\":\"" + tab + "\"}"; },
                 .action = [this](const std::string& body) {
                     m_actions.push_back(body);
                     return body == "{}" ? HttpServer::Reply { 400, "an empty action\n" } : HttpServer::Reply {};
-                } });
+                },
+                .stream = [this](const std::string& tab, bool open) { m_streamEvents.push_back((open ? "+" : "-") + tab); } });
         m_host = "127.0.0.1:" + std::to_string(m_server->port());
     }
     void TearDown() override
@@ -139,6 +140,7 @@ protected:
     std::string m_host;
     std::string m_state { "{\"screen\":1}" };
     std::vector<std::string> m_actions;
+    std::vector<std::string> m_streamEvents;
 };
 
 TEST_F(HttpServerTest, ServesThePageAndTheStateButNothingOutsideThePageFolder)
@@ -152,10 +154,14 @@ TEST_F(HttpServerTest, ServesThePageAndTheStateButNothingOutsideThePageFolder)
     // The npm packages are not served: the page runs on its bundles alone.
     std::filesystem::create_directories(m_web / "node_modules" / "@ionic");
     std::ofstream(m_web / "node_modules" / "@ionic" / "core.css") << "a package";
-    for (const char* path : { "/page/../secret.txt", "/page/%2e%2e/secret.txt", "/page/dist/../../secret.txt", "/page/", "/phone/etc/passwd.png",
-             "/nothing", "/node_modules/@ionic/core.css" })
+    for (const char* path : { "/page/../secret.txt", "/page/%2e%2e/secret.txt", "/page/dist/../../secret.txt", "/page//etc/passwd", "/page/",
+             "/phone/etc/passwd.png", "/nothing", "/node_modules/@ionic/core.css" })
         EXPECT_THAT(exchange(std::string("GET ") + path + " HTTP/1.1\r\nHost: " + m_host + "\r\nConnection: close\r\n\r\n"),
             StartsWith("HTTP/1.1 404")) << path;
+    // A link the phone's files placed is followed (the device root links its images into the
+    // installed tree); only a name that climbs out is refused.
+    std::filesystem::create_symlink(m_web / "secret.txt", m_web / "page" / "linked.txt");
+    EXPECT_EQ(get("/page/linked.txt").body, "not for the page");
 }
 
 TEST_F(HttpServerTest, ForeignHostsAndOriginsAre403AndMalformedActions400AndNothingReachesTheScreens)
@@ -185,6 +191,32 @@ TEST_F(HttpServerTest, AnEventStreamGetsTheStateAtOnceAndEveryBroadcastAfter)
     const auto& received = stream.readUntil("data: {\"screen\":4}\n\n");
     EXPECT_THAT(received, HasSubstr("data: {\"screen\":3}\n\n"));
     EXPECT_LT(received.find("{\"screen\":3}"), received.find("{\"screen\":4}"));
+}
+
+TEST_F(HttpServerTest, EachTabGetsItsOwnStateAndOnlyWhatIsSentToIt)
+{
+    EXPECT_EQ(get("/state?tab=b-2").body, "{\"tab\":\"b-2\"}");
+    EXPECT_THAT(get("/state?tab=a%20b").head, StartsWith("HTTP/1.1 400"));
+    EXPECT_THAT(get("/events?tab=" + std::string(65, 'x')).head, StartsWith("HTTP/1.1 400"));
+    {
+        Client first(m_server->port());
+        Client second(m_server->port());
+        first.send("GET /events?tab=a HTTP/1.1\r\nHost: " + m_host + "\r\n\r\n");
+        second.send("GET /events?tab=b HTTP/1.1\r\nHost: " + m_host + "\r\n\r\n");
+        first.readUntil("data: {\"tab\":\"a\"}\n\n");
+        second.readUntil("data: {\"tab\":\"b\"}\n\n");
+        m_server->send("b", "{\"only\":\"b\"}");
+        m_server->broadcast("{\"all\":1}");
+        EXPECT_THAT(second.readUntil("{\"all\":1}"), HasSubstr("{\"only\":\"b\"}"));
+        EXPECT_THAT(first.readUntil("{\"all\":1}"), Not(HasSubstr("only")));
+        EXPECT_THAT(m_streamEvents, ::testing::UnorderedElementsAre("+a", "+b"));
+    }
+    // Streams whose pages went are closed, and their tabs told, at the latest by the heartbeat.
+    for (int turn = 0; turn < 200 && m_server->openStreams(); ++turn) {
+        m_server->broadcast("{}");
+        NSRunLoop::main().runOnce(0.01);
+    }
+    EXPECT_THAT(m_streamEvents, ::testing::UnorderedElementsAre("+a", "+b", "-a", "-b"));
 }
 
 TEST_F(HttpServerTest, FilesGoGzippedToAClientThatTakesItAndAsTheyAreToOthers)

@@ -325,9 +325,13 @@ std::string ScreenSnapshot::imageAddress(const std::string& phonePath)
 
 json ScreenSnapshot::take()
 {
+    return take(UIWindow::keyWindow().rootViewController());
+}
+
+json ScreenSnapshot::take(const std::shared_ptr<UIViewController>& root)
+{
     m_registry.forgetGone();
     json state { { "navigation", nullptr }, { "overlays", json::array() }, { "alertView", nullptr } };
-    auto root = UIWindow::keyWindow().rootViewController();
     if (!root)
         return state;
     state["navigation"] = navigation(m_registry, root);

@@ -12,7 +12,10 @@ class ScreenSnapshot {
 public:
     explicit ScreenSnapshot(ControllerRegistry& registry) : m_registry(registry) { }
 
+    // What the key window shows.
     nlohmann::json take();
+    // What a navigation shows (one tab's, SettingsHost).
+    nlohmann::json take(const std::shared_ptr<UIViewController>& root);
 
     // The address the page loads a phone image from.
     static std::string imageAddress(const std::string& phonePath);

@@ -9,6 +9,8 @@
 #include "apps/settings/PreferenceBundleLoader.h"
 #include "apps/settings/ScreenActions.h"
 #include "apps/settings/ScreenSnapshot.h"
+#include "apps/settings/TabId.h"
+#include "apps/settings/TabNavigations.h"
 #include "platform/device/PhoneControl.h"
 #include "platform/machinery/AtomicFile.h"
 #include "platform/phonebus/BusDarwinNotifyCenter.h"
@@ -16,12 +18,14 @@
 #include "platform/foundation/NSBundle.h"
 #include "platform/foundation/NSLog.h"
 #include "platform/foundation/NSRunLoop.h"
+#include "platform/foundation/RunLoopTimer.h"
 #include "platform/phonebus/PhoneBusConnection.h"
 #include "platform/preferences/PSListController.h"
 #include "platform/uikit/UINavigationController.h"
 #include "platform/uikit/UIWindow.h"
 
 #include <csignal>
+#include <map>
 #include <cstdlib>
 #include <memory>
 #include <stdexcept>
@@ -75,55 +79,96 @@ void checkPhoneIsBooted(const std::filesystem::path& root)
         throw std::runtime_error("the phone's bus is not running for " + root.string() + " (boot the phone with phonectl boot)");
 }
 
-// The states of the screen the page is given. Every state carries a sequence number that moves
-// on whenever the screen changed, so that a page drawing a state it got by one road (a tap's
-// answer) never takes it back for an older one that arrives by the other (the event stream).
+// How long a tab without an event stream keeps its screens: long enough for a reload or a
+// short loss of the connection, short enough that closed tabs do not pile up.
+constexpr double kTabGraceSeconds = 120;
+
+// The states of the screens each tab is given. Every state carries a sequence number that moves
+// on whenever the tab's screen changed, so that a page drawing a state it got by one road (a
+// tap's answer) never takes it back for an older one that arrives by the other (the event
+// stream). The numbers are the host's, not the tab's: a tab made again after it was forgotten
+// still numbers above what its page drew.
 class PageStates {
 public:
-    explicit PageStates(ScreenSnapshot& snapshot) : m_snapshot(snapshot) { }
+    PageStates(ScreenSnapshot& snapshot, TabNavigations& tabs) : m_snapshot(snapshot), m_tabs(tabs) { }
 
-    // Where a changed state is broadcast, once the page is served.
+    // Where a changed state is sent, once the page is served.
     void setServer(HttpServer* server) { m_server = server; }
 
-    std::string current()
+    std::string current(const std::string& tab)
     {
-        auto state = m_snapshot.take();
+        auto state = m_snapshot.take(m_tabs.navigationOf(tab));
         std::string drawn = state.dump();
-        bool changed = drawn != m_last;
+        Drawn& last = m_drawn[tab];
+        bool changed = drawn != last.state;
         if (changed) {
-            m_last = std::move(drawn);
-            ++m_sequence;
+            last.state = std::move(drawn);
+            last.sequence = ++m_sequence;
         }
-        state["seq"] = m_sequence;
+        state["seq"] = last.sequence;
         // Numbers start again in a new host: the page tells hosts apart by their process.
         state["host"] = getpid();
         std::string published = state.dump();
         if (changed && m_server)
-            m_server->broadcast(published);
+            m_server->send(tab, published);
         return published;
     }
 
+    // Something on screen changed: every tab is sent its screens when they changed.
+    void redraw()
+    {
+        std::erase_if(m_drawn, [&](const auto& item) { return !m_tabs.knows(item.first); });
+        for (const auto& tab : m_tabs.tabs())
+            current(tab);
+    }
+
 private:
+    struct Drawn {
+        std::string state;
+        uint64_t sequence { 0 };
+    };
     ScreenSnapshot& m_snapshot;
+    TabNavigations& m_tabs;
     HttpServer* m_server { nullptr };
-    std::string m_last;
+    std::map<std::string, Drawn> m_drawn;
     uint64_t m_sequence { 0 };
 };
 
-HttpServer::Reply answerAction(ScreenActions& actions, PageStates& states, const std::string& body)
+std::string tabOf(const nlohmann::json& action)
+{
+    auto tab = action.is_object() ? action.find("tab") : action.end();
+    return tab != action.end() && tab->is_string() ? tab->get<std::string>() : std::string();
+}
+
+// Whether the action names a screen that this tab does not show (one of another tab's).
+bool aimsElsewhere(ControllerRegistry& registry, TabNavigations& tabs, const std::string& tab, const nlohmann::json& action)
+{
+    auto screen = action.find("screen");
+    if (screen == action.end() || !screen->is_string())
+        return false;
+    auto controller = registry.controllerNamed(screen->get<std::string>());
+    return controller && !tabs.shows(tab, controller);
+}
+
+HttpServer::Reply answerAction(ControllerRegistry& registry, ScreenActions& actions, TabNavigations& tabs, PageStates& states,
+    const std::string& body)
 {
     auto action = nlohmann::json::parse(body, nullptr, false);
     if (action.is_discarded())
         return { 400, "the body is not JSON\n" };
-    // A tap on a screen that changed since the page drew it is refused, and the page is given
-    // the screen as it is now.
-    if (actions.isStale(action))
-        return { 409, states.current(), "application/json" };
+    std::string tab = tabOf(action);
+    if (!isTabId(tab))
+        return { 400, "a tab is named by up to 64 letters, digits, '-' and '_'\n" };
+    tabs.navigationOf(tab);
+    // A tap on a screen that changed since the page drew it, or that the tab does not show, is
+    // refused, and the page is given its screen as it is now.
+    if (aimsElsewhere(registry, tabs, tab, action) || actions.isStale(action))
+        return { 409, states.current(tab), "application/json" };
     std::string problem = actions.perform(action);
     if (!problem.empty())
         return { 400, problem + "\n" };
     // What the host has after the tap, stored or not: the page shows exactly this.
-    return { 200, states.current(), "application/json" };
+    return { 200, states.current(tab), "application/json" };
 }
 
 // Tells the phone's tools where the page is and which process serves it.
@@ -158,19 +203,41 @@ int runSettingsHost(const SettingsHostOptions& options)
 
     // The Today screen is the Settings app's own; the bundle's root list links to it by name.
     HushlineTodayController::registerClass();
-    auto rootList = PreferenceBundleLoader::loadRootController(kHushlineBundle);
-    ControllerRegistry registry;
+    // Each tab of the page gets the plug-in's first screen in a navigation of its own.
+    auto newNavigation = [&options]() -> std::shared_ptr<UIViewController> {
+        auto rootList = PreferenceBundleLoader::loadRootController(kHushlineBundle);
+        auto navigation = UINavigationController::initWithRootViewController(rootList);
+        // Shown as the window shows its root.
+        navigation->loadViewIfNeeded();
+        navigation->viewWillAppear(false);
+        UIWindow::keyWindow().setNeedsDisplay();
+        if (options.launched)
+            options.launched(*rootList);
+        return navigation;
+    };
+    TabNavigations tabs(newNavigation, [] { return RunLoopTimer::now(TimerClock::Monotonic); }, kTabGraceSeconds);
+    ControllerRegistry registry("s" + std::to_string(getpid()) + "-");
     ScreenSnapshot snapshot(registry);
     ScreenActions actions(registry);
-    PageStates states(snapshot);
-    HttpServer::Handlers handlers { .state = [&] { return states.current(); },
-        .action = [&](const std::string& body) { return answerAction(actions, states, body); } };
+    PageStates states(snapshot, tabs);
+    RunLoopTimer forgetting(TimerClock::Monotonic, [&](TimerEvent) { tabs.forgetQuiet(); });
+    // A quiet tab is forgotten when its grace is over; nothing wakes the phone while every tab has a stream.
+    auto armForgetting = [&] {
+        if (auto next = tabs.nextForgetting())
+            forgetting.armAt(*next);
+        else
+            forgetting.disarm();
+    };
+    tabs.setChanged(armForgetting);
+    HttpServer::Handlers handlers { .state = [&](const std::string& tab) { return states.current(tab); },
+        .action = [&](const std::string& body) { return answerAction(registry, actions, tabs, states, body); },
+        .stream = [&](const std::string& tab, bool open) { open ? tabs.streamOpened(tab) : tabs.streamClosed(tab); } };
     auto server = startServer(options, root, std::move(handlers));
     states.setServer(server.get());
-    UIWindow::keyWindow().setDisplayObserver([&] { states.current(); });
-    UIWindow::keyWindow().setRootViewController(UINavigationController::initWithRootViewController(rootList));
-    if (options.launched)
-        options.launched(*rootList);
+    UIWindow::keyWindow().setDisplayObserver([&] { states.redraw(); });
+    // The tab of callers that name none is made before the page is served, so that a launch
+    // problem shows at once.
+    states.current("");
     HomeScreenFollower follower(root);
 
     std::string address = "http://127.0.0.1:" + std::to_string(server->port()) + "/";

@@ -19,8 +19,8 @@ struct SettingsHostOptions {
     uint16_t port { 0 };
     // The folder with page/ and node_modules/.
     std::filesystem::path webFolder;
-    // Runs once the plug-in's first screen is shown, before the page is served: a test host
-    // opens a screen of its own choice with it.
+    // Runs whenever a tab of the page is given the plug-in's first screen (the first time before
+    // the page is served): a test host opens a screen of its own choice with it.
     std::function<void(PSListController& rootList)> launched;
 };
 

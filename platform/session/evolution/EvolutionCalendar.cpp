@@ -17,10 +17,11 @@ using GText = std::unique_ptr<gchar, GFree>;
 
 }
 
-EvolutionCalendar::EvolutionCalendar(ESource* source, CalendarMirror& mirror, CalendarMirror::Calendar calendar,
+EvolutionCalendar::EvolutionCalendar(ESource* source, CalendarMirror& mirror, CalendarFactory& factory, CalendarMirror::Calendar calendar,
     EvolutionEventFile::Addresses identities)
     : m_source(E_SOURCE(g_object_ref(source)))
     , m_mirror(mirror)
+    , m_factory(factory)
     , m_calendar(std::move(calendar))
     , m_place(m_calendar.account, m_calendar.name)
     , m_identities(std::move(identities))
@@ -74,6 +75,10 @@ void EvolutionCalendar::connect()
 
 void EvolutionCalendar::disconnect()
 {
+    if (m_client && !m_factory.isOnBus()) {
+        abandon();
+        return;
+    }
     if (m_cancellable)
         g_cancellable_cancel(m_cancellable.get());
     m_cancellable.reset();
@@ -81,6 +86,23 @@ void EvolutionCalendar::disconnect()
     if (m_client)
         g_signal_handlers_disconnect_by_data(m_client.get(), this);
     m_client.reset();
+    m_zones.clear();
+}
+
+void EvolutionCalendar::abandon()
+{
+    if (m_cancellable)
+        g_cancellable_cancel(m_cancellable.get());
+    m_cancellable.reset();
+    m_populating.reset();
+    if (m_view) {
+        g_signal_handlers_disconnect_by_data(m_view.get(), this);
+        m_factory.keepUntilBack(GObjectRef<GObject>(G_OBJECT(m_view.release())));
+    }
+    if (m_client) {
+        g_signal_handlers_disconnect_by_data(m_client.get(), this);
+        m_factory.keepUntilBack(GObjectRef<GObject>(G_OBJECT(m_client.release())));
+    }
     m_zones.clear();
 }
 
@@ -226,13 +248,18 @@ void EvolutionCalendar::readOnlyChanged(GObject* client, GParamSpec*, gpointer d
     self->m_mirror.describe(self->m_calendar);
 }
 
-// The calendar factory ended: the mirror keeps what it held until the factory is back on the bus
-// (its owner's next look starts it), when the calendar connects again.
+// The calendar's backend ended: the mirror keeps what it held. With the factory gone too, the
+// calendar connects again when a factory is back on the bus (whoever next asks EDS starts it, never
+// this host); a backend that ended alone under a factory still there is opened again at once.
 void EvolutionCalendar::backendDied(EClient*, gpointer data)
 {
     auto* self = static_cast<EvolutionCalendar*>(data);
     NSLog("Calendars: the calendar factory left \"%s\"; it is read again when the factory is back", self->m_calendar.title.c_str());
-    self->disconnect();
+    self->abandon();
+    if (!self->m_factory.isOnBus())
+        return;
+    self->m_factory.back();
+    self->connect();
 }
 
 EvolutionEventFile::Addresses EvolutionCalendar::owner() const

@@ -2,6 +2,7 @@
 
 #include "platform/eventkit/CalendarMirror.h"
 #include "platform/session/GObjectRef.h"
+#include "platform/session/evolution/CalendarFactory.h"
 #include "platform/session/evolution/EvolutionEventFile.h"
 
 #include <libecal/libecal.h>
@@ -15,14 +16,16 @@
 // without blocking the loop, a live view of all its events, each stored event (a master, an
 // occurrence stored apart) written to its own file as soon as the view tells of it. The first
 // notice of a view holds every event: once it is complete, the mirror's files of events the
-// calendar no longer holds are removed, and only then.
+// calendar no longer holds are removed, and only then. Nothing else removes an event's file but
+// the view's own word that the event was removed: a factory that leaves takes nothing from the
+// mirror, and its view is dropped without a word to it (see CalendarFactory).
 //
 // Everything runs on GLib's main context (the main run loop turns it). Until it has connected
 // the calendar has no folder of its own in the mirror, unless one is left from before; a calendar
 // that cannot be opened keeps what the mirror held.
 class EvolutionCalendar {
 public:
-    EvolutionCalendar(ESource*, CalendarMirror&, CalendarMirror::Calendar, EvolutionEventFile::Addresses identities);
+    EvolutionCalendar(ESource*, CalendarMirror&, CalendarFactory&, CalendarMirror::Calendar, EvolutionEventFile::Addresses identities);
     ~EvolutionCalendar();
     EvolutionCalendar(const EvolutionCalendar&) = delete;
     EvolutionCalendar& operator=(const EvolutionCalendar&) = delete;
@@ -40,7 +43,8 @@ public:
     void disconnect();
 
 private:
-    static void connected(GObject*, GAsyncResult*, gpointer self);
+    // The factory has gone: its view and client are left to the factory's keeping.
+    void abandon();    static void connected(GObject*, GAsyncResult*, gpointer self);
     static void viewCreated(GObject*, GAsyncResult*, gpointer self);
     static void objectsAdded(ECalClientView*, const GSList* components, gpointer self);
     static void objectsRemoved(ECalClientView*, const GSList* ids, gpointer self);
@@ -56,6 +60,7 @@ private:
 
     GObjectRef<ESource> m_source;
     CalendarMirror& m_mirror;
+    CalendarFactory& m_factory;
     CalendarMirror::Calendar m_calendar;
     CalendarMirror::Place m_place;
     EvolutionEventFile::Addresses m_identities;

@@ -2,6 +2,7 @@
 
 #include "platform/foundation/NSLog.h"
 #include "platform/session/GLibPump.h"
+#include "platform/session/evolution/EvolutionNames.h"
 #include "platform/session/evolution/GErrorPtr.h"
 #include "platform/session/evolution/SourceColor.h"
 
@@ -11,28 +12,12 @@
 
 namespace {
 
-constexpr const char* kRegistryName = "org.gnome.evolution.dataserver.Sources5";
-constexpr const char* kFactoryName = "org.gnome.evolution.dataserver.Calendar8";
 // A source without a parent stands in an account of this name.
 constexpr const char* kLoneAccount = "evolution";
 
 std::string text(const char* value, const char* otherwise = "")
 {
     return value && *value ? value : otherwise;
-}
-
-bool hasOwner(GDBusConnection* bus, const char* name)
-{
-    if (!bus)
-        return false;
-    GVariant* reply = g_dbus_connection_call_sync(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "NameHasOwner",
-        g_variant_new("(s)", name), G_VARIANT_TYPE("(b)"), G_DBUS_CALL_FLAGS_NONE, -1, nullptr, nullptr);
-    if (!reply)
-        return false;
-    gboolean owned = FALSE;
-    g_variant_get(reply, "(b)", &owned);
-    g_variant_unref(reply);
-    return owned;
 }
 
 template<class T>
@@ -73,13 +58,14 @@ EvolutionCalendars::~EvolutionCalendars()
 void EvolutionCalendars::watchNames()
 {
     m_bus.reset(g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr));
+    m_factory = std::make_unique<CalendarFactory>(m_bus.get());
     if (!m_bus)
         return;
     // The end of the session is the host's to decide, not GLib's (which would raise SIGTERM).
     g_dbus_connection_set_exit_on_close(m_bus.get(), FALSE);
-    m_registryWatch = g_bus_watch_name_on_connection(m_bus.get(), kRegistryName, G_BUS_NAME_WATCHER_FLAGS_NONE,
+    m_registryWatch = g_bus_watch_name_on_connection(m_bus.get(), kEvolutionRegistryName, G_BUS_NAME_WATCHER_FLAGS_NONE,
         &EvolutionCalendars::registryAppeared, &EvolutionCalendars::registryVanished, this, nullptr);
-    m_factoryWatch = g_bus_watch_name_on_connection(m_bus.get(), kFactoryName, G_BUS_NAME_WATCHER_FLAGS_NONE,
+    m_factoryWatch = g_bus_watch_name_on_connection(m_bus.get(), kEvolutionCalendarFactoryName, G_BUS_NAME_WATCHER_FLAGS_NONE,
         &EvolutionCalendars::factoryAppeared, nullptr, this, nullptr);
 }
 
@@ -103,7 +89,7 @@ void EvolutionCalendars::registryOpened(GObject*, GAsyncResult* result, gpointer
     self->m_opening.reset();
     self->m_answered = true;
     // A registry is made also where no service answers (nothing to activate): it is empty then.
-    if (registry && !hasOwner(self->m_bus.get(), kRegistryName)) {
+    if (registry && !busNameHasOwner(self->m_bus.get(), kEvolutionRegistryName)) {
         g_object_unref(registry);
         registry = nullptr;
     }
@@ -115,6 +101,7 @@ void EvolutionCalendars::registryOpened(GObject*, GAsyncResult* result, gpointer
         return;
     }
     self->m_registry.reset(registry);
+    self->m_registryOnBus = true;
     for (const char* signal : { "source-added", "source-changed", "source-removed", "source-enabled", "source-disabled" })
         g_signal_connect(registry, signal, G_CALLBACK(&EvolutionCalendars::sourcesChanged), self);
     NSLog("Calendars: reading Evolution Data Server's calendars");
@@ -131,24 +118,39 @@ bool EvolutionCalendars::hasLooked() const
     return true;
 }
 
+// The registry object made before follows the service's restart itself: the calendars that went
+// meanwhile are told of as removed once it is back, as the service says, not before.
 void EvolutionCalendars::registryAppeared(GDBusConnection*, const gchar*, const gchar*, gpointer data)
 {
-    static_cast<EvolutionCalendars*>(data)->openRegistry();
+    auto* self = static_cast<EvolutionCalendars*>(data);
+    if (!self->m_registry) {
+        self->openRegistry();
+        return;
+    }
+    if (self->m_registryOnBus)
+        return;
+    self->m_registryOnBus = true;
+    NSLog("Calendars: Evolution Data Server is back on the session bus");
+    self->follow();
 }
 
+// Its calendars stay as they are: the registry, gone, says nothing about them.
 void EvolutionCalendars::registryVanished(GDBusConnection*, const gchar*, gpointer data)
 {
     auto* self = static_cast<EvolutionCalendars*>(data);
-    if (!self->m_registry)
+    if (!self->m_registry || !self->m_registryOnBus)
         return;
+    self->m_registryOnBus = false;
     NSLog("Calendars: Evolution Data Server left the session bus; its calendars keep what they held until it is back");
-    self->closeRegistry();
 }
 
-// A calendar factory back on the bus: calendars that could not reach it connect now.
+// A calendar factory back on the bus: what was left of the one before is given back, and the
+// calendars that could not reach it connect now.
 void EvolutionCalendars::factoryAppeared(GDBusConnection*, const gchar*, const gchar*, gpointer data)
 {
-    for (auto& [uid, calendar] : static_cast<EvolutionCalendars*>(data)->m_calendars)
+    auto* self = static_cast<EvolutionCalendars*>(data);
+    self->m_factory->back();
+    for (auto& [uid, calendar] : self->m_calendars)
         if (!calendar->isConnected())
             calendar->connect();
 }
@@ -168,6 +170,8 @@ void EvolutionCalendars::closeRegistry()
 
 void EvolutionCalendars::follow()
 {
+    if (!isPresent())
+        return;
     EvolutionEventFile::Addresses owner = identities();
     std::map<std::string, CalendarMirror::Calendar> wanted;
     std::set<CalendarMirror::Place> places;
@@ -190,7 +194,7 @@ void EvolutionCalendars::follow()
         ESource* source = e_source_registry_ref_source(m_registry.get(), uid.c_str());
         if (!source)
             continue;
-        auto added = std::make_unique<EvolutionCalendar>(source, m_mirror, calendar, owner);
+        auto added = std::make_unique<EvolutionCalendar>(source, m_mirror, *m_factory, calendar, owner);
         g_object_unref(source);
         added->connect();
         m_calendars.emplace(uid, std::move(added));

@@ -2,6 +2,7 @@
 
 #include "platform/eventkit/CalendarMirror.h"
 #include "platform/session/GObjectRef.h"
+#include "platform/session/evolution/CalendarFactory.h"
 #include "platform/session/evolution/EvolutionCalendar.h"
 
 #include <libedataserver/libedataserver.h>
@@ -20,8 +21,10 @@ class GLibPump;
 //
 // It follows the service as the bus tells of it, never by looking again: the registry's signals,
 // and the owners of the registry's and the calendar factory's names. A service that leaves (a
-// crash, a restart) leaves the mirror as it was until it is back; one that is not on the bus at
-// all is said once in the log, and read when it starts.
+// crash, a restart) leaves the mirror as it was until it is back, and is never started again by
+// this host: the registry object stays through the service's restart (it tells, once the service
+// is back, which calendars really went), and only a registry on the bus says which calendars
+// there are. One that is not on the bus at all is said once in the log, and read when it starts.
 //
 // Runs on GLib's main context, turned by the main run loop (GLibPump).
 class EvolutionCalendars {
@@ -33,7 +36,7 @@ public:
     EvolutionCalendars& operator=(const EvolutionCalendars&) = delete;
 
     // Whether the registry of the service answers.
-    bool isPresent() const { return m_registry != nullptr; }
+    bool isPresent() const { return m_registry && m_registryOnBus; }
     // Whether the service answered the first look (or said it is not there), and every calendar
     // was read whole or could not be.
     bool hasLooked() const;
@@ -58,6 +61,8 @@ private:
     GObjectRef<GDBusConnection> m_bus;
     GObjectRef<GCancellable> m_opening;
     GObjectRef<ESourceRegistry> m_registry;
+    std::unique_ptr<CalendarFactory> m_factory;
+    bool m_registryOnBus { false };
     guint m_registryWatch { 0 };
     guint m_factoryWatch { 0 };
     bool m_saidAbsent { false };

@@ -6,10 +6,11 @@
 // So both run on one Ionic runtime (one configuration, one registry of overlays and gestures).
 //
 // Each bundle is written under a name that holds a hash of its content (ionic.<hash>.js), which
-// a browser may keep for good. manifest.json maps each plain address to the hashed one: the host
-// puts the hashed names into index.html as it serves it. The plain ionic.js and ionic-more.js
-// re-export the hashed modules, so page/app.js imports them by their plain names and still gets
-// the one module that index.html loads. Run by `npm ci` (the package's postinstall) and by
+// a browser may keep for good. The scripts keep their plain names too: ionic.js and ionic-more.js
+// re-export the hashed modules, so index.html and page/app.js import them by the plain names,
+// fetch the few bytes of re-export early and in parallel, and share one module. The stylesheet
+// has no such stand-in: manifest.json maps its plain address to the hashed one, and the host puts
+// that into index.html as it serves it. Run by `npm ci` (the package's postinstall) and by
 // scripts/setup.sh when a file of bundle/ is newer than the manifest.
 import { build } from 'esbuild';
 import { createHash } from 'node:crypto';
@@ -79,11 +80,9 @@ outputs['ionic.css'] = { name: hashed('ionic.css', css), contents: css };
 
 rmSync(dist, { recursive: true, force: true });
 mkdirSync(dist, { recursive: true });
-const manifest = {};
-for (const [plain, { name, contents }] of Object.entries(outputs)) {
+for (const { name, contents } of Object.values(outputs))
   writeFileSync(path.join(dist, name), contents);
-  manifest[`/page/dist/${plain}`] = `/page/dist/${name}`;
-}
 for (const plain of ['ionic.js', 'ionic-more.js'])
-  writeFileSync(path.join(dist, plain), `export * from ${JSON.stringify(manifest[`/page/dist/${plain}`])};\n`);
+  writeFileSync(path.join(dist, plain), `export * from ${JSON.stringify(`/page/dist/${outputs[plain].name}`)};\n`);
+const manifest = { '/page/dist/ionic.css': `/page/dist/${outputs['ionic.css'].name}` };
 writeFileSync(path.join(dist, 'manifest.json'), `${JSON.stringify(manifest, null, 2)}\n`);

@@ -27,7 +27,7 @@ let lastState = null;
 // the host (or that it refused as malformed) puts the page back to the last state it had.
 function answered(text) {
   if (typeof text === 'string') ready.then(() => accept(text, true));
-  else if (lastState) ready.then(() => draw(lastState, { force: true }));
+  else if (lastState) ready.then(() => draw(lastState));
 }
 
 // A tap on the bar, a dialog or a pane.
@@ -36,9 +36,10 @@ const sendScreen = (action) => post(action, answered);
 // A tap on a row's control: while taps of it are under way the control keeps the value the
 // user gave it (rows.js).
 function sendFromRow(ref, action) {
-  ref.pending = (ref.pending ?? 0) + 1;
+  const { taps } = ref;
+  taps.pending += 1;
   return post(action, (text) => {
-    ref.pending -= 1;
+    taps.pending -= 1;
     answered(text);
   });
 }
@@ -72,7 +73,7 @@ function accept(text, force = false) {
   drawnState = { host: state.host, seq: state.seq };
   lastState = state;
   if (pressing) holdUntilReleased(state);
-  else draw(state, { force });
+  else draw(state);
 }
 
 // A tap is a press and a release on the same node, and a redraw may replace a row's node: a
@@ -92,7 +93,7 @@ function drawHeld() {
   heldTimer = null;
   const state = held;
   held = null;
-  if (state) draw(state, { force: true });
+  if (state) draw(state);
 }
 
 document.addEventListener('pointerdown', () => { pressing = true; }, true);
@@ -101,14 +102,14 @@ for (const type of ['pointerup', 'pointercancel']) {
   document.addEventListener(type, () => { pressing = false; if (held) setTimeout(drawHeld); }, true);
 }
 
-function draw(state, { force = false } = {}) {
-  if (state.navigation) screens.show(state.navigation, { force });
+function draw(state) {
+  if (state.navigation) screens.show(state.navigation);
   const overlays = state.overlays || [];
   const pages = overlays.filter((overlay) => overlay.kind === 'modal' || overlay.kind === 'mail' || overlay.kind === 'share');
   const page = pages[pages.length - 1];
   if (page?.kind === 'modal') {
     modalHost.querySelector(':scope > .composer-page')?.remove();
-    modal.show(page.navigation, { force });
+    modal.show(page.navigation);
   } else if (page) {
     modal.clear();
     modalHost.replaceChildren(composerPage(page, sendScreen));
@@ -128,7 +129,7 @@ onConnection((connected) => {
   banner.hidden = connected;
   document.body.classList.toggle('offline', !connected);
   for (const layer of [screenHost, modalHost, panelHost]) layer.inert = !connected;
-  if (!connected && lastState) ready.then(() => draw(lastState, { force: true }));
+  if (!connected && lastState) ready.then(() => draw(lastState));
 });
 
 // The state is fetched while Ionic loads.

@@ -3,6 +3,18 @@
 // reach the host as they were made. While the host cannot be reached the page says so and
 // takes no taps; the event stream reconnects by itself and the host it reaches first sends the
 // screen as it is.
+//
+// Each tab navigates on its own: the page names its tab in every request, by an id kept in the
+// tab's session storage, so that a reload finds the same screens.
+
+const tabKey = 'hushline.tab';
+function makeTabId() {
+  const id = sessionStorage.getItem(tabKey)
+    || (crypto.randomUUID ? crypto.randomUUID() : `${Date.now().toString(36)}-${Math.random().toString(36).slice(2)}`);
+  sessionStorage.setItem(tabKey, id);
+  return id;
+}
+export const tab = makeTabId();
 
 let sending = Promise.resolve();
 let connected = false;
@@ -28,7 +40,7 @@ export function send(action, answered) {
   sending = sending.then(() => fetch('/action', {
     method: 'POST',
     headers: { 'Content-Type': 'application/json' },
-    body: JSON.stringify(action),
+    body: JSON.stringify({ ...action, tab }),
   })).then(async (response) => {
     if (response.status !== 200 && response.status !== 409) return answered(undefined);
     return answered(await response.text());
@@ -40,7 +52,7 @@ export function send(action, answered) {
 }
 
 export function listen(onState) {
-  const events = new EventSource('/events');
+  const events = new EventSource(`/events?tab=${encodeURIComponent(tab)}`);
   events.onopen = () => setConnected(true);
   events.onerror = () => setConnected(events.readyState === EventSource.OPEN);
   events.onmessage = (message) => {

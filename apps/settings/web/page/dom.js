@@ -24,6 +24,8 @@ export function paint(node, color, { text = false } = {}) {
     if (text) node.style.color = color.css; else node.style.background = color.css;
   } else if (color.image) {
     node.style.backgroundImage = `url("${color.image}")`;
+    // The app's tint stands behind its pattern while the pattern loads.
+    if (!text) node.style.backgroundColor = 'var(--app-tint)';
     if (text) node.classList.add('pattern-text');
     if (color.alpha !== undefined && color.alpha < 1 && !text) node.style.opacity = String(Math.max(color.alpha, 0.85));
   }
@@ -56,3 +58,21 @@ export function chevron() {
 
 // Whether animations are wanted at all.
 export const motion = () => !window.matchMedia('(prefers-reduced-motion: reduce)').matches;
+
+// Sets a property of a widget, once the widget is defined: a property set before would shadow
+// the widget's own once it is (the widgets of other screens load later).
+export function setProp(node, name, value) {
+  if (customElements.get(node.localName)) {
+    node[name] = value;
+    return;
+  }
+  const first = !node.pendingProps;
+  node.pendingProps = { ...node.pendingProps, [name]: value };
+  if (first) {
+    customElements.whenDefined(node.localName).then(() => {
+      const props = node.pendingProps;
+      delete node.pendingProps;
+      Object.assign(node, props);
+    });
+  }
+}

@@ -31,7 +31,7 @@ export class NavigationView {
     return this.bar ?? navigation.bar;
   }
 
-  show(navigation, { force = false } = {}) {
+  show(navigation) {
     this.navigation = navigation;
     const context = this.context(this.barOf(navigation));
     const ids = navigation.screens.map((screen) => screen.id);
@@ -41,7 +41,7 @@ export class NavigationView {
     const wasBelow = !!view && view !== previous;
     if (view) {
       this.attach(view);
-      updateScreen(view, topScreen, context, { force });
+      updateScreen(view, topScreen, context);
     } else {
       view = buildScreen(topScreen, context);
       this.views.set(topScreen.id, view);

@@ -2,7 +2,7 @@
 // screen, so that the control under the user's finger or keyboard keeps its node, its focus and
 // its place. A row's handlers read the row and screen they belong to from `ref`, which every
 // update refreshes: the row may have moved to another index, the screen to another version.
-import { chevron, el, paint } from './dom.js';
+import { chevron, el, paint, setProp } from './dom.js';
 
 // Kinds whose value the user sets on the page: their value is updated in place.
 const controls = new Set(['switch', 'slider', 'text']);
@@ -26,7 +26,7 @@ export function buildRow(ref, send) {
   switch (row.kind) {
   case 'switch': {
     const toggle = el('ion-toggle', { 'aria-label': row.title, onionChange: (event) => act('change', { value: event.detail.checked }) }, row.title);
-    ref.setValue = (value) => { toggle.checked = !!value; };
+    ref.setValue = (value) => setProp(toggle, 'checked', !!value);
     return el('ion-item', {}, icon, toggle);
   }
   case 'slider':
@@ -54,10 +54,12 @@ export function buildRow(ref, send) {
 }
 
 // Brings a kept row's control to the value the host has. A control the user is still moving
-// (taps of it not yet answered) keeps its own value: the answer to the last of them sets it.
-export function updateRow(ref, row, { force = false } = {}) {
+// (taps of it not yet answered) keeps its own value, even against the answer to one of its
+// earlier taps: set back to that, the next key press would start from it and a press would be
+// lost. The answer to the last of them sets it.
+export function updateRow(ref, row) {
   ref.row = row;
-  if (ref.setValue && (force || !ref.pending)) ref.setValue(row.value);
+  if (ref.setValue && !ref.taps.pending) ref.setValue(row.value);
 }
 
 // One tint for every checkmark: the app's, readable in both modes.
@@ -99,7 +101,7 @@ function sliderRow(ref, act) {
   row.minImage ? el('img', { slot: 'start', src: row.minImage, alt: '' }) : null,
   row.maxImage ? el('img', { slot: 'end', src: row.maxImage, alt: '' }) : null);
   ref.setValue = (value) => {
-    range.value = toPage(value);
+    setProp(range, 'value', toPage(value));
     requestAnimationFrame(say);
   };
   customElements.whenDefined('ion-range').then(() => range.componentOnReady?.()).then(() => requestAnimationFrame(say));
@@ -119,7 +121,7 @@ function textRow(ref, act) {
     onkeydown: (event) => { if (event.key === 'Enter') input.getInputElement().then((field) => field.blur()); } });
   ref.setValue = (value) => {
     input.dataset.stored = value ?? '';
-    if (!input.contains(document.activeElement)) input.value = value ?? '';
+    if (!input.contains(document.activeElement)) setProp(input, 'value', value ?? '');
   };
   return el('ion-item', {}, input);
 }

@@ -20,7 +20,7 @@ export function buildScreen(screen, context) {
 }
 
 // `context`: { bar (the stack's bar colours), send(ref, action), sendScreen(action) }.
-export function updateScreen(view, screen, context, { force = false } = {}) {
+export function updateScreen(view, screen, context) {
   const state = view.screenState;
   view.screen = screen;
   const barLook = JSON.stringify([screen.title, screen.titleLabel, screen.titleImage, screen.back, screen.backImage, screen.left, screen.right, context.bar]);
@@ -43,7 +43,7 @@ export function updateScreen(view, screen, context, { force = false } = {}) {
     if (body) body.replaceWith(list); else view.append(list);
     body = list;
   }
-  updateGroups(body.firstElementChild, screen, context, state, force);
+  updateGroups(body.firstElementChild, screen, context, state);
 }
 
 function toolbar(screen, context) {
@@ -100,7 +100,7 @@ function keyed(items, keyOf) {
   });
 }
 
-function updateGroups(container, screen, context, state, force) {
+function updateGroups(container, screen, context, state) {
   const choosing = (screen.groups || []).some((group) => group.rows.some((row) => row.checked));
   const groupNodes = [];
   const liveGroups = new Map();
@@ -123,14 +123,15 @@ function updateGroups(container, screen, context, state, force) {
         let ref = state.rows.get(key);
         const rowLookNow = rowLook(row, choosing);
         if (!ref || ref.look !== rowLookNow) {
-          const fresh = { screen, row, choosing, look: rowLookNow, pending: ref?.pending ?? 0 };
+          // A row drawn anew counts the taps of the row it replaces, still under way.
+          const fresh = { screen, row, choosing, look: rowLookNow, taps: ref?.taps ?? { pending: 0 } };
           fresh.node = buildRow(fresh, context.send);
           fresh.setValue?.(row.value);
           if (ref) keepFocus(ref.node, fresh.node);
           ref = fresh;
         } else {
           ref.screen = screen;
-          updateRow(ref, row, { force });
+          updateRow(ref, row);
         }
         liveRows.set(key, ref);
         rowNodes.push(ref.node);

@@ -124,8 +124,8 @@ describe('Reset Profiles and a second tab', () => {
     await phone.phonectl('clock', 'advance', '2');
     const reset = await phone.waitForState((state) => state.profiles.length === 1 && !old.some((p) => p.identifier === state.profiles[0].identifier),
       'a new default profile', 30);
-    // Both tabs show the one Settings app: back on its root list, each shows the reset
-    // without a reload.
+    // Each tab has its own screens, and both show the reset on their root lists without a
+    // reload.
     await page.getByRole('button', { name: /^Back/ }).click();
     for (const tab of [page, second]) {
       await tab.getByText('Profile', { exact: true }).waitFor({ timeout: 15000 });
@@ -138,12 +138,28 @@ describe('Reset Profiles and a second tab', () => {
     assert.doesNotMatch(await phone.file(profilesFile), /Gym/);
   });
 
-  test('a change in one tab shows in the other', async () => {
-    await second.getByRole('switch', { name: 'Vibrate', exact: true }).waitFor();
-    // The edit of the test before reaches this tab by its event stream.
+  test('a change in one tab shows in the other, which keeps its own screen', async () => {
+    // The second tab stayed on the root list while the first opened the editor.
+    await second.getByRole('switch', { name: 'Enabled' }).waitFor();
+    await second.getByText('Profile', { exact: true }).click();
     await second.waitForFunction(() => document.querySelector('ion-toggle[aria-label="Vibrate"]')?.checked === false);
     await page.getByRole('switch', { name: 'Vibrate', exact: true }).click();
     await second.waitForFunction(() => document.querySelector('ion-toggle[aria-label="Vibrate"]')?.checked === true);
+  });
+
+  test('Back in one tab leaves the other tab\'s editor open, with the title being typed', async () => {
+    await second.getByRole('textbox', { name: 'Title' }).click();
+    await second.keyboard.press('End');
+    await second.keyboard.type(' at home');
+    await page.getByRole('button', { name: /^Back/ }).click();
+    await page.getByRole('switch', { name: 'Enabled' }).waitFor();
+    // A change from elsewhere redraws the second tab after the Back: it still shows the editor.
+    await afterRedraw(second, async () => update(phone, (await phone.state()).profiles[0].identifier, { ringerVolume: 0.5 }));
+    assert.equal((await phone.screensOf(second)).navigation.screens.length, 2);
+    assert.equal(await second.locator('ion-alert').count(), 0);
+    await second.waitForFunction(() => document.activeElement?.closest('ion-input')?.value === 'Profile at home');
+    await second.keyboard.press('Enter');
+    await waitForStored(phone, (profiles) => profiles[0].title === 'Profile at home' && profiles[0].ringerVolume === 0.5, 'the typed title stored');
   });
 
   test('a page whose Settings host restarted reconnects by itself', async () => {
@@ -169,14 +185,15 @@ describe('the page shows only what the host keeps', () => {
     const [profile] = (await phone.state()).profiles;
     await page.getByText('Profile', { exact: true }).click();
     await page.getByRole('switch', { name: 'Vibrate', exact: true }).waitFor();
-    const state = await (await fetch(`${phone.address}state`)).json();
+    const state = await phone.screensOf(page);
+    const tab = await page.evaluate(() => sessionStorage.getItem('hushline.tab'));
     const editor = state.navigation.screens.at(-1);
     const rows = editor.groups.flatMap((group) => group.rows);
     const vibrate = rows.find((row) => row.id === 'vibrate');
     // Another process turns All Day off: "Active Hours" is inserted above the tapped row.
     await update(phone, profile.identifier, { allDay: false });
     await page.getByText('From', { exact: true }).first().waitFor({ timeout: 10000 });
-    const stale = await postAction(phone, { type: 'change', screen: editor.id, row: vibrate.index, rowId: 'vibrate', version: editor.version, value: false });
+    const stale = await postAction(phone, { tab, type: 'change', screen: editor.id, row: vibrate.index, rowId: 'vibrate', version: editor.version, value: false });
     assert.equal(stale.status, 409);
     const now = await stale.json();
     assert.notEqual(now.navigation.screens.at(-1).version, editor.version);
@@ -186,10 +203,14 @@ describe('the page shows only what the host keeps', () => {
     // A switch set to the value it has keeps its rows once.
     const fresh = now.navigation.screens.at(-1);
     const enabled = fresh.groups.flatMap((group) => group.rows).find((row) => row.id === 'enabled');
-    const again = await postAction(phone, { type: 'change', screen: fresh.id, row: enabled.index, rowId: 'enabled', version: fresh.version, value: true });
+    const again = await postAction(phone, { tab, type: 'change', screen: fresh.id, row: enabled.index, rowId: 'enabled', version: fresh.version, value: true });
     assert.equal(again.status, 200);
     const shown = (await again.json()).navigation.screens.at(-1).groups.flatMap((group) => group.rows).map((row) => row.id);
     assert.equal(shown.filter((id) => id === 'vibrate').length, 1);
+    // Another tab cannot tap a screen of this one.
+    const elsewhere = await postAction(phone, { tab: 'other', type: 'change', screen: fresh.id, row: enabled.index, value: false });
+    assert.equal(elsewhere.status, 409);
+    assert.equal((await elsewhere.json()).navigation.screens.length, 1);
   });
 
   test('an update elsewhere keeps the title being typed', async () => {

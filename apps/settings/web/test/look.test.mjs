@@ -108,7 +108,9 @@ describe('every screen in light and dark mode', () => {
     await page.getByText('No known Wi-Fi networks.', { exact: false }).waitFor();
     await shoot(page, 'wifi-none');
     await back(page);
+    await page.getByRole('switch', { name: 'Do not Disturb' }).waitFor();
     await back(page);
+    await page.getByRole('switch', { name: 'Enabled' }).waitFor();
   });
 
   test('Miscellaneous, Today and the Add sheet', async () => {

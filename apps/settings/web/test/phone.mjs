@@ -47,6 +47,12 @@ export class Phone {
     return JSON.parse(await this.phonectl('state'));
   }
 
+  // The screens the host keeps for a tab of the page (each tab navigates on its own).
+  async screensOf(page) {
+    const tab = await page.evaluate(() => sessionStorage.getItem('hushline.tab'));
+    return (await fetch(`${this.address}state?tab=${encodeURIComponent(tab)}`)).json();
+  }
+
   async file(phonePath) {
     return readFile(path.join(this.root, phonePath), 'utf8').catch(() => null);
   }

@@ -40,7 +40,7 @@ const linesBelow = (item) => item.evaluate((node) => {
   return width('.item-native') + width('.item-inner');
 });
 
-const rootShown = async (phone) => (await (await fetch(`${phone.address}state`)).json()).navigation.screens.length === 1;
+const rootShown = async (phone, page) => (await phone.screensOf(page)).navigation.screens.length === 1;
 
 describe('the root list', () => {
   let phone, page;
@@ -126,7 +126,7 @@ describe('the root list', () => {
     await swipeLeft(page, row, 25);
     await page.getByText('Focus time', { exact: true }).waitFor();
     await waitTappable(page, remove, false);
-    assert.ok(await rootShown(phone));
+    assert.ok(await rootShown(phone, page));
 
     await swipeLeft(page, row, 120);
     await remove.click({ trial: true });
@@ -135,7 +135,7 @@ describe('the root list', () => {
     await page.mouse.click(box.x + box.width / 3, box.y + box.height / 2);
     await waitTappable(page, remove, false);
     await page.getByRole('switch', { name: 'Enabled' }).waitFor();
-    assert.ok(await rootShown(phone));
+    assert.ok(await rootShown(phone, page));
     assert.equal((await phone.state()).profiles.length, 1);
   });
 
@@ -231,9 +231,12 @@ describe('the host refuses what the page would not send', () => {
 
   test('malformed requests get 400 and change nothing', async () => {
     assert.equal((await postAction(phone, '{"type": ')).status, 400);
-    assert.equal((await postAction(phone, { type: 'change', screen: 's1', row: 99, value: true })).status, 400);
+    const screen = (await (await fetch(`${phone.address}state`)).json()).navigation.screens[0].id;
+    assert.equal((await postAction(phone, { type: 'change', screen, row: 99, value: true })).status, 400);
     assert.equal((await postAction(phone, { type: 'launch' })).status, 400);
-    assert.equal((await postAction(phone, { type: 'change', screen: 's1', row: 1, value: false }, { 'Content-Type': 'text/plain' })).status, 400);
+    assert.equal((await postAction(phone, { type: 'change', screen, row: 1, value: false }, { 'Content-Type': 'text/plain' })).status, 400);
+    assert.equal((await postAction(phone, { type: 'change', screen, row: 1, value: false, tab: 'no tab' })).status, 400);
+    assert.equal((await fetch(`${phone.address}state?tab=${'x'.repeat(65)}`)).status, 400);
     assert.equal((await fetch(`${phone.address}page/..%2f..%2fpackage.json`)).status, 404);
   });
 });
