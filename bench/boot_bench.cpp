@@ -53,7 +53,7 @@ const std::string& installedPhonectl()
         std::string command = "DESTDIR='" + installFolder().string() + "' cmake --install '" HUSHLINE_BUILD_DIR "' >/dev/null";
         if (std::system(command.c_str()) != 0)
             std::fprintf(stderr, "cannot install the build into %s\n", installFolder().c_str());
-        return (installFolder() / (HUSHLINE_INSTALL_BINDIR "/phonectl").substr(1)).string();
+        return (installFolder() / std::string(HUSHLINE_INSTALL_BINDIR "/phonectl").substr(1)).string();
     }();
     return program;
 }

@@ -42,6 +42,9 @@ if grep -q '^E:' "$work/lintian.txt"; then
     exit 1
 fi
 
+# Removing the package stops the phones that run from it, which gives their sessions back.
+dpkg-deb -I "$deb" prerm | grep -q '/usr/bin/phonectl' || { echo "FAIL: the package does not stop its running phones at removal" >&2; exit 1; }
+
 unpacked=$work/unpacked
 dpkg-deb -x "$deb" "$unpacked"
 dpkg-deb -c "$deb" >"$work/files.txt"

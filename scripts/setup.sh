@@ -1,6 +1,6 @@
 # Shared set-up of ./test and ./run: the Debian packages the build and the simulated phone need.
 HUSHLINE_PACKAGES=(cmake ninja-build g++ pkg-config ccache libgtest-dev libgmock-dev libbenchmark-dev
-    libplist-dev libical-dev libsystemd-dev dbus-daemon libmicrohttpd-dev nlohmann-json3-dev chromium
+    libplist-dev libical-dev libsystemd-dev dbus-daemon libmicrohttpd-dev zlib1g-dev nlohmann-json3-dev chromium
     libpulse-dev libglib2.0-dev libcanberra-dev
     # The user's session for the tests of the phone linked to it: real daemons on private buses.
     feedbackd pulseaudio pulseaudio-utils libcanberra-pulse sound-theme-freedesktop dconf-service dconf-cli

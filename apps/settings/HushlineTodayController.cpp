@@ -1,5 +1,6 @@
 #include "apps/settings/HushlineTodayController.h"
 
+#include "apps/settings/TodayWording.h"
 #include "core/profile/HLProfilesManager.h"
 #include "platform/device/PhoneControl.h"
 #include "platform/eventkit/CalendarWatcher.h"
@@ -36,12 +37,6 @@ const json& list(const json& object, const char* key)
     return it != object.end() && it->is_array() ? *it : none;
 }
 
-// "2026-12-08T09:30:00" -> "09:30".
-std::string clockTime(const std::string& localTime)
-{
-    return localTime.size() >= 16 ? localTime.substr(11, 5) : localTime;
-}
-
 std::shared_ptr<PSSpecifier> textRow(const std::string& title, const std::string& detail = {})
 {
     auto row = PSSpecifier::preferenceSpecifierNamed(title, nullptr, nullptr, {}, PSCellType::StaticText);
@@ -69,7 +64,7 @@ std::string eventSpan(const json& event)
 {
     if (event.value("allDay", false))
         return "all day";
-    return clockTime(text(event, "start")) + "-" + clockTime(text(event, "end"));
+    return TodayWording::range(TodayWording::clockTime(text(event, "start")), TodayWording::clockTime(text(event, "end")));
 }
 
 }
@@ -217,9 +212,10 @@ const PSListController::Specifiers& HushlineTodayController::specifiers()
 PSListController::Specifiers HushlineTodayController::specifiersForReport(const json& report)
 {
     Specifiers rows;
-    std::string from = clockTime(text(report, "from"));
+    std::string from = text(report, "from");
     rows.push_back(group({}, text(report, "assumption")));
-    rows.push_back(textRow(from == "00:00" ? "The whole day" : "From " + from + " to midnight", text(report, "day")));
+    rows.push_back(textRow(from.ends_with("T00:00:00") ? "The whole day" : "From " + TodayWording::clockTime(from) + " to midnight",
+        text(report, "day")));
     if (!report.value("hushlineEnabled", true))
         rows.push_back(textRow("Hushline is switched off."));
 
@@ -227,7 +223,7 @@ PSListController::Specifiers HushlineTodayController::specifiersForReport(const 
     if (!atStart.empty()) {
         rows.push_back(group("On Now"));
         for (const auto& on : atStart)
-            rows.push_back(textRow(text(on, "profileTitle") + ": " + text(on, "text")));
+            rows.push_back(textRow(text(on, "profileTitle") + " is " + TodayWording::withClockTimes(text(on, "text"))));
     }
 
     rows.push_back(group("Timeline"));
@@ -235,7 +231,8 @@ PSListController::Specifiers HushlineTodayController::specifiersForReport(const 
     if (moments.empty())
         rows.push_back(textRow("No profile is applied or reverted."));
     for (const auto& moment : moments)
-        rows.push_back(textRow(text(moment, "profileTitle") + ": " + text(moment, "text"), clockTime(text(moment, "time"))));
+        rows.push_back(textRow(text(moment, "profileTitle") + " " + TodayWording::withClockTimes(text(moment, "text")),
+            TodayWording::clockTime(text(moment, "time"))));
 
     for (const auto& profile : list(report, "profiles")) {
         const json& passed = list(profile, "notActedUpon");
@@ -244,7 +241,7 @@ PSListController::Specifiers HushlineTodayController::specifiersForReport(const 
         rows.push_back(group(text(profile, "title") + " (" + text(profile, "hours") + ")"));
         for (const auto& entry : passed) {
             const json& event = entry.contains("event") ? entry["event"] : json::object();
-            rows.push_back(textRow(eventName(event) + ": " + text(entry, "text"), eventSpan(event)));
+            rows.push_back(textRow(eventName(event) + " – " + TodayWording::withClockTimes(text(entry, "text")), eventSpan(event)));
         }
     }
     return rows;

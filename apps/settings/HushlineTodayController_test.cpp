@@ -22,6 +22,10 @@
 #include <unistd.h>
 
 using nlohmann::json;
+
+// Times are written as the editor writes them and kept whole on a line.
+#define NBSP "\u00a0"
+#define RANGE NBSP "–\u2060" NBSP
 using ::testing::ElementsAre;
 
 // The Today screen against a stand-in phonectl: a shell script that notes its arguments and
@@ -135,12 +139,14 @@ TEST_F(HushlineTodayControllerTest, TheReportShowsAsTheSpanTheTimelineAndTheEven
     settle();
     EXPECT_THAT(calls(), ElementsAre("--root " + m_root.string() + " today --json"));
     EXPECT_THAT(shown(),
-        ElementsAre("[ | Assumes the phone stays on the Wi-Fi network \"Home\" and nobody touches the volume.]", "From 08:55 to midnight | 2026-12-08",
-            "[On Now]", "Family: on for \"Breakfast\" (Family, 08:00-09:00)", "[Timeline]",
-            "Office: applied for \"Standup\" (Work, 09:30-10:00) | 09:30",
-            "Office: reverted with its end tone: \"Standup\" (Work, 09:30-10:00) has ended | 10:00", "[Office (9:00 AM - 5:00 PM)]",
-            "\"Maybe sync\" (Work): filtered by attendance: \"Accepted\" wanted, event \"Tentative\" | 11:00-12:00",
-            "\"Offsite\" (Work): all-day events are ignored by the profile | all day"));
+        ElementsAre("[ | Assumes the phone stays on the Wi-Fi network \"Home\" and nobody touches the volume.]",
+            "From 8:55" NBSP "AM to midnight | 2026-12-08", "[On Now]",
+            "Family is on for \"Breakfast\" (Family, 8:00" NBSP "AM" RANGE "9:00" NBSP "AM)", "[Timeline]",
+            "Office applied for \"Standup\" (Work, 9:30" NBSP "AM" RANGE "10:00" NBSP "AM) | 9:30" NBSP "AM",
+            "Office reverted with its end tone: \"Standup\" (Work, 9:30" NBSP "AM" RANGE "10:00" NBSP "AM) has ended | 10:00" NBSP "AM",
+            "[Office (9:00 AM - 5:00 PM)]",
+            "\"Maybe sync\" (Work) – filtered by attendance: \"Accepted\" wanted, event \"Tentative\" | 11:00" NBSP "AM" RANGE "12:00" NBSP "PM",
+            "\"Offsite\" (Work) – all-day events are ignored by the profile | all day"));
 }
 
 TEST_F(HushlineTodayControllerTest, AQuietDayWithHushlineOffSaysSo)
@@ -173,7 +179,7 @@ TEST_F(HushlineTodayControllerTest, ProfileSwitchNetworkAndClockChangesEachMakeO
             CFNotificationCenterPostNotification(CFNotificationCenterGetDarwinNotifyCenter(), name, nullptr, nullptr, true);
         settle();
         EXPECT_EQ(m_today->looksStarted(), before + 1) << name;
-        EXPECT_THAT(shown(), ::testing::Contains(std::string(name) + ": applied for \"Standup\" (Work, 09:30-10:00) | 09:30")) << name;
+        EXPECT_THAT(shown(), ::testing::Contains(std::string(name) + " applied for \"Standup\" (Work, 9:30" NBSP "AM" RANGE "10:00" NBSP "AM) | 9:30" NBSP "AM")) << name;
     }
 }
 
@@ -188,7 +194,7 @@ TEST_F(HushlineTodayControllerTest, ACalendarFileWrittenMakesOneMoreLook)
     std::ofstream(phonePath("/var/mobile/Calendars/local/Work/lunch.ics")) << "BEGIN:VCALENDAR\r\nEND:VCALENDAR\r\n";
     ASSERT_TRUE(NSRunLoop::main().runUntilCondition([this] { return m_today->looksStarted() >= 2; }, 20));
     settle();
-    EXPECT_THAT(shown(), ::testing::Contains("Office: applied for \"Lunch\" (Work, 12:00-13:00) | 09:30"));
+    EXPECT_THAT(shown(), ::testing::Contains("Office applied for \"Lunch\" (Work, 12:00" NBSP "PM" RANGE "1:00" NBSP "PM) | 9:30" NBSP "AM"));
 }
 
 TEST_F(HushlineTodayControllerTest, ChangesDuringALookMakeExactlyOneLookAfterIt)

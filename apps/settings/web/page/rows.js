@@ -2,6 +2,7 @@
 // screen, so that the control under the user's finger or keyboard keeps its node, its focus and
 // its place. A row's handlers read the row and screen they belong to from `ref`, which every
 // update refreshes: the row may have moved to another index, the screen to another version.
+import { isConnected } from './connection.js';
 import { chevron, el, paint, setProp } from './dom.js';
 
 // Kinds whose value the user sets on the page: their value is updated in place.
@@ -109,19 +110,24 @@ function sliderRow(ref, act) {
 }
 
 // The title field. Committed when it is left (Enter leaves it too) holding other text than the
-// host has. While it has the focus an update of the host keeps the text being typed.
+// host has. While it has the focus, or holds typed text not yet sent (the host went away and the
+// page took the focus from it), an update of the host keeps the text being typed.
 function textRow(ref, act) {
   const { row } = ref;
+  let unsent = false;
   const input = el('ion-input', { label: row.title, placeholder: row.placeholder,
     autocapitalize: row.autoCaps === 'words' ? 'words' : 'off', enterkeyhint: row.returnKey === 'done' ? 'done' : undefined,
+    onionInput: () => { unsent = true; },
     onionBlur: (event) => {
+      if (!isConnected()) return;
+      unsent = false;
       const typed = String(event.target.value ?? '');
       if (typed !== String(ref.row.value ?? '')) act('change', { value: typed });
     },
     onkeydown: (event) => { if (event.key === 'Enter') input.getInputElement().then((field) => field.blur()); } });
   ref.setValue = (value) => {
     input.dataset.stored = value ?? '';
-    if (!input.contains(document.activeElement)) setProp(input, 'value', value ?? '');
+    if (!input.contains(document.activeElement) && !unsent) setProp(input, 'value', value ?? '');
   };
   return el('ion-item', {}, input);
 }

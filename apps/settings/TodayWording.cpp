@@ -1,0 +1,54 @@
+#include "apps/settings/TodayWording.h"
+
+#include "apps/common/LocalTime.h"
+#include "core/HLUtils.h"
+#include "platform/foundation/NSDateFormatter.h"
+
+#include <regex>
+
+namespace {
+
+constexpr const char* kNoBreakSpace = "\u00a0";
+// No line break on either side.
+constexpr const char* kWordJoiner = "\u2060";
+
+std::string unbreakable(std::string text)
+{
+    std::string out;
+    for (char c : text)
+        out += c == ' ' ? std::string(kNoBreakSpace) : std::string(1, c);
+    return out;
+}
+
+}
+
+std::string TodayWording::clockTime(const std::string& localTime)
+{
+    auto date = parseLocalTime(localTime);
+    if (!date)
+        return localTime;
+    auto formatter = HLUtils::dateFormatter();
+    formatter->setDateFormat("h:mm a");
+    return unbreakable(formatter->stringFromDate(*date));
+}
+
+std::string TodayWording::range(const std::string& from, const std::string& to)
+{
+    return from + kNoBreakSpace + "–" + kWordJoiner + kNoBreakSpace + to;
+}
+
+std::string TodayWording::withClockTimes(const std::string& sentence)
+{
+    static const std::regex time(R"((\d{2}:\d{2})(?:-(\d{2}:\d{2}))?)");
+    auto asTime = [](const std::string& clock) { return clockTime("2000-01-01T" + clock + ":00"); };
+    std::string out;
+    auto rest = sentence.cbegin();
+    for (std::sregex_iterator it(sentence.begin(), sentence.end(), time), end; it != end; ++it) {
+        const auto& match = *it;
+        out.append(rest, match[0].first);
+        out += match[2].matched ? range(asTime(match[1]), asTime(match[2])) : asTime(match[1]);
+        rest = match[0].second;
+    }
+    out.append(rest, sentence.cend());
+    return out;
+}
