@@ -54,18 +54,29 @@ async function layOutTheDay(phone) {
     '--all-day', '--status', 'confirmed');
 }
 
+// Times as the profile editor writes them ("9:30 AM"), kept whole on a line: no-break spaces,
+// and a dash that no line break may follow.
+const nbsp = '\u00a0';
+const editorTime = (clock) => {
+  const [hour, minute] = clock.split(':').map(Number);
+  return `${hour % 12 || 12}:${String(minute).padStart(2, '0')}${nbsp}${hour < 12 ? 'AM' : 'PM'}`;
+};
+const range = (from, to) => `${from}${nbsp}–\u2060${nbsp}${to}`;
+const reportSentence = (text) => text.replace(/(\d{2}:\d{2})(?:-(\d{2}:\d{2}))?/g,
+  (_, from, to) => (to ? range(editorTime(from), editorTime(to)) : editorTime(from)));
+
 // What the screen should show for a report: its groups and rows as "title | detail".
 function expectedGroups(report) {
-  const clock = (time) => time.slice(11, 16);
+  const clock = (time) => editorTime(time.slice(11, 16));
   const groups = [{ title: 'Timeline', rows: report.moments.length
-    ? report.moments.map((moment) => `${moment.profileTitle}: ${moment.text} | ${clock(moment.time)}`)
+    ? report.moments.map((moment) => `${moment.profileTitle} ${reportSentence(moment.text)} | ${clock(moment.time)}`)
     : ['No profile is applied or reverted.'] }];
   if (report.appliedAtStart.length)
-    groups.unshift({ title: 'On Now', rows: report.appliedAtStart.map((on) => `${on.profileTitle}: ${on.text}`) });
+    groups.unshift({ title: 'On Now', rows: report.appliedAtStart.map((on) => `${on.profileTitle} is ${reportSentence(on.text)}`) });
   for (const profile of report.profiles) {
     if (!profile.notActedUpon.length) continue;
     groups.push({ title: `${profile.title} (${profile.hours})`, rows: profile.notActedUpon.map(({ event, text }) =>
-      `"${event.title}" (${event.calendarTitle}): ${text} | ${event.allDay ? 'all day' : `${clock(event.start)}-${clock(event.end)}`}`) });
+      `"${event.title}" (${event.calendarTitle}) – ${reportSentence(text)} | ${event.allDay ? 'all day' : range(clock(event.start), clock(event.end))}`) });
   }
   return groups;
 }
@@ -126,14 +137,14 @@ describe('the Today screen', () => {
       '09:30 Office applied', '10:00 Office reverted', '15:00 Family applied', '16:00 Office applied', '16:00 Family reverted',
       '17:00 Office revertedQuietly', '18:00 Evening applied', '23:00 Evening reverted']);
     await waitForReport(page, report);
-    await page.getByText('From 08:55 to midnight', { exact: true }).waitFor();
+    await page.getByText(`From 8:55${nbsp}AM to midnight`, { exact: true }).waitFor();
     await page.getByText(report.assumption, { exact: true }).waitFor();
-    await page.getByText('"Review" (Work): the event is cancelled', { exact: true }).waitFor();
-    await page.getByText('"Maybe sync" (Work): filtered by attendance: "Accepted" wanted, event "Tentative"', { exact: true }).waitFor();
-    await page.getByText('"School play" (Family): the profile follows the Wi-Fi network "Home", not its calendar', { exact: true }).waitFor();
+    await page.getByText('"Review" (Work) – the event is cancelled', { exact: true }).waitFor();
+    await page.getByText('"Maybe sync" (Work) – filtered by attendance: "Accepted" wanted, event "Tentative"', { exact: true }).waitFor();
+    await page.getByText('"School play" (Family) – the profile follows the Wi-Fi network "Home", not its calendar', { exact: true }).waitFor();
     await page.waitForTimeout(400);
     await page.screenshot({ path: path.join(screenshots, 'settings-today.png') });
-    await page.getByText('"Offsite" (Work): all-day events are ignored by the profile', { exact: true }).scrollIntoViewIfNeeded();
+    await page.getByText('"Offsite" (Work) – all-day events are ignored by the profile', { exact: true }).scrollIntoViewIfNeeded();
     await page.screenshot({ path: path.join(screenshots, 'settings-today-passed-over.png') });
     assert.deepEqual(phone.pageErrors, []);
   });
@@ -143,12 +154,12 @@ describe('the Today screen', () => {
     await writeFile(path.join(folder, 'planning.ics'), ['BEGIN:VCALENDAR', 'VERSION:2.0', 'PRODID:-//test//EN', 'BEGIN:VEVENT',
       'UID:planning@test', 'DTSTAMP:20261201T000000Z', 'DTSTART:20261208T140000', 'DTEND:20261208T143000', 'SUMMARY:Planning',
       'STATUS:CONFIRMED', 'END:VEVENT', 'END:VCALENDAR', ''].join('\r\n'));
-    await page.getByText('Office: applied for "Planning" (Work, 14:00-14:30)', { exact: true }).waitFor({ timeout: 30000 });
+    await page.getByText(`Office applied for "Planning" (Work, ${range(`2:00${nbsp}PM`, `2:30${nbsp}PM`)})`, { exact: true }).waitFor({ timeout: 30000 });
     await waitForReport(page, await today());
 
     await phone.phonectl('send', 'com.velloq.HushlineProfileUpdateMessageKey', '--user-info',
       JSON.stringify({ ProfileIdentifier: 1001, ChangedData: { enabled: false } }));
-    await page.getByText('"Planning" (Work): the profile is disabled', { exact: true }).waitFor({ timeout: 30000 });
+    await page.getByText('"Planning" (Work) – the profile is disabled', { exact: true }).waitFor({ timeout: 30000 });
     const report = await today();
     assert.ok(report.moments.every((moment) => moment.profileTitle !== 'Office'));
     await waitForReport(page, report);
