@@ -44,7 +44,8 @@ public:
 
 private:
     // The factory has gone: its view and client are left to the factory's keeping.
-    void abandon();    static void connected(GObject*, GAsyncResult*, gpointer self);
+    void abandon();
+    static void connected(GObject*, GAsyncResult*, gpointer self);
     static void viewCreated(GObject*, GAsyncResult*, gpointer self);
     static void objectsAdded(ECalClientView*, const GSList* components, gpointer self);
     static void objectsRemoved(ECalClientView*, const GSList* ids, gpointer self);
