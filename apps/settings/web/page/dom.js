@@ -22,12 +22,15 @@ export function paint(node, color, { text = false } = {}) {
   if (!color) return node;
   if (color.css) {
     if (text) node.style.color = color.css; else node.style.background = color.css;
+  } else if (color.image && text) {
+    // Text in a colour made from an image takes the app's readable tint (style.css): the
+    // pattern itself behind the text would hide it.
+    node.classList.add('pattern-text');
   } else if (color.image) {
     node.style.backgroundImage = `url("${color.image}")`;
     // The app's tint stands behind its pattern while the pattern loads.
-    if (!text) node.style.backgroundColor = 'var(--app-tint)';
-    if (text) node.classList.add('pattern-text');
-    if (color.alpha !== undefined && color.alpha < 1 && !text) node.style.opacity = String(Math.max(color.alpha, 0.85));
+    node.style.backgroundColor = 'var(--app-tint)';
+    if (color.alpha !== undefined && color.alpha < 1) node.style.opacity = String(Math.max(color.alpha, 0.85));
   }
   return node;
 }

@@ -139,6 +139,16 @@ describe('the look that can be measured', () => {
   });
   after(() => phone.shutdown());
 
+  test('a row\'s detail in the app\'s colour is readable text on the card, not a block of its pattern', async () => {
+    const detail = page.locator('ion-item', { hasText: longTitle }).locator('ion-note');
+    await detail.getByText('All Day').waitFor();
+    const look = await detail.evaluate((node) => {
+      const style = getComputedStyle(node);
+      return { image: style.backgroundImage, transparent: style.color === 'rgba(0, 0, 0, 0)' || style.color === 'transparent' };
+    });
+    assert.deepEqual(look, { image: 'none', transparent: false });
+  });
+
   test('on a wide window the phone column stands in the middle', async () => {
     await page.setViewportSize({ width: 1280, height: 800 });
     const box = await page.locator('ion-app').boundingBox();
