@@ -6,6 +6,7 @@
 //     with EDS holding no events and 10,000 events, in the same run;
 //   - the home-screen host's RSS with EDS read, and the context switches of all its threads
 //     (EDS's library's included) over idle seconds.
+#include "bench/ProcStatus.h"
 #include "platform/machinery/AtomicFile.h"
 #include "platform/session/testsupport/GnomeCalendar.h"
 #include "platform/session/testsupport/PrivateSession.h"
@@ -81,11 +82,7 @@ std::pair<int, std::string> phonectl(const std::filesystem::path& root, std::vec
 
 long field(const std::filesystem::path& status, const std::string& name)
 {
-    std::string text;
-    if (!readFile(status, text))
-        return 0;
-    auto at = text.find(name + ":");
-    return at == std::string::npos ? 0 : std::strtol(text.c_str() + at + name.size() + 1, nullptr, 10);
+    return bench::procStatusField(status, name);
 }
 
 // Context switches per thread: a thread that ends between two looks must not take its count away.

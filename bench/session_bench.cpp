@@ -7,6 +7,7 @@
 //     from the owner's write to the handler, which includes the server's own delay;
 //   - the home-screen host's RSS and threads booted with and without --session, and the context switches of
 //     all its threads over 60 idle seconds with --session.
+#include "bench/ProcStatus.h"
 #include "platform/foundation/NSRunLoop.h"
 #include "platform/machinery/AtomicFile.h"
 #include "platform/phonebus/PhoneBusConnection.h"
@@ -137,11 +138,7 @@ int phonectl(const std::filesystem::path& root, std::vector<std::string> argumen
 
 long field(const std::filesystem::path& status, const std::string& name)
 {
-    std::string text;
-    if (!readFile(status, text))
-        return 0;
-    auto at = text.find(name + ":");
-    return at == std::string::npos ? 0 : std::strtol(text.c_str() + at + name.size() + 1, nullptr, 10);
+    return bench::procStatusField(status, name);
 }
 
 // Every thread's context switches (libcanberra's, GLib's, libpulse's as much as the main one).
