@@ -30,15 +30,15 @@ hushline_install_packages() {
 
 # The settings page's npm packages (Ionic; esbuild; playwright-core for its browser tests), exactly
 # as the committed lockfile pins them. Runs `npm ci` when they are missing or the lockfile changed;
-# its postinstall bundles Ionic's widgets and styles into page/dist/ (bundle/build.mjs), made again
-# when a file of bundle/ is newer than the bundle's manifest.
+# its postinstall bundles the page with Ionic's widgets and styles into page/dist/
+# (bundle/build.mjs), made again when a file of bundle/ or of the page is newer than the manifest.
 hushline_install_page_packages() {
     local web=apps/settings/web
     if [ -f "$web/node_modules/.package-lock.json" ] && [ "$web/node_modules/.package-lock.json" -nt "$web/package-lock.json" ]; then
-        if [ -f "$web/page/dist/manifest.json" ] && [ -z "$(find "$web/bundle" -type f -newer "$web/page/dist/manifest.json")" ]; then
+        if [ -f "$web/page/dist/manifest.json" ] && [ -z "$(find "$web/bundle" "$web/page" -path "$web/page/dist" -prune -o -type f -newer "$web/page/dist/manifest.json" -print)" ]; then
             return 0
         fi
-        echo "Bundling the settings page's Ionic widgets" >&2
+        echo "Bundling the settings page with its Ionic widgets" >&2
         (cd "$web" && node bundle/build.mjs)
         return 0
     fi

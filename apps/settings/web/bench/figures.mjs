@@ -17,17 +17,34 @@ const transferred = (page) => page.evaluate(() =>
   performance.getEntriesByType('navigation').concat(performance.getEntriesByType('resource'))
     .reduce((sum, entry) => sum + entry.transferSize, 0));
 
-async function firstScreen(phone, times) {
+// Marks, inside the page, the first frame that shows the root list: the "Enabled" switch and the
+// "Miscellaneous" group drawn by Ionic and visible (Ionic hides a widget until it is drawn). The mark is taken after that frame is
+// painted (a task posted from its animation frame runs after the paint), so that neither the
+// test driver's polling nor its round trips count.
+const markFirstScreen = () => {
+  const visible = (node) => node && node.checkVisibility({ visibilityProperty: true }) && node.getBoundingClientRect().height > 0;
+  const shown = () => {
+    const toggle = document.querySelector('ion-toggle[aria-label="Enabled"].hydrated');
+    const header = [...document.querySelectorAll('ion-content *')].find((node) => !node.childElementCount && node.textContent.trim() === 'Miscellaneous');
+    return visible(toggle) && visible(header);
+  };
+  const check = () => {
+    if (shown()) setTimeout(() => { window.firstScreenShown = performance.now(); });
+    else requestAnimationFrame(check);
+  };
+  requestAnimationFrame(check);
+};
+
+// Each load in a fresh browser context (an empty cache), timed from the navigation's start.
+async function firstScreen(phone, address, times) {
   const results = [];
   const bytes = [];
   for (let i = 0; i < times; ++i) {
     const context = await phone.browser.newContext({ viewport: { width: 390, height: 844 } });
     const page = await context.newPage();
-    const start = Date.now();
-    await page.goto(phone.address);
-    await page.getByRole('switch', { name: 'Enabled' }).waitFor();
-    await page.getByText('Miscellaneous', { exact: true }).waitFor();
-    results.push(Date.now() - start);
+    await page.addInitScript(markFirstScreen);
+    await page.goto(address);
+    results.push(await (await page.waitForFunction(() => window.firstScreenShown)).jsonValue());
     bytes.push(await transferred(page));
     await context.close();
   }
@@ -107,12 +124,12 @@ const phone = await Phone.boot({
 try {
   await phone.startSettings();
   const page = await phone.openPage();
-  const { results: first, bytes } = await firstScreen(phone, 10);
+  const { results: first, bytes } = await firstScreen(phone, phone.address, 10);
   const trips = await roundTrips(page, 50);
   await phone.waitForState((state) => state.profiles[0].applied, 'the default profile applied', 30);
   const sliders = await sliderRoundTrips(phone, page, 20);
   const rss = await residentKilobytes(phone.settings.pid);
-  console.log(`first screen (open to root list drawn): median ${median(first)} ms of ${first.length} (min ${Math.min(...first)}, max ${Math.max(...first)})`);
+  console.log(`first screen (navigation to the frame showing the root list, painted): median ${median(first).toFixed(0)} ms of ${first.length} (min ${Math.min(...first).toFixed(0)}, max ${Math.max(...first).toFixed(0)})`);
   console.log(`transfer until the first screen: median ${(median(bytes) / 1024).toFixed(1)} KB of ${bytes.length} (min ${(Math.min(...bytes) / 1024).toFixed(1)}, max ${(Math.max(...bytes) / 1024).toFixed(1)})`);
   console.log(`switch round trip (tap, POST, SSE, drawn): median ${median(trips).toFixed(1)} ms of ${trips.length} (min ${Math.min(...trips).toFixed(1)}, max ${Math.max(...trips).toFixed(1)})`);
   console.log(`ringer slider round trip on an applied profile (let go, POST, stored, home screen, phone's ringer): median ${median(sliders).toFixed(1)} ms of ${sliders.length} (min ${Math.min(...sliders).toFixed(1)}, max ${Math.max(...sliders).toFixed(1)})`);

@@ -1,17 +1,20 @@
-// Bundles the page's Ionic widgets and styles into page/dist/: ionic.js, the first screen's
-// widgets (bundle/ionic.mjs), ionic-more.js, the others (bundle/ionic-more.mjs), and ionic.css,
-// Ionic's styles with its dark palette (bundle/ionic.css). The first screen waits for ionic.js
-// alone, one request. ionic-more.js holds no copy of the Ionic modules that ionic.js holds: it
+// Bundles the page into page/dist/: page.js, the page's own modules (page/app.js and what it
+// imports), ionic.js, the first screen's widgets (bundle/ionic.mjs), ionic-more.js, the others
+// (bundle/ionic-more.mjs), and ionic.css, Ionic's styles with its dark palette
+// (bundle/ionic.css). The first screen waits for page.js and ionic.js, two requests made at
+// once, not a chain of modules. ionic-more.js holds no copy of the Ionic modules that ionic.js holds: it
 // imports what it uses of them from ionic.js, which re-exports just that under names of its own.
 // So both run on one Ionic runtime (one configuration, one registry of overlays and gestures).
 //
 // Each bundle is written under a name that holds a hash of its content (ionic.<hash>.js), which
 // a browser may keep for good. The scripts keep their plain names too: ionic.js and ionic-more.js
 // re-export the hashed modules, so index.html and page/app.js import them by the plain names,
-// fetch the few bytes of re-export early and in parallel, and share one module. The stylesheet
-// has no such stand-in: manifest.json maps its plain address to the hashed one, and the host puts
-// that into index.html as it serves it. Run by `npm ci` (the package's postinstall) and by
-// scripts/setup.sh when a file of bundle/ is newer than the manifest.
+// share one module. manifest.json maps the plain addresses that index.html names to the hashed
+// ones, and the host puts those into index.html as it serves it: the page's bundle for
+// page/app.js, and Ionic's script and styles. page.js imports Ionic's bundles by their hashed
+// names. Without the manifest the page runs from its own modules as they are. Run by `npm ci`
+// (the package's postinstall), by the build when a file of page/ or bundle/ changed, and by
+// scripts/setup.sh when one is newer than the manifest.
 import { build } from 'esbuild';
 import { createHash } from 'node:crypto';
 import { mkdirSync, rmSync, writeFileSync } from 'node:fs';
@@ -21,6 +24,7 @@ import { fileURLToPath } from 'node:url';
 const web = fileURLToPath(new URL('..', import.meta.url));
 const dist = path.join(web, 'page/dist');
 const firstUrl = '/page/dist/ionic.js';
+const moreUrl = '/page/dist/ionic-more.js';
 const options = { absWorkingDir: web, bundle: true, format: 'esm', minify: true, target: 'chrome110', legalComments: 'eof',
   logLevel: 'warning', write: false, outdir: dist };
 
@@ -64,6 +68,7 @@ const firstWithExports = await build({ ...options, stdin: {
 } });
 
 const styles = await build({ ...options, entryPoints: ['bundle/ionic.css'] });
+const page = await build({ ...options, entryPoints: ['page/app.js'], external: [firstUrl, moreUrl] });
 
 // Each output under its hashed name; ionic-more.js imports ionic.js by its hashed name too.
 const hashed = (name, contents) => {
@@ -77,6 +82,10 @@ const moreLinked = moreCode.replaceAll(JSON.stringify(firstUrl), JSON.stringify(
 outputs['ionic-more.js'] = { name: hashed('ionic-more.js', moreLinked), contents: moreLinked };
 const css = styles.outputFiles[0].text;
 outputs['ionic.css'] = { name: hashed('ionic.css', css), contents: css };
+const pageLinked = page.outputFiles[0].text
+  .replaceAll(JSON.stringify(firstUrl), JSON.stringify(`/page/dist/${outputs['ionic.js'].name}`))
+  .replaceAll(JSON.stringify(moreUrl), JSON.stringify(`/page/dist/${outputs['ionic-more.js'].name}`));
+outputs['page.js'] = { name: hashed('page.js', pageLinked), contents: pageLinked };
 
 rmSync(dist, { recursive: true, force: true });
 mkdirSync(dist, { recursive: true });
@@ -84,5 +93,9 @@ for (const { name, contents } of Object.values(outputs))
   writeFileSync(path.join(dist, name), contents);
 for (const plain of ['ionic.js', 'ionic-more.js'])
   writeFileSync(path.join(dist, plain), `export * from ${JSON.stringify(`/page/dist/${outputs[plain].name}`)};\n`);
-const manifest = { '/page/dist/ionic.css': `/page/dist/${outputs['ionic.css'].name}` };
+const manifest = {
+  '/page/app.js': `/page/dist/${outputs['page.js'].name}`,
+  '/page/dist/ionic.js': `/page/dist/${outputs['ionic.js'].name}`,
+  '/page/dist/ionic.css': `/page/dist/${outputs['ionic.css'].name}`,
+};
 writeFileSync(path.join(dist, 'manifest.json'), `${JSON.stringify(manifest, null, 2)}\n`);

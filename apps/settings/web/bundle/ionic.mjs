@@ -21,8 +21,10 @@ import { defineCustomElement as title } from '@ionic/core/components/ion-title.j
 import { defineCustomElement as toggle } from '@ionic/core/components/ion-toggle.js';
 import { defineCustomElement as toolbar } from '@ionic/core/components/ion-toolbar.js';
 
-// The mode and the transitions come from window.Ionic.config (page/config.js), read here.
-initialize();
+// Ionic draws every screen as the phone's Settings app does (iOS mode). The host decides what is
+// on screen and the page animates a push or a pop itself (page/dom.js), so Ionic's own
+// transitions are off.
+initialize({ mode: 'ios', animated: false });
 for (const define of [app, button, buttons, content, header, item, itemOption, itemOptions, itemSliding, label, list, listHeader,
   note, title, toggle, toolbar])
   define();
