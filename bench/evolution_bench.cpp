@@ -254,12 +254,15 @@ void bootsAndHost(PrivateSession& session, int idleSeconds)
     double checked = millisecondsBetween(start, Clock::now()) - 1000;
     long rss = field("/proc/" + pid + "/status", "VmRSS");
     long peak = field("/proc/" + pid + "/status", "VmHWM");
+    long anonymous = field("/proc/" + pid + "/status", "RssAnon");
+    long mapped = field("/proc/" + pid + "/status", "RssFile");
     auto before = switchesPerThread(pid);
     std::this_thread::sleep_for(std::chrono::seconds(idleSeconds));
     auto after = switchesPerThread(pid);
-    std::printf("home-screen host with EDS read (%d events, mirror checked within %.0f ms of the boot): RSS %.1f MB (peak %.1f MB); context "
-                "switches of all %zu threads over %d idle seconds: %ld\n",
-        kManyEvents, checked, rss / 1024.0, peak / 1024.0, after.size(), idleSeconds, switchesBetween(before, after));
+    std::printf("home-screen host with EDS read (%d events, mirror checked within %.0f ms of the boot): RSS %.1f MB (heap and other "
+                "anonymous memory %.1f MB, mapped files %.1f MB; peak %.1f MB); context switches of all %zu threads over %d idle seconds: %ld\n",
+        kManyEvents, checked, rss / 1024.0, anonymous / 1024.0, mapped / 1024.0, peak / 1024.0, after.size(), idleSeconds,
+        switchesBetween(before, after));
     phone.stop();
 }
 

@@ -134,14 +134,16 @@ void SessionLink::connect()
         .availabilityChanged = [this](bool) { m_networkAnswered = true; },
     });
     NSRunLoop::main().runUntilCondition([this] { return m_networkAnswered || m_network->hasLooked(); }, kConnectSeconds);
-    // The session's calendars fill the mirror as the service answers: a phone that holds them
-    // from before reads those meanwhile; a phone that has none yet waits a moment for them, so
-    // that its first start (a default profile follows every calendar there is) knows them.
+    // The session's calendars fill the mirror as the service answers. A phone that has none yet
+    // waits a moment for them, so that its first start (a default profile follows every calendar
+    // there is) knows them. A phone that holds them from before launches on those and reads the
+    // service once it has launched (phoneStarted): the service opening thousands of events, and
+    // the mirror checked against them, do not hold up the start.
     CalendarMirror mirror(EKEventStore::calendarsFolder(), kEvolutionService);
-    bool mirrored = !mirror.calendars().empty();
-    m_calendars = EvolutionCalendars::start(std::move(mirror));
-    if (!mirrored)
+    if (mirror.calendars().empty()) {
+        m_calendars = EvolutionCalendars::start(std::move(mirror));
         NSRunLoop::main().runUntilCondition([this] { return m_calendars->hasLooked(); }, kFirstCalendarsSeconds);
+    }
 }
 
 SessionValues SessionLink::sessionValues() const
@@ -296,6 +298,8 @@ void SessionLink::retakeOwnersValues()
 void SessionLink::phoneStarted()
 {
     m_starting = false;
+    if (!m_calendars)
+        m_calendars = EvolutionCalendars::start(CalendarMirror(EKEventStore::calendarsFolder(), kEvolutionService));
     if (isAnyProfileApplied()) {
         // A profile applied again at the start (a restart in a meeting): the session still holds
         // the meeting. Its volumes come after the start tone; writing now would give the owner's

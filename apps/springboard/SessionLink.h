@@ -51,7 +51,8 @@ public:
 
     // The phone has finished launching (its plug-ins' start-up included). Until then what the
     // phone does is not written: a start-up reverts what a profile left marked applied, and the
-    // session already holds its owner's values, or the record does.
+    // session already holds its owner's values, or the record does. A phone that held the
+    // session's calendars from before begins to read the calendar service here.
     void phoneStarted();
     // Writes the owner's recorded values back (at stop), waiting at most `seconds` for them.
     void giveBackOwnersValues(double seconds);

@@ -3,6 +3,8 @@
 #include "platform/foundation/NSLog.h"
 #include "platform/session/evolution/GErrorPtr.h"
 
+#include <malloc.h>
+
 namespace {
 
 // Every event the calendar holds: the view follows them all.
@@ -227,6 +229,10 @@ void EvolutionCalendar::viewComplete(ECalClientView*, const GError* error, gpoin
         return;
     }
     self->removeLeftovers();
+    // The first listing brought every stored event over the bus, parsed on GDBus's own thread:
+    // the memory that held them goes back to the system rather than staying with the allocator
+    // for a listing that does not come again.
+    malloc_trim(0);
 }
 
 // Events deleted while nobody followed the calendar: gone from the mirror once the view has
