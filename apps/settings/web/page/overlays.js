@@ -65,6 +65,9 @@ async function createDialog(overlay, sendScreen) {
 
 let shownDialog = null;   // { key, element }
 
+// Whether the host's alert or action sheet is on show (or on its way).
+export const isDialogShown = () => shownDialog !== null;
+
 export async function drawDialog(overlay, sendScreen) {
   const key = overlay ? JSON.stringify(overlay) : '';
   if (shownDialog && shownDialog.key === key) return;

@@ -3,6 +3,10 @@
 // turning is not rebuilt; the wheel always shows the time the selected row has, which is the
 // stored one: after a refused time it turns back.
 import { el, paint } from './dom.js';
+import { isDialogShown } from './overlays.js';
+
+// How long a wheel the host turned back may still report the refused time as it settles.
+const settleMs = 1500;
 
 function localDate() {
   const now = new Date();
@@ -44,18 +48,31 @@ function setWheel(datetime, time) {
   datetime.value = `${localDate()}T${time}:00`;
 }
 
+// A turn the host refused is put back, but a wheel still gliding from the user's flick reports
+// where it comes to rest a moment later: that report is not a new turn. Nor is any report while
+// a dialog covers the wheel, which no finger can reach then.
+function isUsersTurn(datetime, time) {
+  const back = datetime.turnedBack;
+  return !isDialogShown() && !(back && back.time === time && performance.now() - back.at < settleMs);
+}
+
 // A wheel time picker in the phone's 12-hour clock; a turn of the wheels sends the new time.
 function panePicker(screen, pane, context) {
   const datetime = el('ion-datetime', { presentation: 'time', 'hour-cycle': 'h12', locale: 'en-US', 'prefer-wheel': true,
     'aria-label': 'Time',
     onionChange: (event) => {
       const match = /T?(\d{2}):(\d{2})/.exec(String(event.detail.value || ''));
-      if (match && `${match[1]}:${match[2]}` !== datetime.dataset.time) {
-        datetime.dataset.time = `${match[1]}:${match[2]}`;
-        context.sendScreen({ type: 'pick', screen: datetime.closest('.view')?.screen?.id ?? screen.id, hour: Number(match[1]), minute: Number(match[2]) });
+      const time = match && `${match[1]}:${match[2]}`;
+      if (!time || time === datetime.dataset.time) return;
+      if (!isUsersTurn(datetime, time)) {
+        setWheel(datetime, datetime.dataset.time);
+        return;
       }
+      datetime.dataset.time = time;
+      context.sendScreen({ type: 'pick', screen: datetime.closest('.view')?.screen?.id ?? screen.id, hour: Number(match[1]), minute: Number(match[2]) });
     } });
   setWheel(datetime, shownTime(pane));
+  datetime.dataset.row = String(pane.table?.selected ?? '');
   return el('div', { class: 'pane-picker', style: `height:${pane.picker.height}px` }, datetime);
 }
 
@@ -79,6 +96,12 @@ export function updatePane(body, screen, context) {
   oldTable.replaceWith(table);
   if (focusedRow !== undefined) table.querySelector(`[data-row="${focusedRow}"]`)?.focus();
   const time = shownTime(screen.pane);
-  if (datetime.dataset.time !== time) setWheel(datetime, time);
+  const row = String(screen.pane.table.selected ?? '');
+  if (datetime.dataset.time !== time) {
+    // The same row with another time than the wheel shows: the host kept its own, refusing the turn.
+    if (datetime.dataset.row === row) datetime.turnedBack = { time: datetime.dataset.time, at: performance.now() };
+    setWheel(datetime, time);
+  }
+  datetime.dataset.row = row;
   return true;
 }
