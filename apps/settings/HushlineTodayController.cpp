@@ -215,7 +215,7 @@ PSListController::Specifiers HushlineTodayController::specifiersForReport(const 
     std::string from = text(report, "from");
     rows.push_back(group({}, text(report, "assumption")));
     rows.push_back(textRow(from.ends_with("T00:00:00") ? "The whole day" : "From " + TodayWording::clockTime(from) + " to midnight",
-        text(report, "day")));
+        TodayWording::day(text(report, "day"))));
     if (!report.value("hushlineEnabled", true))
         rows.push_back(textRow("Hushline is switched off."));
 

@@ -140,7 +140,7 @@ TEST_F(HushlineTodayControllerTest, TheReportShowsAsTheSpanTheTimelineAndTheEven
     EXPECT_THAT(calls(), ElementsAre("--root " + m_root.string() + " today --json"));
     EXPECT_THAT(shown(),
         ElementsAre("[ | Assumes the phone stays on the Wi-Fi network \"Home\" and nobody touches the volume.]",
-            "From 8:55" NBSP "AM to midnight | 2026-12-08", "[On Now]",
+            "From 8:55" NBSP "AM to midnight | Tue," NBSP "Dec" NBSP "8", "[On Now]",
             "Family is on for \"Breakfast\" (Family, 8:00" NBSP "AM" RANGE "9:00" NBSP "AM)", "[Timeline]",
             "Office applied for \"Standup\" (Work, 9:30" NBSP "AM" RANGE "10:00" NBSP "AM) | 9:30" NBSP "AM",
             "Office reverted with its end tone: \"Standup\" (Work, 9:30" NBSP "AM" RANGE "10:00" NBSP "AM) has ended | 10:00" NBSP "AM",
@@ -161,7 +161,7 @@ TEST_F(HushlineTodayControllerTest, AQuietDayWithHushlineOffSaysSo)
     openScreen();
     settle();
     EXPECT_THAT(shown(), ElementsAre("[ | Assumes the phone stays on the Wi-Fi network \"Home\" and nobody touches the volume.]",
-                             "The whole day | 2026-12-08", "Hushline is switched off.", "[Timeline]", "No profile is applied or reverted."));
+                             "The whole day | Tue," NBSP "Dec" NBSP "8", "Hushline is switched off.", "[Timeline]", "No profile is applied or reverted."));
 }
 
 TEST_F(HushlineTodayControllerTest, ProfileSwitchNetworkAndClockChangesEachMakeOneMoreLook)

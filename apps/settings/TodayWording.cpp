@@ -4,6 +4,8 @@
 #include "core/HLUtils.h"
 #include "platform/foundation/NSDateFormatter.h"
 
+#include <chrono>
+#include <cstdio>
 #include <regex>
 
 namespace {
@@ -51,4 +53,20 @@ std::string TodayWording::withClockTimes(const std::string& sentence)
     }
     out.append(rest, sentence.cend());
     return out;
+}
+
+std::string TodayWording::day(const std::string& isoDay)
+{
+    static const char* const kWeekdays[] = { "Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat" };
+    static const char* const kMonths[] = { "Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec" };
+    int year = 0;
+    unsigned month = 0, dayOfMonth = 0;
+    int used = 0;
+    if (std::sscanf(isoDay.c_str(), "%4d-%2u-%2u%n", &year, &month, &dayOfMonth, &used) != 3 || used != static_cast<int>(isoDay.size()))
+        return isoDay;
+    std::chrono::year_month_day date { std::chrono::year { year }, std::chrono::month { month }, std::chrono::day { dayOfMonth } };
+    if (!date.ok())
+        return isoDay;
+    std::chrono::weekday weekday { std::chrono::sys_days { date } };
+    return std::string(kWeekdays[weekday.c_encoding()]) + "," + kNoBreakSpace + kMonths[month - 1] + kNoBreakSpace + std::to_string(dayOfMonth);
 }

@@ -13,5 +13,9 @@ std::string clockTime(const std::string& localTime);
 std::string range(const std::string& from, const std::string& to);
 // A sentence of the report with its "09:30" and "09:30-10:00" written as the editor writes them.
 std::string withClockTimes(const std::string& sentence);
+// "2026-12-08" -> "Tue, Dec 8", as the phone names a day where room is short (it stands beside
+// the span of the look, which takes the row's room on a narrow screen), unbreakable; a text that
+// is no date stays as it is.
+std::string day(const std::string& isoDay);
 
 }
