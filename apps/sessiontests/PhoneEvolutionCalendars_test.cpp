@@ -239,6 +239,28 @@ TEST_F(PhoneEvolutionCalendarsTest, EvolutionKilledMidMeetingLeavesTheMeetingAnd
     EXPECT_EQ(evolutionStartsByHost(), 0u);
 }
 
+TEST_F(PhoneEvolutionCalendarsTest, APhoneStartedAgainLaunchesOnItsMirrorAndTakesInWhatChangedWhileItWasOff)
+{
+    addEvent("system-calendar", "standup", "Standup", "09:00", "10:00");
+    bootWithEvolution();
+    takeInCalendarChange([&] { return std::filesystem::exists(mirrored(kPersonal, "standup.ics")); }, "09:00:00");
+    ok({ "stop" });
+    m_booted = false;
+
+    // While the phone is off its owner moves the standup and adds a review.
+    gnome({ "modify-event", "system-calendar", GnomeCalendar::event("standup", "Standup", "2026-12-08T09:30:00", "2026-12-08T10:30:00") });
+    addEvent("system-calendar", "review", "Review", "11:00", "12:00");
+    bootLinked();
+    takeInCalendarChange([&] { return fileHolds(mirrored(kPersonal, "standup.ics"), "T093000") && std::filesystem::exists(mirrored(kPersonal, "review.ics")); },
+        "09:30:00");
+    EXPECT_THAT(wakeUps(), Not(HasSubstr("09:00:00")));
+    EXPECT_TRUE(linkedToEvolution());
+
+    // And it goes on following GNOME Calendar.
+    gnome({ "remove-event", "system-calendar", "review" });
+    ASSERT_TRUE(eventually([&] { return !std::filesystem::exists(mirrored(kPersonal, "review.ics")); })) << hostOutput();
+}
+
 class PhoneWithoutEvolutionTest : public PhoneEvolutionCalendarsTest {
 protected:
     PrivateSession::Options options() const override { return { .soundServer = true, .networkManager = false, .feedbackd = true }; }
