@@ -77,12 +77,17 @@ protected:
     }
     // The services of EDS the session bus started at the home screen's request: the host follows
     // EDS, it never starts it again after its owner stopped it.
-    size_t evolutionStartsByHost() const
+    size_t evolutionStartsByHost() const { return evolutionStartsBy(hostPid()); }
+    std::string hostPid() const
     {
-        std::string pid, busLog;
+        std::string pid;
         readFile(PhoneControl::launchedPath(m_root), pid);
+        return pid.substr(0, pid.find('\n'));
+    }
+    size_t evolutionStartsBy(const std::string& pid) const
+    {
+        std::string busLog;
         readFile(m_session->dir() / "log/session-bus.log", busLog);
-        pid = pid.substr(0, pid.find('\n'));
         size_t count = 0;
         std::istringstream lines(busLog);
         for (std::string line; std::getline(lines, line);)
@@ -259,6 +264,21 @@ TEST_F(PhoneEvolutionCalendarsTest, APhoneStartedAgainLaunchesOnItsMirrorAndTake
     // And it goes on following GNOME Calendar.
     gnome({ "remove-event", "system-calendar", "review" });
     ASSERT_TRUE(eventually([&] { return !std::filesystem::exists(mirrored(kPersonal, "review.ics")); })) << hostOutput();
+}
+
+TEST_F(PhoneEvolutionCalendarsTest, APhoneStoppedWhileEvolutionIsDownLeavesItDown)
+{
+    addEvent("system-calendar", "meeting", "Meeting", "09:00", "10:00");
+    bootWithEvolution();
+    ASSERT_TRUE(eventually([&] { return std::filesystem::exists(mirrored(kPersonal, "meeting.ics")); })) << hostOutput();
+    std::string pid = hostPid();
+    m_session->killEvolutionDataServer();
+    ASSERT_TRUE(eventually([&] { return hostLogCount("Evolution Data Server left the session bus") == 1; })) << hostOutput();
+    ok({ "stop" });
+    m_booted = false;
+    EXPECT_EQ(evolutionStartsBy(pid), 0u) << "the phone's last words to the calendar factory went to nobody";
+    EXPECT_THAT(hostOutput(), HasSubstr("SpringBoard: stopped by signal"));
+    EXPECT_THAT(hostOutput(), Not(HasSubstr("LeakSanitizer")));
 }
 
 class PhoneWithoutEvolutionTest : public PhoneEvolutionCalendarsTest {

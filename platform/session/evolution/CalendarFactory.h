@@ -17,6 +17,10 @@
 class CalendarFactory {
 public:
     explicit CalendarFactory(GDBusConnection*);
+    // What is kept while no factory is on the bus stays kept to the end of the process.
+    ~CalendarFactory();
+    CalendarFactory(const CalendarFactory&) = delete;
+    CalendarFactory& operator=(const CalendarFactory&) = delete;
 
     // Asks the bus (a short call), so that a factory that has just left is not taken for present.
     bool isOnBus() const;
