@@ -13,6 +13,7 @@
 // `clock advance 86400`, and its context switches over 5 idle seconds.
 #include "bench/BenchProfiles.h"
 #include "bench/CalendarDatabase.h"
+#include "bench/ProcStatus.h"
 #include "core/profile/HLProfilesManager.h"
 #include "platform/foundation/PropertyList.h"
 #include "platform/machinery/AtomicFile.h"
@@ -119,11 +120,7 @@ BENCHMARK(BM_Boot)->DenseRange(0, 4)->Unit(benchmark::kMillisecond)->UseManualTi
 // A field of /proc/<pid>/status, as a number (kB for memory).
 long statusField(const std::string& pid, const std::string& field)
 {
-    std::string text;
-    if (!readFile("/proc/" + pid + "/status", text))
-        return -1;
-    auto at = text.find(field + ":");
-    return at == std::string::npos ? -1 : std::strtol(text.c_str() + at + field.size() + 1, nullptr, 10);
+    return bench::procStatusField("/proc/" + pid + "/status", field);
 }
 
 void reportHost(const Setup& setup)

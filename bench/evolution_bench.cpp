@@ -80,19 +80,14 @@ std::pair<int, std::string> phonectl(const std::filesystem::path& root, std::vec
     return { status, text };
 }
 
-long field(const std::filesystem::path& status, const std::string& name)
-{
-    return bench::procStatusField(status, name);
-}
-
 // Context switches per thread: a thread that ends between two looks must not take its count away.
 std::map<std::string, long> switchesPerThread(const std::string& pid)
 {
     std::map<std::string, long> threads;
     std::error_code error;
     for (const auto& task : std::filesystem::directory_iterator("/proc/" + pid + "/task", error))
-        threads[task.path().filename().string()] = field(task.path() / "status", "voluntary_ctxt_switches")
-            + field(task.path() / "status", "nonvoluntary_ctxt_switches");
+        threads[task.path().filename().string()] = bench::procStatusField(task.path() / "status", "voluntary_ctxt_switches")
+            + bench::procStatusField(task.path() / "status", "nonvoluntary_ctxt_switches");
     return threads;
 }
 
@@ -232,7 +227,7 @@ void bootsAndHost(PrivateSession& session, int idleSeconds)
     double empty = warmBoots(phone, 0);
     phone.boot();
     waitUntilIdle(phone.pid());
-    long emptyRss = field("/proc/" + phone.pid() + "/status", "VmRSS");
+    long emptyRss = bench::procStatusField("/proc/" + phone.pid() + "/status", "VmRSS");
     phone.stop();
     auto events = session.dir() / "many.ics";
     std::string text = "BEGIN:VCALENDAR\r\nVERSION:2.0\r\n";
@@ -256,10 +251,10 @@ void bootsAndHost(PrivateSession& session, int idleSeconds)
     // The host has checked the mirror against EDS's view of every event once it is idle.
     waitUntilIdle(pid);
     double checked = millisecondsBetween(start, Clock::now()) - 1000;
-    long rss = field("/proc/" + pid + "/status", "VmRSS");
-    long peak = field("/proc/" + pid + "/status", "VmHWM");
-    long anonymous = field("/proc/" + pid + "/status", "RssAnon");
-    long mapped = field("/proc/" + pid + "/status", "RssFile");
+    long rss = bench::procStatusField("/proc/" + pid + "/status", "VmRSS");
+    long peak = bench::procStatusField("/proc/" + pid + "/status", "VmHWM");
+    long anonymous = bench::procStatusField("/proc/" + pid + "/status", "RssAnon");
+    long mapped = bench::procStatusField("/proc/" + pid + "/status", "RssFile");
     auto before = switchesPerThread(pid);
     std::this_thread::sleep_for(std::chrono::seconds(idleSeconds));
     auto after = switchesPerThread(pid);

@@ -136,18 +136,14 @@ int phonectl(const std::filesystem::path& root, std::vector<std::string> argumen
     return status;
 }
 
-long field(const std::filesystem::path& status, const std::string& name)
-{
-    return bench::procStatusField(status, name);
-}
-
 // Every thread's context switches (libcanberra's, GLib's, libpulse's as much as the main one).
 long switchesOfAllThreads(const std::string& pid)
 {
     long total = 0;
     std::error_code error;
     for (const auto& task : std::filesystem::directory_iterator("/proc/" + pid + "/task", error))
-        total += field(task.path() / "status", "voluntary_ctxt_switches") + field(task.path() / "status", "nonvoluntary_ctxt_switches");
+        total += bench::procStatusField(task.path() / "status", "voluntary_ctxt_switches")
+            + bench::procStatusField(task.path() / "status", "nonvoluntary_ctxt_switches");
     return total;
 }
 
@@ -176,7 +172,7 @@ void host(bool session, int idleSeconds)
     readFile(root / "var/run/springboard.launched", pid);
     pid = pid.substr(0, pid.find('\n'));
     std::this_thread::sleep_for(std::chrono::seconds(2));
-    long rss = field("/proc/" + pid + "/status", "VmRSS");
+    long rss = bench::procStatusField("/proc/" + pid + "/status", "VmRSS");
     long before = switchesOfAllThreads(pid);
     std::this_thread::sleep_for(std::chrono::seconds(idleSeconds));
     long idle = switchesOfAllThreads(pid) - before;

@@ -2,8 +2,9 @@
 // imports), ionic.js, the first screen's widgets (bundle/ionic.mjs), ionic-more.js, the others
 // (bundle/ionic-more.mjs), and ionic.css, Ionic's styles with its dark palette
 // (bundle/ionic.css). The first screen waits for page.js and ionic.js, two requests made at
-// once, not a chain of modules. ionic-more.js holds no copy of the Ionic modules that ionic.js holds: it
-// imports what it uses of them from ionic.js, which re-exports just that under names of its own.
+// once, not a chain of modules. ionic-more.js holds no copy of the Ionic modules that ionic.js
+// holds: it imports what it uses of them from ionic.js, which re-exports just that under names
+// of its own.
 // So both run on one Ionic runtime (one configuration, one registry of overlays and gestures).
 //
 // Each bundle is written under a name that holds a hash of its content (ionic.<hash>.js), which
