@@ -39,8 +39,12 @@ struct SoundServer::Request {
 
 namespace {
 
-// How often a write's entry is read again before the write counts as overtaken.
-constexpr int kReadBackAttempts = 50;
+// How often a write's entry is read again at once before the reads are spread out in time.
+constexpr int kReadBackAttempts = 10;
+
+// When, after a confirmed write or a report of the entry's change, the entry is read again for a
+// server that has not yet taken the change into its own copy (seconds after the write or report).
+const std::vector<double> kEventRoleCatchUp { 0.01, 0.03, 0.1, 0.3, 1.0, 2.0 };
 
 std::vector<uint32_t> channelsOf(const pa_cvolume& volume)
 {
@@ -103,6 +107,9 @@ std::unique_ptr<SoundServer::Request> SoundServer::take(Request* request)
 SoundServer::SoundServer()
     : m_eventRole(sameVolume)
     , m_media(sameVolume)
+    , m_eventRoleCatchUp(
+          kEventRoleCatchUp, [this](CatchUpReads::Answered answered) { readEventRole(std::move(answered)); },
+          [this] { endReadBacks(); })
 {
 }
 
@@ -182,6 +189,8 @@ void SoundServer::connected()
 void SoundServer::disconnected()
 {
     m_routeWatch.reset();
+    m_eventRoleCatchUp.stop();
+    m_awaitingEcho.clear();
     bool wasConnected = m_connected;
     m_announced = false;
     // The values of a server that comes back are its own again, not changes of the owner.
@@ -279,13 +288,27 @@ void SoundServer::readBackEventRole(Volume::Write write, int attemptsLeft)
 {
     readEventRole([this, write, attemptsLeft] {
         // PipeWire's pulse server may answer with the entry as it was before the write it has just
-        // confirmed: the entry is read again a few times while the write is not seen. A write
-        // overtaken by the owner's before it came back is done all the same.
-        if (m_eventRole.isPending(write) && attemptsLeft > 0)
+        // confirmed: the entry is read again a few times at once, then over the catch-up's
+        // schedule, while the write is not seen.
+        if (!m_eventRole.isPending(write))
+            return;
+        if (attemptsLeft > 0) {
             readBackEventRole(write, attemptsLeft - 1);
-        else
-            m_eventRole.finish(write, true);
+            return;
+        }
+        m_awaitingEcho.push_back(write);
+        m_eventRoleCatchUp.start();
     });
+}
+
+// A write still not seen when the catch-up's reads are done, overtaken by the owner's before it
+// came back or kept by the server in a form we do not read back, is done all the same.
+void SoundServer::endReadBacks()
+{
+    auto writes = std::move(m_awaitingEcho);
+    m_awaitingEcho.clear();
+    for (auto write : writes)
+        m_eventRole.finish(write, true);
 }
 
 void SoundServer::refreshEventRole(std::function<void()> done)
@@ -318,7 +341,10 @@ void SoundServer::serverNamed(const std::string& name)
 {
     if (m_routeWatch || !RouteSettingsWatch::isNeededFor(name))
         return;
-    m_routeWatch = RouteSettingsWatch::start([this] { readEventRole(); });
+    m_routeWatch = RouteSettingsWatch::start([this] {
+        readEventRole();
+        m_eventRoleCatchUp.start();
+    });
     if (!m_routeWatch && !m_routeWatchMissingLogged)
         NSLog("Session: %s does not tell of the ringer's changes and pw-metadata is not installed: the owner's ringer is read only at "
               "the phone's own changes",

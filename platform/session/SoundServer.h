@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/session/CatchUpReads.h"
 #include "platform/session/PulseLoop.h"
 #include "platform/session/RemoteValue.h"
 
@@ -94,8 +95,10 @@ private:
     void setConnected(bool);
     void watchForServer();
     void readEventRole(std::function<void()> after = {});
-    // Reads the entry until the write is seen there, at most `attemptsLeft` more times.
+    // Reads the entry until the write is seen there: `attemptsLeft` more times at once, then over
+    // the catch-up's schedule.
     void readBackEventRole(Volume::Write, int attemptsLeft);
+    void endReadBacks();
     void readServer(std::function<void()> after = {});
     void readSink(const std::string& name, std::function<void(SoundServer&, bool)> after);
     void serverNamed(const std::string& name);
@@ -125,5 +128,8 @@ private:
     std::unique_ptr<RouteSettingsWatch> m_routeWatch;
     bool m_routeWatchMissingLogged { false };
     std::vector<std::unique_ptr<Request>> m_requests;
+    CatchUpReads m_eventRoleCatchUp;
+    // Our writes of the entry that the catch-up's reads are waiting to see.
+    std::vector<Volume::Write> m_awaitingEcho;
     std::chrono::steady_clock::time_point m_lastReport;
 };

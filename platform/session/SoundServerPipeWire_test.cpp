@@ -2,6 +2,8 @@
 
 #include "platform/session/testsupport/SoundServerFixture.h"
 
+#include <filesystem>
+#include <string>
 #include <vector>
 
 // The same sound server link on PipeWire (pipewire, wireplumber and pipewire-pulse, headless),
@@ -21,6 +23,33 @@ protected:
             .soundServerKind = PrivateSession::SoundServerKind::PipeWire });
         m_session->run("pactl set-sink-volume test_sink 70% 35%");
     }
+};
+
+// A listener of the route-settings metadata of its own, beside the phone's. PipeWire 0.3.65 with
+// WirePlumber 0.4 now and then passes a change made through its pulse server on to none of the
+// metadata's listeners (a listener that binds later reads it): the witness tells that case apart
+// from a change the phone missed.
+class MetadataWitness {
+public:
+    explicit MetadataWitness(const PrivateSession& session)
+        : m_session(session)
+        , m_log(session.dir() / "witness.log")
+    {
+        m_pid = m_session.runTrimmed("pw-metadata -n route-settings -m >'" + m_log.string() + "' 2>&1 & echo $!");
+        m_session.run("timeout 10 sh -c 'until grep -q \"^update:.*Notification\" \"" + m_log.string() + "\"; do sleep 0.02; done'");
+        m_updatesAtStart = updates();
+    }
+    ~MetadataWitness() { m_session.run("kill " + m_pid); }
+
+    bool wasToldOfChange() const { return updates() > m_updatesAtStart; }
+
+private:
+    int updates() const { return std::stoi(m_session.runTrimmed("grep -c '^update:.*Notification' '" + m_log.string() + "' || true")); }
+
+    const PrivateSession& m_session;
+    std::filesystem::path m_log;
+    std::string m_pid;
+    int m_updatesAtStart { 0 };
 };
 
 }
@@ -61,8 +90,11 @@ TEST_F(PipeWireTest, AnOwnersEventRoleChangeIsReportedThroughPipeWiresMetadata)
         .connectionChanged = nullptr });
     ASSERT_TRUE(write([&](auto done) { m_server->setEventRoleVolume(20000, done); }));
     m_owner = connected();
+    MetadataWitness witness(*m_session);
     ASSERT_TRUE(write([&](auto done) { m_owner->setEventRoleVolume(30000, done); }));
-    ASSERT_TRUE(until([&] { return !ringer.empty(); })) << "the owner's change is told without the phone asking";
+    if (!until([&] { return !ringer.empty(); }) && !witness.wasToldOfChange())
+        GTEST_SKIP() << "PipeWire told none of the route-settings metadata's listeners of the owner's change";
+    ASSERT_FALSE(ringer.empty()) << "the owner's change is told without the phone asking";
     ASSERT_EQ(ringer.size(), 1u);
     EXPECT_NEAR(ringer[0], 30000, 1);
     EXPECT_NEAR(m_server->eventRoleVolume().value_or(0), 30000, 1);
