@@ -2,6 +2,8 @@
 
 #include "apps/settings/AssetManifest.h"
 #include "apps/settings/ContentNegotiation.h"
+#include "apps/settings/FirstFrame.h"
+#include "apps/settings/Gzip.h"
 #include "apps/settings/RequestGuard.h"
 #include "apps/settings/TabId.h"
 #include "platform/machinery/AtomicFile.h"
@@ -44,12 +46,15 @@ const char* contentTypeOf(const std::filesystem::path& path)
     return "application/octet-stream";
 }
 
-void addPageHeaders(MHD_Response* response, const char* contentType)
+// `scriptNonce`: the nonce of the one script written into a page, allowed beside the host's files.
+void addPageHeaders(MHD_Response* response, const char* contentType, const std::string& scriptNonce = "")
 {
     MHD_add_response_header(response, "Content-Type", contentType);
     MHD_add_response_header(response, "X-Content-Type-Options", "nosniff");
-    MHD_add_response_header(response, "Content-Security-Policy",
-        "default-src 'self'; style-src 'self' 'unsafe-inline'; img-src 'self' data:; connect-src 'self'; frame-ancestors 'none'");
+    std::string scripts = scriptNonce.empty() ? "" : "script-src 'self' 'nonce-" + scriptNonce + "'; ";
+    std::string policy = "default-src 'self'; " + scripts
+        + "style-src 'self' 'unsafe-inline'; img-src 'self' data:; connect-src 'self'; frame-ancestors 'none'";
+    MHD_add_response_header(response, "Content-Security-Policy", policy.c_str());
 }
 
 // A path inside the folder, or nothing for a name that would climb out of it. Links inside the
@@ -304,7 +309,36 @@ int HttpServer::serveIndex(MHD_Connection* connection)
     });
     if (!asset)
         return respond(connection, MHD_HTTP_NOT_FOUND, "not found\n", "text/plain");
-    return serveAsset(connection, *asset, index);
+    if (!m_handlers.newTab)
+        return serveAsset(connection, *asset, index);
+    return serveWithFirstFrame(connection, asset->bytes);
+}
+
+// The page of a new tab, made for this request: its first screen in place, and the one script
+// written into it allowed by a nonce of its own.
+int HttpServer::serveWithFirstFrame(MHD_Connection* connection, const std::string& html)
+{
+    std::string tab = m_handlers.newTab();
+    std::string markup;
+    try {
+        markup = FirstFrame::markup(nlohmann::json::parse(stateOf(tab)).value("navigation", nlohmann::json()));
+    } catch (const nlohmann::json::exception&) {
+        markup.clear();
+    }
+    std::string nonce = FirstFrame::nonce();
+    std::string body = FirstFrame::insert(html, tab, markup, nonce);
+    bool gzipped = acceptsCoding(header(connection, "Accept-Encoding"), "gzip");
+    if (gzipped)
+        body = gzip(body);
+    auto* response = MHD_create_response_from_buffer(body.size(), const_cast<char*>(body.data()), MHD_RESPMEM_MUST_COPY);
+    addPageHeaders(response, "text/html; charset=utf-8", nonce);
+    if (gzipped)
+        MHD_add_response_header(response, "Content-Encoding", "gzip");
+    MHD_add_response_header(response, "Vary", "Accept-Encoding");
+    MHD_add_response_header(response, "Cache-Control", "no-store");
+    auto result = MHD_queue_response(connection, MHD_HTTP_OK, response);
+    MHD_destroy_response(response);
+    return result == MHD_YES;
 }
 
 int HttpServer::openStream(MHD_Connection* connection, const std::string& tab)

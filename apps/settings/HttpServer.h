@@ -18,7 +18,7 @@ struct MHD_Connection;
 // source of the loop, so every request is handled on the main thread, where the screens live,
 // and no thread is started). It serves
 //   GET  /                      the page (index.html of the page folder, naming the build's
-//                               stylesheet by its hashed name)
+//                               files by their hashed names), with a new tab's first screen
 //   GET  /page/<file>           the page's scripts, styles and icon, and its bundled widgets
 //                               (page/dist/, made by bundle/build.mjs): nothing else is served
 //   GET  /phone/<path>.png      an image of the phone (the settings bundle, the system's images)
@@ -43,6 +43,9 @@ public:
         std::function<Reply(const std::string& body)> action;
         // A tab's event stream opened (true) or closed (false).
         std::function<void(const std::string& tab, bool open)> stream;
+        // A tab made for a page about to be served, whose first screen the page is served with
+        // (FirstFrame); none: the page comes without one and makes its own tab.
+        std::function<std::string()> newTab;
     };
 
     // Listens on 127.0.0.1:port (0: a free port). Throws std::runtime_error when it cannot.
@@ -68,6 +71,7 @@ private:
     int handle(MHD_Connection*, const std::string& url, const std::string& method, Request&);
     int serveFile(MHD_Connection*, const std::filesystem::path& base, const std::string& relative);
     int serveIndex(MHD_Connection*);
+    int serveWithFirstFrame(MHD_Connection*, const std::string& html);
     int serveAsset(MHD_Connection*, const Asset&, const std::filesystem::path& name);
     int openStream(MHD_Connection*, const std::string& tab);
     int respond(MHD_Connection*, unsigned status, const std::string& body, const char* contentType);

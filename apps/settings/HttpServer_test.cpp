@@ -1,5 +1,6 @@
 #include "apps/settings/HttpServer.h"
 
+#include "apps/settings/FirstFrame.h"
 #include "platform/foundation/NSRunLoop.h"
 #include "platform/testsupport/RunLoopFixture.h"
 
@@ -111,7 +112,8 @@ protected:
                     m_actions.push_back(body);
                     return body == "{}" ? HttpServer::Reply { 400, "an empty action\n" } : HttpServer::Reply {};
                 },
-                .stream = [this](const std::string& tab, bool open) { m_streamEvents.push_back((open ? "+" : "-") + tab); } });
+                .stream = [this](const std::string& tab, bool open) { m_streamEvents.push_back((open ? "+" : "-") + tab); },
+                .newTab = nullptr });
         m_host = "127.0.0.1:" + std::to_string(m_server->port());
     }
     void TearDown() override
@@ -284,4 +286,42 @@ TEST_F(HttpServerTest, BundlesNamedAfterTheirContentAreKeptForGoodAndTheIndexNam
     std::ofstream(m_web / "page" / "dist" / "manifest.json")
         << R"({"/page/dist/ionic.css": "/page/dist/ionic.ba9876543210.css", "/page/dist/ionic.js": "/page/dist/ionic.ba9876543210.js"})";
     EXPECT_THAT(get("/").body, HasSubstr(R"(href="/page/dist/ionic.ba9876543210.css")"));
+}
+
+// A host that makes a tab for each page it serves writes that tab and its first screen into the
+// page, with the one script the page's policy allows by its nonce.
+TEST_F(HttpServerTest, APageIsServedWithATabOfItsOwnAndThatTabsFirstScreen)
+{
+    std::vector<std::string> asked;
+    int made = 0;
+    m_server = std::make_unique<HttpServer>(0, m_web,
+        HttpServer::Handlers { .state = [&](const std::string& tab) {
+                                  asked.push_back(tab);
+                                  return std::string(R"({"navigation":{"screens":[{"title":"Root","right":[],"left":[],"groups":[{"title":"",)"
+                                                     R"("rows":[{"kind":"static","title":"Row of )") + tab + R"("}]}]}]}})";
+                              },
+            .action = nullptr,
+            .stream = nullptr,
+            .newTab = [&] { return "tab-" + std::to_string(++made); } });
+    m_host = "127.0.0.1:" + std::to_string(m_server->port());
+    std::ofstream(m_web / "page" / "index.html") << std::string("<head>") + FirstFrame::kTabMarker + "</head><body>" + FirstFrame::kFrameMarker
+            + "<script type=\"module\" src=\"/page/app.js\"></script></body>";
+
+    auto first = get("/");
+    auto second = get("/", "Accept-Encoding: gzip\r\n");
+    EXPECT_EQ(asked, (std::vector<std::string> { "tab-1", "tab-2" })) << "each page has a tab of its own";
+    EXPECT_THAT(first.body, HasSubstr(R"(<meta name="hushline-tab" content="tab-1">)"));
+    EXPECT_THAT(first.body, HasSubstr(R"(<div id="first-frame" class="first-frame" inert>)"));
+    EXPECT_THAT(first.body, HasSubstr("Row of tab-1"));
+    EXPECT_EQ(headerOf(first, "Cache-Control"), "no-store") << "a page is made for one load";
+    EXPECT_EQ(headerOf(second, "Content-Encoding"), "gzip");
+    EXPECT_THAT(gunzip(second.body), HasSubstr("Row of tab-2"));
+
+    auto policy = headerOf(first, "Content-Security-Policy");
+    auto nonceAt = first.body.find("<script nonce=\"");
+    ASSERT_NE(nonceAt, std::string::npos);
+    std::string nonce = first.body.substr(nonceAt + 15, 32);
+    EXPECT_THAT(policy, HasSubstr("script-src 'self' 'nonce-" + nonce + "'"));
+    EXPECT_NE(headerOf(second, "Content-Security-Policy"), policy) << "every page its own nonce";
+    EXPECT_EQ(headerOf(get("/page/index.html"), "Content-Type"), "text/html; charset=utf-8");
 }

@@ -231,7 +231,8 @@ int runSettingsHost(const SettingsHostOptions& options)
     tabs.setChanged(armForgetting);
     HttpServer::Handlers handlers { .state = [&](const std::string& tab) { return states.current(tab); },
         .action = [&](const std::string& body) { return answerAction(registry, actions, tabs, states, body); },
-        .stream = [&](const std::string& tab, bool open) { open ? tabs.streamOpened(tab) : tabs.streamClosed(tab); } };
+        .stream = [&](const std::string& tab, bool open) { open ? tabs.streamOpened(tab) : tabs.streamClosed(tab); },
+        .newTab = [] { return newTabId(); } };
     auto server = startServer(options, root, std::move(handlers));
     states.setServer(server.get());
     UIWindow::keyWindow().setDisplayObserver([&] { states.redraw(); });

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdio>
+#include <random>
 #include <string>
 
 // The id a tab of the page names itself by: up to 64 letters, digits, '-' and '_'. The empty id
@@ -12,4 +14,17 @@ inline bool isTabId(const std::string& id)
         if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '_'))
             return false;
     return true;
+}
+
+// A new tab's id, made by the host for a page it serves: 128 random bits.
+inline std::string newTabId()
+{
+    std::random_device device;
+    std::string id = "tab-";
+    for (int i = 0; i < 4; ++i) {
+        char part[9];
+        std::snprintf(part, sizeof part, "%08x", static_cast<unsigned>(device()));
+        id += part;
+    }
+    return id;
 }

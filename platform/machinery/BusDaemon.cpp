@@ -1,5 +1,7 @@
 #include "platform/machinery/BusDaemon.h"
 
+#include "platform/machinery/MarkupEscape.h"
+
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -26,22 +28,6 @@ std::string escapeAddressValue(const std::string& value)
     return escaped;
 }
 
-std::string escapeXML(const std::string& text)
-{
-    std::string escaped;
-    for (char c : text) {
-        switch (c) {
-        case '&': escaped += "&amp;"; break;
-        case '<': escaped += "&lt;"; break;
-        case '>': escaped += "&gt;"; break;
-        case '"': escaped += "&quot;"; break;
-        case '\'': escaped += "&apos;"; break;
-        default: escaped += c;
-        }
-    }
-    return escaped;
-}
-
 }
 
 std::string busDaemonConfiguration(const BusDaemonConfiguration& bus)
@@ -50,13 +36,13 @@ std::string busDaemonConfiguration(const BusDaemonConfiguration& bus)
                        " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
                        "<busconfig>\n";
     if (!bus.type.empty())
-        text += "  <type>" + escapeXML(bus.type) + "</type>\n";
+        text += "  <type>" + escapeMarkup(bus.type) + "</type>\n";
     if (bus.keepUmask)
         text += "  <keep_umask/>\n";
-    text += "  <listen>" + escapeXML("unix:path=" + escapeAddressValue(bus.socket.string())) + "</listen>\n"
+    text += "  <listen>" + escapeMarkup("unix:path=" + escapeAddressValue(bus.socket.string())) + "</listen>\n"
         + "  <auth>EXTERNAL</auth>\n";
     if (!bus.serviceDir.empty())
-        text += "  <servicedir>" + escapeXML(bus.serviceDir.string()) + "</servicedir>\n";
+        text += "  <servicedir>" + escapeMarkup(bus.serviceDir.string()) + "</servicedir>\n";
     text += "  <policy context=\"default\">\n"
             "    <allow own=\"*\"/>\n"
             "    <allow send_destination=\"*\" eavesdrop=\"true\"/>\n"

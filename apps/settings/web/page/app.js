@@ -102,8 +102,29 @@ for (const type of ['pointerup', 'pointercancel']) {
   document.addEventListener(type, () => { pressing = false; if (held) setTimeout(drawHeld); }, true);
 }
 
+// The first screen the host wrote into the page stays over the live one until every widget of
+// the live one has drawn itself (their own widgets too), and goes in the frame that shows them.
+const firstFrame = document.getElementById('first-frame');
+
+async function drawn(root) {
+  const widgets = [...root.querySelectorAll('*')].filter((node) => node.localName.startsWith('ion-'));
+  await Promise.all(widgets.map(async (node) => {
+    await customElements.whenDefined(node.localName);
+    await node.componentOnReady?.();
+    if (node.shadowRoot) await drawn(node.shadowRoot);
+  }));
+}
+
+async function retireFirstFrame() {
+  if (!firstFrame?.isConnected || firstFrame.retiring) return;
+  firstFrame.retiring = true;
+  await drawn(screenHost);
+  requestAnimationFrame(() => firstFrame.remove());
+}
+
 function draw(state) {
   if (state.navigation) screens.show(state.navigation);
+  retireFirstFrame();
   const overlays = state.overlays || [];
   const pages = overlays.filter((overlay) => overlay.kind === 'modal' || overlay.kind === 'mail' || overlay.kind === 'share');
   const page = pages[pages.length - 1];

@@ -7,9 +7,10 @@
 // Each tab navigates on its own: the page names its tab in every request, by an id kept in the
 // tab's session storage, so that a reload finds the same screens.
 
+// A new tab takes the tab the host made for the page it served (and drew the first screen of).
 const tabKey = 'hushline.tab';
 function makeTabId() {
-  const id = sessionStorage.getItem(tabKey)
+  const id = sessionStorage.getItem(tabKey) || document.querySelector('meta[name="hushline-tab"]')?.content
     || (crypto.randomUUID ? crypto.randomUUID() : `${Date.now().toString(36)}-${Math.random().toString(36).slice(2)}`);
   sessionStorage.setItem(tabKey, id);
   return id;

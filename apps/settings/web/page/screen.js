@@ -63,8 +63,13 @@ function toolbar(screen, context) {
   if (screen.titleLabel) title = screen.titleLabel;
   else if (screen.titleImage) {
     title = el('img', { class: 'title-image', src: screen.titleImage, alt: screen.title || 'Hushline' });
-    if (!logoShown && screen.titleFade) title.style.animationDuration = `${screen.titleFade}s`;
-    else title.classList.add('shown');
+    if (!logoShown && screen.titleFade) {
+      title.style.animationDuration = `${screen.titleFade}s`;
+      // The first screen the host wrote into the page began the fade: the live logo goes on
+      // from where that one is.
+      const begun = document.querySelector('#first-frame .title-image')?.getAnimations()[0]?.currentTime;
+      if (begun) title.style.animationDelay = `-${begun}ms`;
+    } else title.classList.add('shown');
     logoShown = true;
   } else title = screen.title;
   const node = el('ion-toolbar', { class: bar && bar.barTint ? 'tinted' : '' }, start, el('ion-title', {}, title), end);
