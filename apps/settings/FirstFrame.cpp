@@ -201,7 +201,22 @@ std::string FirstFrame::markup(const json& navigation)
     return *top + "<div class=\"ff-content\"><div class=\"groups\">" + list + "</div></div>";
 }
 
-std::string FirstFrame::insert(std::string html, const std::string& tab, const std::string& markup, const std::string& nonce)
+namespace {
+
+// JSON as the content of a script element: no "<" that could end the element or open a comment
+// ("\u003c" is the same character to JSON).
+std::string scriptData(const std::string& json)
+{
+    std::string out;
+    out.reserve(json.size());
+    for (char c : json)
+        out += c == '<' ? std::string("\\u003c") : std::string(1, c);
+    return out;
+}
+
+}
+
+std::string FirstFrame::insert(std::string html, const std::string& tab, const std::string& markup, const std::string& state, const std::string& nonce)
 {
     auto replace = [&](const std::string& marker, const std::string& by) {
         if (auto at = html.find(marker); at != std::string::npos)
@@ -209,8 +224,10 @@ std::string FirstFrame::insert(std::string html, const std::string& tab, const s
     };
     replace(kTabMarker, "<meta name=\"hushline-tab\" content=\"" + escapeMarkup(tab) + "\">");
     if (!markup.empty()) {
-        replace(kFrameMarker, "<div id=\"first-frame\" class=\"first-frame\" inert>" + markup + "</div><script nonce=\"" + escapeMarkup(nonce)
-                + "\">if (sessionStorage.getItem('hushline.tab')) document.getElementById('first-frame').remove();</script>");
+        replace(kFrameMarker,
+            "<div id=\"first-frame\" class=\"first-frame\" inert>" + markup + "</div><script type=\"application/json\" id=\"first-state\">"
+                + scriptData(state) + "</script><script nonce=\"" + escapeMarkup(nonce)
+                + "\">if (sessionStorage.getItem('hushline.tab')) for (const id of ['first-frame', 'first-state']) document.getElementById(id).remove();</script>");
     }
     return html;
 }

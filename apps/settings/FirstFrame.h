@@ -18,10 +18,11 @@ public:
     // The top screen of a navigation state as the host sends it (its "navigation" object).
     static std::string markup(const nlohmann::json& navigation);
 
-    // The page (index.html) with the tab's id, and with the markup and the script that takes it
-    // away again when the tab has screens of its own already (a reload: the host cannot know,
-    // the tab's session storage does) when there is markup. The script carries the nonce.
-    static std::string insert(std::string html, const std::string& tab, const std::string& markup, const std::string& nonce);
+    // The page (index.html) with the tab's id and, when there is markup, with the markup, the
+    // tab's state (JSON, which the page draws without waiting for its event stream) and the
+    // script that takes both away again when the tab has screens of its own already (a reload:
+    // the host cannot know, the tab's session storage does). The script carries the nonce.
+    static std::string insert(std::string html, const std::string& tab, const std::string& markup, const std::string& state, const std::string& nonce);
     // A new script nonce: 128 random bits.
     static std::string nonce();
 

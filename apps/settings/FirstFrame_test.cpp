@@ -108,10 +108,13 @@ TEST(FirstFrameTest, ScreensItCannotDrawAsTheLiveOneWouldAreLeftToThePage)
 TEST(FirstFrameTest, ThePageGetsTheTabAndTheMarkupWithTheScriptThatDropsItOnAReload)
 {
     std::string page = std::string("<head>") + FirstFrame::kTabMarker + "</head><body>" + FirstFrame::kFrameMarker + "</body>";
-    std::string filled = FirstFrame::insert(page, "tab-1", "<div>root</div>", "abc123");
+    std::string filled = FirstFrame::insert(page, "tab-1", "<div>root</div>", R"({"title":"</script><!-- x"})", "abc123");
     EXPECT_EQ(filled, "<head><meta name=\"hushline-tab\" content=\"tab-1\"></head><body><div id=\"first-frame\" class=\"first-frame\" inert><div>root</div></div>"
-                      "<script nonce=\"abc123\">if (sessionStorage.getItem('hushline.tab')) document.getElementById('first-frame').remove();</script></body>");
-    EXPECT_EQ(FirstFrame::insert(page, "tab-2", "", "abc123"),
+                      "<script type=\"application/json\" id=\"first-state\">{\"title\":\"\\u003c/script>\\u003c!-- x\"}</script>"
+                      "<script nonce=\"abc123\">if (sessionStorage.getItem('hushline.tab')) for (const id of ['first-frame', 'first-state']) "
+                      "document.getElementById(id).remove();</script></body>");
+    EXPECT_EQ(nlohmann::json::parse(R"({"title":"\u003c/script>"})")["title"], "</script>") << "the state reads as it was";
+    EXPECT_EQ(FirstFrame::insert(page, "tab-2", "", "{}", "abc123"),
         std::string("<head><meta name=\"hushline-tab\" content=\"tab-2\"></head><body>") + FirstFrame::kFrameMarker + "</body>")
         << "without markup the frame stays hidden and no script is written";
     EXPECT_EQ(FirstFrame::nonce().size(), 32u);

@@ -319,14 +319,15 @@ int HttpServer::serveIndex(MHD_Connection* connection)
 int HttpServer::serveWithFirstFrame(MHD_Connection* connection, const std::string& html)
 {
     std::string tab = m_handlers.newTab();
+    std::string state = stateOf(tab);
     std::string markup;
     try {
-        markup = FirstFrame::markup(nlohmann::json::parse(stateOf(tab)).value("navigation", nlohmann::json()));
+        markup = FirstFrame::markup(nlohmann::json::parse(state).value("navigation", nlohmann::json()));
     } catch (const nlohmann::json::exception&) {
         markup.clear();
     }
     std::string nonce = FirstFrame::nonce();
-    std::string body = FirstFrame::insert(html, tab, markup, nonce);
+    std::string body = FirstFrame::insert(html, tab, markup, state, nonce);
     bool gzipped = acceptsCoding(header(connection, "Accept-Encoding"), "gzip");
     if (gzipped)
         body = gzip(body);

@@ -111,7 +111,6 @@ async function drawn(root) {
   await Promise.all(widgets.map(async (node) => {
     await customElements.whenDefined(node.localName);
     await node.componentOnReady?.();
-    if (node.shadowRoot) await drawn(node.shadowRoot);
   }));
 }
 
@@ -153,7 +152,10 @@ onConnection((connected) => {
   if (!connected && lastState) ready.then(() => draw(lastState));
 });
 
-// The state is fetched while Ionic loads.
+// The state is fetched while Ionic loads. A new tab has it already: the host wrote it into the
+// page with the tab's first screen.
+const firstState = document.getElementById('first-state')?.textContent;
+if (firstState) ready.then(() => accept(firstState));
 listen((text) => ready.then(() => accept(text)));
 let moreSoon = null;
 new MutationObserver(() => {
