@@ -14,7 +14,11 @@ const needsMore = 'ion-range:not(:defined), ion-input:not(:defined), ion-datetim
 // Nothing is drawn before the page's styles apply: no frame of unstyled widgets.
 const stylesReady = Promise.all([...document.querySelectorAll('link[rel="stylesheet"]')].map((link) => (link.sheet ? null
   : new Promise((resolve) => { link.addEventListener('load', resolve); link.addEventListener('error', resolve); }))));
-const ready = Promise.all([ionicReady, stylesReady]);
+// The first screen and the state written into the page come last in it: they are read once the
+// page is parsed.
+const parsed = document.readyState === 'loading'
+  ? new Promise((resolve) => document.addEventListener('DOMContentLoaded', resolve, { once: true })) : null;
+const ready = Promise.all([ionicReady, stylesReady, parsed]);
 
 const screenHost = document.getElementById('screen');
 const modalHost = document.getElementById('modal');
@@ -103,9 +107,8 @@ for (const type of ['pointerup', 'pointercancel']) {
 }
 
 // The first screen the host wrote into the page stays over the live one until every widget of
-// the live one has drawn itself (their own widgets too), and goes in the frame that shows them.
-const firstFrame = document.getElementById('first-frame');
-
+// the live one has drawn itself (a widget is ready once the widgets it draws are), and goes
+// before the next frame is painted.
 async function drawn(root) {
   const widgets = [...root.querySelectorAll('*')].filter((node) => node.localName.startsWith('ion-'));
   await Promise.all(widgets.map(async (node) => {
@@ -115,10 +118,11 @@ async function drawn(root) {
 }
 
 async function retireFirstFrame() {
-  if (!firstFrame?.isConnected || firstFrame.retiring) return;
+  const firstFrame = document.getElementById('first-frame');
+  if (!firstFrame || firstFrame.retiring) return;
   firstFrame.retiring = true;
   await drawn(screenHost);
-  requestAnimationFrame(() => firstFrame.remove());
+  firstFrame.remove();
 }
 
 function draw(state) {
@@ -154,8 +158,10 @@ onConnection((connected) => {
 
 // The state is fetched while Ionic loads. A new tab has it already: the host wrote it into the
 // page with the tab's first screen.
-const firstState = document.getElementById('first-state')?.textContent;
-if (firstState) ready.then(() => accept(firstState));
+ready.then(() => {
+  const firstState = document.getElementById('first-state')?.textContent;
+  if (firstState) accept(firstState);
+});
 listen((text) => ready.then(() => accept(text)));
 let moreSoon = null;
 new MutationObserver(() => {
