@@ -53,10 +53,11 @@ describe('the first screen written into the page', () => {
     assert.equal(await page.getByRole('switch', { name: 'Enabled' }).isChecked(), true, 'a tap on the first screen changes nothing');
   });
 
-  test('gives way to the live list with every word where it was, on the tab the host made', async () => {
-    const context = await phone.browser.newContext({ viewport: { width: 390, height: 844 } });
+  // Loads a new tab with its scripts held back until the first screen's words are read, and
+  // gives the words of both lists.
+  async function bothLists(viewport) {
+    const context = await phone.browser.newContext({ viewport });
     const fresh = await context.newPage();
-    // The first screen is kept until its words are read.
     let release;
     const held = new Promise((resolve) => { release = resolve; });
     await fresh.route('**/page/dist/page.*.js', async (route) => { await held; await route.continue(); });
@@ -67,12 +68,21 @@ describe('the first screen written into the page', () => {
     release();
     await fresh.waitForFunction(() => !document.getElementById('first-frame'));
     const liveWords = await wordsOf(fresh, 'ion-content');
+    return { context, fresh, tab, firstWords, liveWords };
+  }
+
+  function assertSamePlaces(firstWords, liveWords, what) {
     for (const [word, [x, y]] of Object.entries(firstWords)) {
       if (!(word in liveWords)) continue;
       assert.ok(Math.abs(liveWords[word][0] - x) < 1 && Math.abs(liveWords[word][1] - y) < 1,
-        `"${word}" at ${x},${y} first, at ${liveWords[word]} live`);
+        `${what}: "${word}" at ${x},${y} first, at ${liveWords[word]} live`);
     }
-    assert.ok(Object.keys(firstWords).filter((word) => word in liveWords).length >= 8, 'the two lists show the same words');
+    assert.ok(Object.keys(firstWords).filter((word) => word in liveWords).length >= 8, `${what}: the two lists show the same words`);
+  }
+
+  test('gives way to the live list with every word where it was, on the tab the host made', async () => {
+    const { context, fresh, tab, firstWords, liveWords } = await bothLists({ width: 390, height: 844 });
+    assertSamePlaces(firstWords, liveWords, 'at 390 px');
     assert.equal(await fresh.evaluate(() => sessionStorage.getItem('hushline.tab')), tab);
     assert.ok(tab.startsWith('tab-'));
     // The live list takes taps at once: switched off, the profiles' groups go.
@@ -81,6 +91,18 @@ describe('the first screen written into the page', () => {
     await fresh.getByRole('switch', { name: 'Enabled' }).click();
     await fresh.getByText('Active Profiles', { exact: true }).waitFor();
     await context.close();
+  });
+
+  test('matches the live list on a narrow phone and in the centred column of a wide window', async () => {
+    const [profile] = (await phone.state()).profiles;
+    await phone.phonectl('send', 'com.velloq.HushlineProfileUpdateMessageKey', '--user-info',
+      JSON.stringify({ ProfileIdentifier: profile.identifier, ChangedData: { title: 'Weekly planning with the whole design team' } }));
+    await page.getByText('Weekly planning with the whole design team', { exact: true }).waitFor();
+    for (const viewport of [{ width: 320, height: 640 }, { width: 1280, height: 800 }]) {
+      const { context, firstWords, liveWords } = await bothLists(viewport);
+      assertSamePlaces(firstWords, liveWords, `at ${viewport.width} px`);
+      await context.close();
+    }
   });
 
   test('is not shown to a tab that reloads on a screen of its own', async () => {
