@@ -4,6 +4,7 @@
 #include "apps/settings/ContentNegotiation.h"
 #include "apps/settings/FirstFrame.h"
 #include "apps/settings/Gzip.h"
+#include "apps/settings/InlineStyles.h"
 #include "apps/settings/RequestGuard.h"
 #include "apps/settings/TabId.h"
 #include "platform/machinery/AtomicFile.h"
@@ -328,6 +329,13 @@ int HttpServer::serveWithFirstFrame(MHD_Connection* connection, const std::strin
     }
     std::string nonce = FirstFrame::nonce();
     std::string body = FirstFrame::insert(html, tab, markup, state, nonce);
+    if (!markup.empty()) {
+        body = InlineStyles::apply(std::move(body), [&](const std::string& address) -> std::optional<std::string> {
+            auto path = inside(m_webFolder / "page", address.substr(6));
+            auto asset = path ? m_assets.file(*path) : nullptr;
+            return asset ? std::optional<std::string>(asset->bytes) : std::nullopt;
+        });
+    }
     bool gzipped = acceptsCoding(header(connection, "Accept-Encoding"), "gzip");
     if (gzipped)
         body = gzip(body);

@@ -19,6 +19,7 @@ struct MHD_Connection;
 // and no thread is started). It serves
 //   GET  /                      the page (index.html of the page folder, naming the build's
 //                               files by their hashed names), with a new tab's first screen
+//                               and, with it, the page's stylesheets inside the page
 //   GET  /page/<file>           the page's scripts, styles and icon, and its bundled widgets
 //                               (page/dist/, made by bundle/build.mjs): nothing else is served
 //   GET  /phone/<path>.png      an image of the phone (the settings bundle, the system's images)

@@ -304,8 +304,9 @@ TEST_F(HttpServerTest, APageIsServedWithATabOfItsOwnAndThatTabsFirstScreen)
             .stream = nullptr,
             .newTab = [&] { return "tab-" + std::to_string(++made); } });
     m_host = "127.0.0.1:" + std::to_string(m_server->port());
-    std::ofstream(m_web / "page" / "index.html") << std::string("<head>") + FirstFrame::kTabMarker + "</head><body>" + FirstFrame::kFrameMarker
-            + "<script type=\"module\" src=\"/page/app.js\"></script></body>";
+    std::ofstream(m_web / "page" / "index.html") << std::string("<head>") + FirstFrame::kTabMarker + R"(<link rel="stylesheet" href="/page/style.css">)"
+            + "</head><body>" + FirstFrame::kFrameMarker + "<script type=\"module\" src=\"/page/app.js\"></script></body>";
+    std::ofstream(m_web / "page" / "style.css") << ".first-frame { display: flex; }";
 
     auto first = get("/");
     auto second = get("/", "Accept-Encoding: gzip\r\n");
@@ -314,6 +315,7 @@ TEST_F(HttpServerTest, APageIsServedWithATabOfItsOwnAndThatTabsFirstScreen)
     EXPECT_THAT(first.body, HasSubstr(R"(<div id="first-frame" class="first-frame" inert>)"));
     EXPECT_THAT(first.body, HasSubstr("Row of tab-1"));
     EXPECT_EQ(headerOf(first, "Cache-Control"), "no-store") << "a page is made for one load";
+    EXPECT_THAT(first.body, HasSubstr("<style>.first-frame { display: flex; }</style>")) << "painted without a request more";
     EXPECT_EQ(headerOf(second, "Content-Encoding"), "gzip");
     EXPECT_THAT(gunzip(second.body), HasSubstr("Row of tab-2"));
 
