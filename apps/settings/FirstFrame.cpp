@@ -1,6 +1,5 @@
 #include "apps/settings/FirstFrame.h"
 
-#include "apps/settings/TabId.h"
 #include "platform/machinery/MarkupEscape.h"
 
 #include <cstdio>
@@ -230,9 +229,4 @@ std::string FirstFrame::insert(std::string html, const std::string& tab, const s
                 + "\">if (sessionStorage.getItem('hushline.tab')) for (const id of ['first-frame', 'first-state']) document.getElementById(id).remove();</script>");
     }
     return html;
-}
-
-std::string FirstFrame::nonce()
-{
-    return newTabId().substr(4);
 }

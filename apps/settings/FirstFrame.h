@@ -23,8 +23,6 @@ public:
     // script that takes both away again when the tab has screens of its own already (a reload:
     // the host cannot know, the tab's session storage does). The script carries the nonce.
     static std::string insert(std::string html, const std::string& tab, const std::string& markup, const std::string& state, const std::string& nonce);
-    // A new script nonce: 128 random bits.
-    static std::string nonce();
 
     // Where the page (index.html) takes the tab's id and the markup.
     static constexpr const char* kTabMarker = "<meta name=\"hushline-tab\" content=\"\">";

@@ -9,6 +9,7 @@
 #include "apps/settings/TabId.h"
 #include "platform/machinery/AtomicFile.h"
 #include "platform/machinery/DeviceRoot.h"
+#include "platform/machinery/RandomToken.h"
 
 #include <algorithm>
 #include <arpa/inet.h>
@@ -327,7 +328,7 @@ int HttpServer::serveWithFirstFrame(MHD_Connection* connection, const std::strin
     } catch (const nlohmann::json::exception&) {
         markup.clear();
     }
-    std::string nonce = FirstFrame::nonce();
+    std::string nonce = randomToken();
     std::string body = FirstFrame::insert(html, tab, markup, state, nonce);
     if (!markup.empty()) {
         body = InlineStyles::apply(std::move(body), [&](const std::string& address) -> std::optional<std::string> {

@@ -1,7 +1,7 @@
 #pragma once
 
-#include <cstdio>
-#include <random>
+#include "platform/machinery/RandomToken.h"
+
 #include <string>
 
 // The id a tab of the page names itself by: up to 64 letters, digits, '-' and '_'. The empty id
@@ -16,15 +16,8 @@ inline bool isTabId(const std::string& id)
     return true;
 }
 
-// A new tab's id, made by the host for a page it serves: 128 random bits.
+// A new tab's id, made by the host for a page it serves.
 inline std::string newTabId()
 {
-    std::random_device device;
-    std::string id = "tab-";
-    for (int i = 0; i < 4; ++i) {
-        char part[9];
-        std::snprintf(part, sizeof part, "%08x", static_cast<unsigned>(device()));
-        id += part;
-    }
-    return id;
+    return "tab-" + randomToken();
 }

@@ -39,7 +39,7 @@ void CatchUpReads::fired()
 
 void CatchUpReads::answered(unsigned generation)
 {
-    if (generation != m_generation || !m_running || m_timer.isArmed())
+    if (generation != m_generation)
         return;
     if (m_next < m_schedule.size()) {
         m_timer.armAt(m_startedAt + m_schedule[m_next]);
